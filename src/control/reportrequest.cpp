@@ -1,0 +1,11 @@
+#include "control/reportrequest.h"
+
+namespace velmora {
+
+ReportRequest &ReportRequest::instance()
+{
+    static ReportRequest r;
+    return r;
+}
+
+} // namespace velmora
