@@ -1,3 +1,1 @@
-target_sources(velmora_obj PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/platform.h ${CMAKE_CURRENT_LIST_DIR}/platform.cpp
-)
+target_sources(velmora_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/platform.cpp)
