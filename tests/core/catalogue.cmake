@@ -1,0 +1,1 @@
+velmora_add_test(tst_catalogue SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_catalogue.cpp LINK velmora_core)
