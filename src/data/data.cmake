@@ -1,0 +1,2 @@
+target_sources(velmora_data PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/recordtable.cpp)

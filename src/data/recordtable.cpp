@@ -1,0 +1,659 @@
+#include "data/recordtable.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QTime>
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <cstring>
+
+namespace velmora {
+
+namespace {
+
+constexpr std::int64_t kPow10[] = {1LL,
+                                   10LL,
+                                   100LL,
+                                   1000LL,
+                                   10000LL,
+                                   100000LL,
+                                   1000000LL,
+                                   10000000LL,
+                                   100000000LL,
+                                   1000000000LL,
+                                   10000000000LL,
+                                   100000000000LL,
+                                   1000000000000LL,
+                                   10000000000000LL,
+                                   100000000000000LL,
+                                   1000000000000000LL,
+                                   10000000000000000LL,
+                                   100000000000000000LL,
+                                   1000000000000000000LL};
+
+std::int64_t pow10(int scale)
+{
+    return (scale >= 0 && scale <= 18) ? kPow10[scale] : 1;
+}
+
+// FNV-1a over UTF-16 code units: cheap, and good enough for the short texts of a report.
+std::uint32_t hashUnits(const char16_t *s, std::size_t n)
+{
+    std::uint32_t h = 2166136261u;
+    for (std::size_t i = 0; i < n; ++i) {
+        h ^= s[i];
+        h *= 16777619u;
+    }
+    return h;
+}
+
+// Decodes UTF-8 into out (cleared first). Invalid sequences become U+FFFD, as QString would do.
+void decodeUtf8(const char *utf8, int bytes, std::vector<char16_t> &out)
+{
+    out.clear();
+    out.reserve(std::size_t(bytes));
+    const auto *p = reinterpret_cast<const unsigned char *>(utf8);
+    const auto *end = p + bytes;
+    while (p < end) {
+        unsigned c = *p;
+        if (c < 0x80) {
+            out.push_back(char16_t(c));
+            ++p;
+            continue;
+        }
+        int extra;
+        std::uint32_t cp;
+        if ((c & 0xE0) == 0xC0) {
+            extra = 1;
+            cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2;
+            cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3;
+            cp = c & 0x07;
+        } else {
+            out.push_back(u'\uFFFD');
+            ++p;
+            continue;
+        }
+        if (end - p <= extra) {
+            out.push_back(u'\uFFFD');
+            break;
+        }
+        bool good = true;
+        for (int i = 1; i <= extra; ++i) {
+            if ((p[i] & 0xC0) != 0x80) {
+                good = false;
+                break;
+            }
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        if (!good) {
+            out.push_back(u'\uFFFD');
+            ++p;
+            continue;
+        }
+        p += extra + 1;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(char16_t(0xD800 + (cp >> 10)));
+            out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(char16_t(cp));
+        }
+    }
+}
+
+QString formatScaled(std::int64_t v, int scale)
+{
+    if (scale <= 0)
+        return QString::number(v);
+    const bool negative = v < 0;
+    // Work in unsigned so that INT64_MIN does not overflow.
+    const std::uint64_t mag = negative ? std::uint64_t(0) - std::uint64_t(v) : std::uint64_t(v);
+    const std::uint64_t p = std::uint64_t(pow10(scale));
+    QString s = QString::number(mag / p);
+    QString frac = QString::number(mag % p);
+    s += QLatin1Char('.');
+    s += QString(scale - frac.size(), QLatin1Char('0'));
+    s += frac;
+    if (negative)
+        s.prepend(QLatin1Char('-'));
+    return s;
+}
+
+// Parses "-12.345" exactly into a value scaled by 10^scale (rounding half away from zero).
+bool parseScaled(QStringView text, int scale, std::int64_t &out)
+{
+    text = text.trimmed();
+    if (text.isEmpty())
+        return false;
+    bool negative = false;
+    if (text.front() == QLatin1Char('-') || text.front() == QLatin1Char('+')) {
+        negative = text.front() == QLatin1Char('-');
+        text = text.mid(1);
+    }
+    std::int64_t whole = 0;
+    std::int64_t frac = 0;
+    int fracDigits = 0;
+    bool seenDot = false, seenDigit = false;
+    int roundDigit = -1;
+    for (QChar ch : text) {
+        if (ch == QLatin1Char('.')) {
+            if (seenDot)
+                return false;
+            seenDot = true;
+            continue;
+        }
+        if (!ch.isDigit())
+            return false;
+        seenDigit = true;
+        const int d = ch.digitValue();
+        if (!seenDot) {
+            if (whole > (INT64_MAX - d) / 10)
+                return false;
+            whole = whole * 10 + d;
+        } else if (fracDigits < scale) {
+            frac = frac * 10 + d;
+            ++fracDigits;
+        } else if (roundDigit < 0) {
+            roundDigit = d;
+        }
+    }
+    if (!seenDigit)
+        return false;
+    while (fracDigits < scale) {
+        frac *= 10;
+        ++fracDigits;
+    }
+    const std::int64_t p = pow10(scale);
+    if (whole > (INT64_MAX - frac) / p)
+        return false;
+    std::int64_t v = whole * p + frac + (roundDigit >= 5 ? 1 : 0);
+    out = negative ? -v : v;
+    return true;
+}
+
+} // namespace
+
+struct RecordTable::Impl {
+    struct Column {
+        ColumnInfo info;
+        std::vector<std::int64_t> ints;   // Integer, Boolean, Timestamp
+        std::vector<double> reals;        // Double
+        std::vector<std::int32_t> dates;  // Date
+        std::vector<std::uint32_t> codes; // Text
+        std::vector<std::uint64_t> nulls; // empty while the column has no null
+
+        // Text dictionary: every distinct text once, in a single UTF-16 pool that the QStrings
+        // of the finished table view without copying (QString::fromRawData).
+        std::vector<char16_t> pool;
+        std::vector<QString> dict;
+
+        // Build-time only: where each dictionary entry lies in the pool, and an open-addressing
+        // table of (code + 1) keyed by the text's hash. Dropped by finish().
+        std::vector<std::size_t> starts;
+        std::vector<std::uint32_t> lengths;
+        std::vector<std::uint32_t> hashes;
+        std::vector<std::uint32_t> probe;
+        std::int64_t nullTextCode = -1;
+
+        std::size_t size() const
+        {
+            switch (info.type) {
+            case ColumnType::Double: return reals.size();
+            case ColumnType::Date: return dates.size();
+            case ColumnType::Text: return codes.size();
+            default: return ints.size();
+            }
+        }
+
+        bool isNull(std::size_t row) const
+        {
+            const std::size_t w = row >> 6;
+            return w < nulls.size() && (nulls[w] >> (row & 63)) & 1u;
+        }
+        void setNullBit(std::size_t row, bool on)
+        {
+            const std::size_t w = row >> 6;
+            if (!on && w >= nulls.size())
+                return;
+            if (w >= nulls.size())
+                nulls.resize(w + 1, 0);
+            const std::uint64_t bit = std::uint64_t(1) << (row & 63);
+            if (on)
+                nulls[w] |= bit;
+            else
+                nulls[w] &= ~bit;
+        }
+
+        void growSlots()
+        {
+            const std::size_t n = std::max<std::size_t>(64, probe.size() * 2);
+            probe.assign(n, 0);
+            const std::size_t mask = n - 1;
+            for (std::uint32_t code = 0; code < hashes.size(); ++code) {
+                std::size_t i = hashes[code] & mask;
+                while (probe[i])
+                    i = (i + 1) & mask;
+                probe[i] = code + 1;
+            }
+        }
+
+        std::uint32_t intern(const char16_t *s, std::size_t n)
+        {
+            if ((hashes.size() + 1) * 2 > probe.size())
+                growSlots();
+            const std::uint32_t h = hashUnits(s, n);
+            const std::size_t mask = probe.size() - 1;
+            std::size_t i = h & mask;
+            while (const std::uint32_t entry = probe[i]) {
+                const std::uint32_t code = entry - 1;
+                if (hashes[code] == h && lengths[code] == n
+                    && std::memcmp(pool.data() + starts[code], s, n * sizeof(char16_t)) == 0)
+                    return code;
+                i = (i + 1) & mask;
+            }
+            const auto code = std::uint32_t(hashes.size());
+            starts.push_back(pool.size());
+            lengths.push_back(std::uint32_t(n));
+            hashes.push_back(h);
+            pool.insert(pool.end(), s, s + n);
+            probe[i] = code + 1;
+            return code;
+        }
+
+        // After finish(): the pool is frozen, so new texts get QStrings of their own.
+        std::uint32_t internFinished(const QString &s)
+        {
+            for (std::uint32_t code = 0; code < dict.size(); ++code)
+                if (dict[code] == s)
+                    return code;
+            dict.push_back(s);
+            return std::uint32_t(dict.size() - 1);
+        }
+
+        void freeze()
+        {
+            pool.shrink_to_fit();
+            dict.clear();
+            dict.reserve(starts.size());
+            for (std::size_t code = 0; code < starts.size(); ++code)
+                dict.push_back(QString::fromRawData(reinterpret_cast<const QChar *>(pool.data() + starts[code]),
+                                                    qsizetype(lengths[code])));
+            std::vector<std::size_t>().swap(starts);
+            std::vector<std::uint32_t>().swap(lengths);
+            std::vector<std::uint32_t>().swap(hashes);
+            std::vector<std::uint32_t>().swap(probe);
+        }
+    };
+
+    std::vector<Column> columns;
+    int rows = 0;
+    bool finished = false;
+    std::vector<char16_t> scratch;
+};
+
+namespace {
+template <typename T>
+void shrinkIfLoose(std::vector<T> &v)
+{
+    if (v.capacity() > v.size() + v.size() / 16 + 64)
+        v.shrink_to_fit();
+}
+template <typename T>
+std::size_t bytesOf(const std::vector<T> &v)
+{
+    return v.capacity() * sizeof(T);
+}
+} // namespace
+
+// ---- RecordTable -------------------------------------------------------------------------------
+
+RecordTable::RecordTable() : d(std::make_unique<Impl>()) { d->finished = true; }
+RecordTable::~RecordTable() = default;
+RecordTable::RecordTable(RecordTable &&) noexcept = default;
+RecordTable &RecordTable::operator=(RecordTable &&) noexcept = default;
+
+int RecordTable::rowCount() const { return d->rows; }
+int RecordTable::columnCount() const { return int(d->columns.size()); }
+const ColumnInfo &RecordTable::column(int col) const { return d->columns[std::size_t(col)].info; }
+
+int RecordTable::columnIndex(QStringView name) const
+{
+    for (std::size_t c = 0; c < d->columns.size(); ++c)
+        if (name.compare(d->columns[c].info.name, Qt::CaseInsensitive) == 0)
+            return int(c);
+    return -1;
+}
+
+bool RecordTable::isNull(int row, int col) const { return d->columns[std::size_t(col)].isNull(std::size_t(row)); }
+
+bool RecordTable::hasNulls(int col) const
+{
+    const auto &bits = d->columns[std::size_t(col)].nulls;
+    return std::any_of(bits.begin(), bits.end(), [](std::uint64_t w) { return w != 0; });
+}
+
+std::int64_t RecordTable::integer(int row, int col) const
+{
+    const auto &c = d->columns[std::size_t(col)];
+    assert(c.info.type == ColumnType::Integer || c.info.type == ColumnType::Boolean);
+    return c.ints[std::size_t(row)];
+}
+
+double RecordTable::real(int row, int col) const
+{
+    const auto &c = d->columns[std::size_t(col)];
+    assert(c.info.type == ColumnType::Double);
+    return c.reals[std::size_t(row)];
+}
+
+std::int32_t RecordTable::date(int row, int col) const
+{
+    const auto &c = d->columns[std::size_t(col)];
+    assert(c.info.type == ColumnType::Date);
+    return c.dates[std::size_t(row)];
+}
+
+std::int64_t RecordTable::timestamp(int row, int col) const
+{
+    const auto &c = d->columns[std::size_t(col)];
+    assert(c.info.type == ColumnType::Timestamp);
+    return c.ints[std::size_t(row)];
+}
+
+std::uint32_t RecordTable::textCode(int row, int col) const
+{
+    const auto &c = d->columns[std::size_t(col)];
+    assert(c.info.type == ColumnType::Text);
+    return c.codes[std::size_t(row)];
+}
+
+int RecordTable::dictionarySize(int col) const { return int(d->columns[std::size_t(col)].dict.size()); }
+
+const QString &RecordTable::dictionaryText(int col, std::uint32_t code) const
+{
+    return d->columns[std::size_t(col)].dict[code];
+}
+
+const std::int64_t *RecordTable::integerData(int col) const
+{
+    const auto &c = d->columns[std::size_t(col)];
+    const bool fits = c.info.type == ColumnType::Integer || c.info.type == ColumnType::Boolean
+        || c.info.type == ColumnType::Timestamp;
+    return fits ? c.ints.data() : nullptr;
+}
+
+const double *RecordTable::realData(int col) const
+{
+    const auto &c = d->columns[std::size_t(col)];
+    return c.info.type == ColumnType::Double ? c.reals.data() : nullptr;
+}
+
+const std::int32_t *RecordTable::dateData(int col) const
+{
+    const auto &c = d->columns[std::size_t(col)];
+    return c.info.type == ColumnType::Date ? c.dates.data() : nullptr;
+}
+
+const std::uint32_t *RecordTable::textCodeData(int col) const
+{
+    const auto &c = d->columns[std::size_t(col)];
+    return c.info.type == ColumnType::Text ? c.codes.data() : nullptr;
+}
+
+const std::uint64_t *RecordTable::nullBits(int col) const
+{
+    return hasNulls(col) ? d->columns[std::size_t(col)].nulls.data() : nullptr;
+}
+
+QVariant RecordTable::value(int row, int col) const
+{
+    const auto &c = d->columns[std::size_t(col)];
+    const auto r = std::size_t(row);
+    if (c.isNull(r))
+        return {};
+    switch (c.info.type) {
+    case ColumnType::Integer:
+        if (c.info.scale > 0)
+            return double(c.ints[r]) / double(pow10(c.info.scale));
+        return qint64(c.ints[r]);
+    case ColumnType::Boolean: return c.ints[r] != 0;
+    case ColumnType::Double: return c.reals[r];
+    case ColumnType::Date: return QDate::fromJulianDay(c.dates[r]);
+    case ColumnType::Timestamp: {
+        const std::int64_t ts = c.ints[r];
+        return QDateTime(QDate::fromJulianDay(TimeValue::julianDay(ts)),
+                         QTime::fromMSecsSinceStartOfDay(int(TimeValue::msecsOfDay(ts))));
+    }
+    case ColumnType::Text: return c.dict[c.codes[r]];
+    }
+    return {};
+}
+
+QString RecordTable::displayText(int row, int col) const
+{
+    const auto &c = d->columns[std::size_t(col)];
+    const auto r = std::size_t(row);
+    if (c.isNull(r))
+        return {};
+    switch (c.info.type) {
+    case ColumnType::Integer: return formatScaled(c.ints[r], c.info.scale);
+    case ColumnType::Boolean: return c.ints[r] ? QStringLiteral("True") : QStringLiteral("False");
+    case ColumnType::Double: return QString::number(c.reals[r], 'g', 15);
+    case ColumnType::Date: return QDate::fromJulianDay(c.dates[r]).toString(Qt::ISODate);
+    case ColumnType::Timestamp: {
+        const std::int64_t ts = c.ints[r];
+        const QTime t = QTime::fromMSecsSinceStartOfDay(int(TimeValue::msecsOfDay(ts)));
+        return QDate::fromJulianDay(TimeValue::julianDay(ts)).toString(Qt::ISODate) + QLatin1Char(' ')
+            + t.toString(t.msec() ? QStringLiteral("hh:mm:ss.zzz") : QStringLiteral("hh:mm:ss"));
+    }
+    case ColumnType::Text: return c.dict[c.codes[r]];
+    }
+    return {};
+}
+
+void RecordTable::setValue(int row, int col, const QVariant &value)
+{
+    auto &c = d->columns[std::size_t(col)];
+    const auto r = std::size_t(row);
+    if (!value.isValid() || value.isNull()) {
+        c.setNullBit(r, true);
+        switch (c.info.type) {
+        case ColumnType::Double: c.reals[r] = 0; break;
+        case ColumnType::Date: c.dates[r] = 0; break;
+        case ColumnType::Text: c.codes[r] = c.internFinished(QString()); break;
+        default: c.ints[r] = 0; break;
+        }
+        return;
+    }
+    c.setNullBit(r, false);
+    switch (c.info.type) {
+    case ColumnType::Integer: {
+        const int type = value.typeId();
+        std::int64_t v = 0;
+        if (type == QMetaType::Double || type == QMetaType::Float) {
+            v = std::llround(value.toDouble() * double(pow10(c.info.scale)));
+        } else if (type == QMetaType::QString) {
+            if (!parseScaled(value.toString(), c.info.scale, v))
+                v = std::llround(value.toDouble() * double(pow10(c.info.scale)));
+        } else {
+            v = value.toLongLong() * pow10(c.info.scale);
+        }
+        c.ints[r] = v;
+        break;
+    }
+    case ColumnType::Boolean: c.ints[r] = value.toBool() ? 1 : 0; break;
+    case ColumnType::Double: c.reals[r] = value.toDouble(); break;
+    case ColumnType::Date: c.dates[r] = std::int32_t(value.toDate().toJulianDay()); break;
+    case ColumnType::Timestamp: {
+        const QDateTime dt = value.toDateTime();
+        c.ints[r] = TimeValue::fromParts(dt.date().toJulianDay(), dt.time().msecsSinceStartOfDay());
+        break;
+    }
+    case ColumnType::Text: c.codes[r] = c.internFinished(value.toString()); break;
+    }
+}
+
+void RecordTable::removeRow(int row)
+{
+    if (row < 0 || row >= d->rows)
+        return;
+    const auto r = std::size_t(row);
+    for (auto &c : d->columns) {
+        switch (c.info.type) {
+        case ColumnType::Double: c.reals.erase(c.reals.begin() + std::ptrdiff_t(r)); break;
+        case ColumnType::Date: c.dates.erase(c.dates.begin() + std::ptrdiff_t(r)); break;
+        case ColumnType::Text: c.codes.erase(c.codes.begin() + std::ptrdiff_t(r)); break;
+        default: c.ints.erase(c.ints.begin() + std::ptrdiff_t(r)); break;
+        }
+        if (c.nulls.empty())
+            continue;
+        // Shift every bit above the removed row down by one.
+        const std::size_t w0 = r >> 6;
+        if (w0 < c.nulls.size()) {
+            const unsigned b = unsigned(r & 63);
+            const std::uint64_t low = b ? (c.nulls[w0] & ((std::uint64_t(1) << b) - 1)) : 0;
+            const std::uint64_t high = b == 63 ? 0 : (c.nulls[w0] >> (b + 1)) << b;
+            c.nulls[w0] = low | high;
+            for (std::size_t w = w0 + 1; w < c.nulls.size(); ++w) {
+                c.nulls[w - 1] |= (c.nulls[w] & 1u) << 63;
+                c.nulls[w] >>= 1;
+            }
+        }
+    }
+    --d->rows;
+}
+
+std::size_t RecordTable::memoryBytes() const
+{
+    std::size_t total = 0;
+    for (const auto &c : d->columns) {
+        total += bytesOf(c.ints) + bytesOf(c.reals) + bytesOf(c.dates) + bytesOf(c.codes) + bytesOf(c.nulls)
+            + bytesOf(c.pool) + bytesOf(c.dict);
+        // Texts added by edits own their characters; the loaded ones view the pool.
+        for (const QString &s : c.dict)
+            if (s.capacity() > 0)
+                total += std::size_t(s.capacity()) * sizeof(QChar) + 16;
+    }
+    return total;
+}
+
+// ---- Builder -----------------------------------------------------------------------------------
+
+RecordTable::Builder::Builder() : d(std::make_unique<RecordTable::Impl>()) {}
+RecordTable::Builder::~Builder() = default;
+
+int RecordTable::Builder::addColumn(const ColumnInfo &info)
+{
+    assert(d->rows == 0);
+    Impl::Column c;
+    c.info = info;
+    d->columns.push_back(std::move(c));
+    return int(d->columns.size() - 1);
+}
+
+void RecordTable::Builder::reserve(int rows)
+{
+    const auto n = std::size_t(std::max(rows, 0));
+    for (auto &c : d->columns) {
+        switch (c.info.type) {
+        case ColumnType::Double: c.reals.reserve(n); break;
+        case ColumnType::Date: c.dates.reserve(n); break;
+        case ColumnType::Text: c.codes.reserve(n); break;
+        default: c.ints.reserve(n); break;
+        }
+    }
+}
+
+void RecordTable::Builder::appendNull(int col)
+{
+    auto &c = d->columns[std::size_t(col)];
+    c.setNullBit(c.size(), true);
+    switch (c.info.type) {
+    case ColumnType::Double: c.reals.push_back(0); break;
+    case ColumnType::Date: c.dates.push_back(0); break;
+    case ColumnType::Text:
+        // A null text points at the empty text, so code arrays stay valid dictionary indexes.
+        if (c.nullTextCode < 0)
+            c.nullTextCode = c.intern(nullptr, 0);
+        c.codes.push_back(std::uint32_t(c.nullTextCode));
+        break;
+    default: c.ints.push_back(0); break;
+    }
+}
+
+void RecordTable::Builder::appendInteger(int col, std::int64_t v)
+{
+    auto &c = d->columns[std::size_t(col)];
+    assert(c.info.type == ColumnType::Integer || c.info.type == ColumnType::Boolean);
+    c.ints.push_back(v);
+}
+
+void RecordTable::Builder::appendReal(int col, double v)
+{
+    auto &c = d->columns[std::size_t(col)];
+    assert(c.info.type == ColumnType::Double);
+    c.reals.push_back(v);
+}
+
+void RecordTable::Builder::appendDate(int col, std::int32_t julianDay)
+{
+    auto &c = d->columns[std::size_t(col)];
+    assert(c.info.type == ColumnType::Date);
+    c.dates.push_back(julianDay);
+}
+
+void RecordTable::Builder::appendTimestamp(int col, std::int64_t ts)
+{
+    auto &c = d->columns[std::size_t(col)];
+    assert(c.info.type == ColumnType::Timestamp);
+    c.ints.push_back(ts);
+}
+
+void RecordTable::Builder::appendText(int col, QStringView v)
+{
+    auto &c = d->columns[std::size_t(col)];
+    assert(c.info.type == ColumnType::Text);
+    c.codes.push_back(c.intern(reinterpret_cast<const char16_t *>(v.utf16()), std::size_t(v.size())));
+}
+
+void RecordTable::Builder::appendTextUtf8(int col, const char *utf8, int bytes)
+{
+    auto &c = d->columns[std::size_t(col)];
+    assert(c.info.type == ColumnType::Text);
+    decodeUtf8(utf8, bytes, d->scratch);
+    c.codes.push_back(c.intern(d->scratch.data(), d->scratch.size()));
+}
+
+RecordTable RecordTable::Builder::finish()
+{
+    std::size_t rows = d->columns.empty() ? 0 : d->columns.front().size();
+    for (auto &c : d->columns) {
+        assert(c.size() == rows);
+        rows = std::min(rows, c.size());
+    }
+    for (auto &c : d->columns) {
+        shrinkIfLoose(c.ints);
+        shrinkIfLoose(c.reals);
+        shrinkIfLoose(c.dates);
+        shrinkIfLoose(c.codes);
+        // Bitmaps cover every row, so readers of nullBits() may index any row.
+        if (!c.nulls.empty())
+            c.nulls.resize((rows + 63) / 64, 0);
+        c.freeze();
+    }
+    d->rows = int(rows);
+    d->finished = true;
+    std::vector<char16_t>().swap(d->scratch);
+    RecordTable table;
+    table.d = std::move(d);
+    d = std::make_unique<RecordTable::Impl>();
+    return table;
+}
+
+} // namespace velmora

@@ -1,0 +1,307 @@
+#include "data/recordtable.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QTest>
+
+using namespace velmora;
+
+namespace {
+
+ColumnInfo col(const char *name, ColumnType type, int code, int scale = 0)
+{
+    ColumnInfo c;
+    c.name = QString::fromLatin1(name);
+    c.type = type;
+    c.typeCode = code;
+    c.scale = scale;
+    return c;
+}
+
+// id INTEGER, cost NUMERIC(15,2), ratio DOUBLE, daterec DATE, stamp TIMESTAMP, model VARCHAR, flag BOOLEAN
+RecordTable sampleTable()
+{
+    RecordTable::Builder b;
+    b.addColumn(col("id", ColumnType::Integer, TypeCode::Integer));
+    b.addColumn(col("cost", ColumnType::Integer, TypeCode::Numeric, 2));
+    b.addColumn(col("ratio", ColumnType::Double, TypeCode::Double));
+    b.addColumn(col("daterec", ColumnType::Date, TypeCode::DbDate));
+    b.addColumn(col("stamp", ColumnType::Timestamp, TypeCode::DbTimeStamp));
+    b.addColumn(col("Model", ColumnType::Text, TypeCode::WideText));
+    b.addColumn(col("flag", ColumnType::Boolean, TypeCode::Boolean));
+    b.reserve(3);
+    const auto jd = std::int32_t(QDate(2024, 2, 29).toJulianDay());
+    // row 0
+    b.appendInteger(0, 1);
+    b.appendInteger(1, 123450);
+    b.appendReal(2, 0.5);
+    b.appendDate(3, jd);
+    b.appendTimestamp(4, TimeValue::fromParts(jd, 13 * 3600000 + 5 * 60000 + 7000));
+    b.appendText(5, u"TV-100");
+    b.appendInteger(6, 1);
+    // row 1: nulls everywhere but id
+    b.appendInteger(0, 2);
+    for (int c = 1; c < 7; ++c)
+        b.appendNull(c);
+    // row 2
+    b.appendInteger(0, 3);
+    b.appendInteger(1, -5);
+    b.appendReal(2, -2.25);
+    b.appendDate(3, jd + 1);
+    b.appendTimestamp(4, TimeValue::fromParts(jd + 1, 0));
+    const QByteArray utf8 = QStringLiteral("TV-100").toUtf8();
+    b.appendTextUtf8(5, utf8.constData(), int(utf8.size()));
+    b.appendInteger(6, 0);
+    return b.finish();
+}
+
+} // namespace
+
+class tst_RecordTable : public QObject {
+    Q_OBJECT
+
+private slots:
+    void shape();
+    void typedReads();
+    void nulls();
+    void dictionarySharesRepeatedTexts();
+    void utf8Decoding_data();
+    void utf8Decoding();
+    void value();
+    void displayText_data();
+    void displayText();
+    void setValue();
+    void setValueNullAndBack();
+    void removeRowShiftsValuesAndNulls();
+    void manyRowsNullBitsAcrossWords();
+    void memoryCountsArrays();
+    void timeValueSplitsNegative();
+};
+
+void tst_RecordTable::shape()
+{
+    const RecordTable t = sampleTable();
+    QCOMPARE(t.rowCount(), 3);
+    QCOMPARE(t.columnCount(), 7);
+    QCOMPARE(t.column(1).scale, 2);
+    QCOMPARE(t.columnIndex(u"model"), 5);
+    QCOMPARE(t.columnIndex(u"MODEL"), 5);
+    QCOMPARE(t.columnIndex(u"nosuch"), -1);
+    RecordTable empty;
+    QCOMPARE(empty.rowCount(), 0);
+    QCOMPARE(empty.columnCount(), 0);
+}
+
+void tst_RecordTable::typedReads()
+{
+    const RecordTable t = sampleTable();
+    QCOMPARE(t.integer(0, 0), 1);
+    QCOMPARE(t.integer(2, 0), 3);
+    QCOMPARE(t.integer(0, 1), 123450);
+    QCOMPARE(t.real(2, 2), -2.25);
+    QCOMPARE(t.date(0, 3), std::int32_t(QDate(2024, 2, 29).toJulianDay()));
+    QCOMPARE(TimeValue::msecsOfDay(t.timestamp(0, 4)), 13 * 3600000 + 5 * 60000 + 7000);
+    QCOMPARE(t.text(0, 5), QStringLiteral("TV-100"));
+    QCOMPARE(t.integer(0, 6), 1);
+    QVERIFY(t.integerData(0));
+    QVERIFY(t.integerData(4));
+    QVERIFY(!t.integerData(2));
+    QVERIFY(t.realData(2));
+    QVERIFY(t.dateData(3));
+    QVERIFY(t.textCodeData(5));
+    QVERIFY(!t.textCodeData(0));
+    QCOMPARE(t.integerData(0)[2], 3);
+}
+
+void tst_RecordTable::nulls()
+{
+    const RecordTable t = sampleTable();
+    QVERIFY(!t.hasNulls(0));
+    QVERIFY(!t.nullBits(0));
+    for (int c = 1; c < 7; ++c) {
+        QVERIFY2(t.hasNulls(c), qPrintable(t.column(c).name));
+        QVERIFY(t.isNull(1, c));
+        QVERIFY(!t.isNull(0, c));
+        QVERIFY(!t.isNull(2, c));
+        QCOMPARE(t.nullBits(c)[0], std::uint64_t(2));
+        QVERIFY(!t.value(1, c).isValid());
+        QCOMPARE(t.displayText(1, c), QString());
+    }
+}
+
+void tst_RecordTable::dictionarySharesRepeatedTexts()
+{
+    const RecordTable t = sampleTable();
+    // "TV-100" twice (once from UTF-16, once from UTF-8) and the null's empty text.
+    QCOMPARE(t.dictionarySize(5), 2);
+    QCOMPARE(t.textCode(0, 5), t.textCode(2, 5));
+    QCOMPARE(t.text(1, 5), QString());
+}
+
+void tst_RecordTable::utf8Decoding_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("ascii") << QStringLiteral("plain");
+    QTest::newRow("latin accents") << QStringLiteral("Müller Señor Café Straße");
+    QTest::newRow("cjk") << QStringLiteral("東京店 販売");
+    QTest::newRow("beyond the basic plane") << QStringLiteral("note \U0001F600 end");
+    QTest::newRow("empty") << QString();
+}
+
+void tst_RecordTable::utf8Decoding()
+{
+    QFETCH(QString, text);
+    RecordTable::Builder b;
+    b.addColumn(col("t", ColumnType::Text, TypeCode::WideText));
+    const QByteArray utf8 = text.toUtf8();
+    b.appendTextUtf8(0, utf8.constData(), int(utf8.size()));
+    b.appendText(0, text);
+    const RecordTable t = b.finish();
+    QCOMPARE(t.text(0, 0), text);
+    QCOMPARE(t.dictionarySize(0), 1);
+}
+
+void tst_RecordTable::value()
+{
+    const RecordTable t = sampleTable();
+    QCOMPARE(t.value(0, 0).typeId(), int(QMetaType::LongLong));
+    QCOMPARE(t.value(0, 0).toLongLong(), 1);
+    QCOMPARE(t.value(0, 1).typeId(), int(QMetaType::Double));
+    QCOMPARE(t.value(0, 1).toDouble(), 1234.5);
+    QCOMPARE(t.value(0, 3).toDate(), QDate(2024, 2, 29));
+    QCOMPARE(t.value(0, 4).toDateTime(), QDateTime(QDate(2024, 2, 29), QTime(13, 5, 7)));
+    QCOMPARE(t.value(0, 5).toString(), QStringLiteral("TV-100"));
+    QCOMPARE(t.value(0, 6).typeId(), int(QMetaType::Bool));
+    QCOMPARE(t.value(2, 6).toBool(), false);
+}
+
+void tst_RecordTable::displayText_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("col");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("integer") << 0 << 0 << QStringLiteral("1");
+    QTest::newRow("money keeps both decimals") << 0 << 1 << QStringLiteral("1234.50");
+    QTest::newRow("negative cents") << 2 << 1 << QStringLiteral("-0.05");
+    QTest::newRow("double") << 2 << 2 << QStringLiteral("-2.25");
+    QTest::newRow("date in iso form") << 0 << 3 << QStringLiteral("2024-02-29");
+    QTest::newRow("timestamp") << 0 << 4 << QStringLiteral("2024-02-29 13:05:07");
+    QTest::newRow("midnight") << 2 << 4 << QStringLiteral("2024-03-01 00:00:00");
+    QTest::newRow("text") << 0 << 5 << QStringLiteral("TV-100");
+    QTest::newRow("boolean") << 0 << 6 << QStringLiteral("True");
+    QTest::newRow("null") << 1 << 1 << QString();
+}
+
+void tst_RecordTable::displayText()
+{
+    QFETCH(int, row);
+    QFETCH(int, col);
+    QFETCH(QString, expected);
+    QCOMPARE(sampleTable().displayText(row, col), expected);
+}
+
+void tst_RecordTable::setValue()
+{
+    RecordTable t = sampleTable();
+    t.setValue(0, 1, QStringLiteral("99.99"));
+    QCOMPARE(t.integer(0, 1), 9999);
+    t.setValue(0, 1, 0.1);
+    QCOMPARE(t.integer(0, 1), 10);
+    t.setValue(0, 1, qint64(7));
+    QCOMPARE(t.integer(0, 1), 700);
+    t.setValue(0, 5, QStringLiteral("Überweisung"));
+    QCOMPARE(t.text(0, 5), QStringLiteral("Überweisung"));
+    QCOMPARE(t.text(2, 5), QStringLiteral("TV-100"));
+    t.setValue(2, 5, QStringLiteral("Überweisung"));
+    QCOMPARE(t.textCode(0, 5), t.textCode(2, 5));
+    t.setValue(0, 3, QDate(2000, 1, 1));
+    QCOMPARE(t.value(0, 3).toDate(), QDate(2000, 1, 1));
+    t.setValue(0, 4, QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59, 500)));
+    QCOMPARE(t.displayText(0, 4), QStringLiteral("1999-12-31 23:59:59.500"));
+    t.setValue(0, 2, 3.5);
+    QCOMPARE(t.real(0, 2), 3.5);
+}
+
+void tst_RecordTable::setValueNullAndBack()
+{
+    RecordTable t = sampleTable();
+    QVERIFY(!t.hasNulls(0));
+    t.setValue(2, 0, QVariant());
+    QVERIFY(t.isNull(2, 0));
+    QVERIFY(t.hasNulls(0));
+    t.setValue(2, 0, qint64(42));
+    QVERIFY(!t.isNull(2, 0));
+    QVERIFY(!t.hasNulls(0));
+    QCOMPARE(t.integer(2, 0), 42);
+    t.setValue(1, 5, QStringLiteral("filled"));
+    QVERIFY(!t.isNull(1, 5));
+    QCOMPARE(t.text(1, 5), QStringLiteral("filled"));
+}
+
+void tst_RecordTable::removeRowShiftsValuesAndNulls()
+{
+    RecordTable t = sampleTable();
+    t.removeRow(0);
+    QCOMPARE(t.rowCount(), 2);
+    QCOMPARE(t.integer(0, 0), 2);
+    QVERIFY(t.isNull(0, 1));
+    QVERIFY(!t.isNull(1, 1));
+    QCOMPARE(t.integer(1, 1), -5);
+    t.removeRow(0);
+    QCOMPARE(t.rowCount(), 1);
+    QVERIFY(!t.hasNulls(1));
+    QCOMPARE(t.text(0, 5), QStringLiteral("TV-100"));
+}
+
+void tst_RecordTable::manyRowsNullBitsAcrossWords()
+{
+    RecordTable::Builder b;
+    b.addColumn(col("n", ColumnType::Integer, TypeCode::Integer));
+    const int rows = 200;
+    for (int r = 0; r < rows; ++r) {
+        if (r % 7 == 0)
+            b.appendNull(0);
+        else
+            b.appendInteger(0, r);
+    }
+    RecordTable t = b.finish();
+    for (int r = 0; r < rows; ++r)
+        QCOMPARE(t.isNull(r, 0), r % 7 == 0);
+    // Removing row 10 moves row 63's null bit (63 % 7 == 0) across the word boundary to row 62.
+    t.removeRow(10);
+    QCOMPARE(t.rowCount(), rows - 1);
+    for (int r = 0; r < rows - 1; ++r) {
+        const int original = r < 10 ? r : r + 1;
+        QCOMPARE(t.isNull(r, 0), original % 7 == 0);
+        if (original % 7)
+            QCOMPARE(t.integer(r, 0), original);
+    }
+}
+
+void tst_RecordTable::memoryCountsArrays()
+{
+    RecordTable::Builder b;
+    b.addColumn(col("n", ColumnType::Integer, TypeCode::Integer));
+    b.addColumn(col("t", ColumnType::Text, TypeCode::WideText));
+    b.reserve(1000);
+    for (int r = 0; r < 1000; ++r) {
+        b.appendInteger(0, r);
+        b.appendText(1, r % 2 ? u"odd" : u"even");
+    }
+    const RecordTable t = b.finish();
+    QCOMPARE(t.dictionarySize(1), 2);
+    // 8 bytes per integer and 4 per code, plus a small dictionary.
+    QVERIFY(t.memoryBytes() >= 12000);
+    QVERIFY2(t.memoryBytes() < 12000 + 512, QByteArray::number(qulonglong(t.memoryBytes())));
+}
+
+void tst_RecordTable::timeValueSplitsNegative()
+{
+    const std::int64_t ts = TimeValue::fromParts(-1, 1000);
+    QCOMPARE(TimeValue::julianDay(ts), -1);
+    QCOMPARE(TimeValue::msecsOfDay(ts), 1000);
+    QCOMPARE(TimeValue::julianDay(TimeValue::fromParts(5, 0)), 5);
+}
+
+QTEST_GUILESS_MAIN(tst_RecordTable)
+#include "tst_recordtable.moc"
