@@ -253,7 +253,7 @@ struct RecordTable::Impl {
             while (const std::uint32_t entry = probe[i]) {
                 const std::uint32_t code = entry - 1;
                 if (hashes[code] == h && lengths[code] == n
-                    && std::memcmp(pool.data() + starts[code], s, n * sizeof(char16_t)) == 0)
+                    && (n == 0 || std::memcmp(pool.data() + starts[code], s, n * sizeof(char16_t)) == 0))
                     return code;
                 i = (i + 1) & mask;
             }
