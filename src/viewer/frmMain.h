@@ -9,7 +9,9 @@
 
 class QAction;
 class QMenu;
+class QPrinter;
 class QPushButton;
+class QToolBar;
 
 namespace velmora {
 
@@ -17,6 +19,7 @@ class CommandBar;
 class Connection;
 class RecordWriter;
 class ReportGrid;
+class frmPrintPreview;
 
 class frmMain : public QMainWindow {
     Q_OBJECT
@@ -31,6 +34,7 @@ public:
     // Unloads every window of the component (Esc, mnuExit).
     static void unloadAll();
 
+    QToolBar *tlbMain = nullptr;
     ReportGrid *Jgrid = nullptr;
     CommandBar *Toolbar = nullptr;
     QPushButton *Esc = nullptr;
@@ -54,11 +58,43 @@ public:
     void Form_Load();          // the load step (loadstep.cpp)
     void Form_Resize();
     void showFitToPage(bool on);   // panel 8 appearance and MNUfitcol check
-    void ExportGrid(int &kind);
+
+    // Commands, as the menus and the command bar run them.
+    void Toolbar_PanelClick(int index);
+    void runCommand(const QString &key, int panel);   // a command-bar key; unknown keys do nothing
+    void toggleCardView();
+    void toggleFitToPage();
+    void toggleGroupByBox(int panel);
+    void mnuPageSetup_Click();
+    void mnuPrint_Click(int index);       // 0 all rows, 1 the selected rows
+    void mnuPrintPreview_Click();
+    void Esc_Click();
+
+    // The page setup the viewer keeps between prints (printer, paper, margins).
+    QPrinter &printer();
+    // The open print preview, nullptr when none.
+    frmPrintPreview *printPreview() const;
+    // Says a failure the user must know about in the viewer's status line.
+    void showStatus(const QString &text);
+    QString statusText() const;
+
+    // Grid events.
+    void Jgrid_ColumnHeaderClick(int columnIndex);
+    void Jgrid_GroupHeaderClick(int groupItem);
+    void Jgrid_MouseUp(Qt::MouseButton button, QPoint pos);
+    void Jgrid_DblClick();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };
+
+// Expands (or collapses) every group row of `grid` whose row index is rowIndex, with the redraw
+// off meanwhile; a grid without groups is left as it is.
+void SetGroupExpanded(ReportGrid &grid, int rowIndex, bool expand);
 
 } // namespace velmora

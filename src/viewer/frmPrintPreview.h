@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class QPrinter;
+class QPrintPreviewWidget;
+class QStatusBar;
+class QToolButton;
+
+namespace velmora {
+
+class frmMain;
+
+// The print preview window: the pages of the viewer's grid above a status line that tells the
+// pagination state. While it is open the viewer is hidden; closing it hands its window state,
+// position and size back to the viewer and shows the viewer again.
+class frmPrintPreview : public QWidget {
+    Q_OBJECT
+public:
+    // The preview renders through `printer` (the viewer's page setup); `viewer` gets the window
+    // back when the preview closes.
+    frmPrintPreview(QPrinter *printer, frmMain *viewer);
+    ~frmPrintPreview() override;
+
+    QPrintPreviewWidget *GEXPreview1 = nullptr;
+    QStatusBar *stbPreview = nullptr;
+
+    void Form_Resize();
+    // The status text for the preview's current page, page count and page-view mode.
+    void GEXPreview1_PageChange();
+    void GEXPreview1_PaginationStart();
+    QString statusText() const;
+    // The viewer goes away first: closing hands nothing back.
+    void releaseViewer() { m_viewer = nullptr; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void Form_Unload();
+    void printFromPreview();
+
+    QPointer<frmMain> m_viewer;
+    bool m_unloaded = false;
+};
+
+// "Page c of m", or "Page c - c+1 of m" when two pages show side by side and c is not the last.
+QString previewPageStatus(int current, int count, bool facingPages);
+
+} // namespace velmora
