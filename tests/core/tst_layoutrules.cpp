@@ -1,0 +1,228 @@
+#include "core/layoutrules.h"
+
+#include <QTest>
+
+namespace lr = velmora::layoutrules;
+
+class tst_LayoutRules : public QObject {
+    Q_OBJECT
+private slots:
+    void folders_data();
+    void folders();
+    void settingNames_data();
+    void settingNames();
+    void foldersMadeSure();
+
+    void txtEnding_data();
+    void txtEnding();
+    void cleanName_data();
+    void cleanName();
+    void typedNames_data();
+    void typedNames();
+    void listedFiles_data();
+    void listedFiles();
+
+    void formatUsesCrLf();
+    void parse_data();
+    void parse();
+    void roundTrip();
+};
+
+void tst_LayoutRules::folders_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("exact");        // the picker
+    QTest::addColumn<QString>("ignoringCase"); // the viewer's open and save
+
+    QTest::newRow("inventory") << "" << "Saved Report Layouts/" << "Saved Report Layouts/";
+    QTest::newRow("customer search") << "customersearch" << "Saved Report Layouts/Customer Search/"
+                                     << "Saved Report Layouts/Customer Search/";
+    QTest::newRow("deleted inventory") << "deletedinv" << "Saved Report Layouts/INV2/" << "Saved Report Layouts/INV2/";
+    QTest::newRow("all customers") << "allcustomers" << "Saved Report Layouts/Customer List/"
+                                   << "Saved Report Layouts/Customer List/";
+    QTest::newRow("service") << "servicereport" << "Saved Report Layouts/Service/" << "Saved Report Layouts/Service/";
+    QTest::newRow("projected") << "projreport" << "Saved Report Layouts/Proj/" << "Saved Report Layouts/Proj/";
+    QTest::newRow("master inventory") << "masterinv" << "Saved Report Layouts/Masterinv/"
+                                      << "Saved Report Layouts/Masterinv/";
+    QTest::newRow("custom SQL uses the root") << "customsql" << "Saved Report Layouts/" << "Saved Report Layouts/";
+    QTest::newRow("unknown key uses the root") << "whatever" << "Saved Report Layouts/" << "Saved Report Layouts/";
+    QTest::newRow("DeletedInv: picker exact, viewer ignoring case")
+        << "DeletedInv" << "Saved Report Layouts/" << "Saved Report Layouts/INV2/";
+    QTest::newRow("MASTERINV: picker exact, viewer ignoring case")
+        << "MASTERINV" << "Saved Report Layouts/" << "Saved Report Layouts/Masterinv/";
+}
+
+void tst_LayoutRules::folders()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, exact);
+    QFETCH(QString, ignoringCase);
+    QCOMPARE(lr::layoutFolder(key, Qt::CaseSensitive), exact);
+    QCOMPARE(lr::layoutFolder(key, Qt::CaseInsensitive), ignoringCase);
+}
+
+void tst_LayoutRules::settingNames_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("saved");
+    QTest::addColumn<QString>("reopened");
+
+    QTest::newRow("inventory") << "" << "Last Inventory" << "Last Inventory";
+    QTest::newRow("unknown key") << "inv" << "Last Inventory" << "Last Inventory";
+    QTest::newRow("customer search") << "customersearch" << "Last Customer Search" << "Last Customer Search";
+    QTest::newRow("deleted inventory in mixed case") << "DeletedInv" << "Del Inventory" << "Del Inventory";
+    QTest::newRow("all customers") << "allcustomers" << "Last All Customers" << "Last All Customers";
+    QTest::newRow("service") << "ServiceReport" << "Last Service" << "Last Service";
+    QTest::newRow("projected") << "projreport" << "Last Projected" << "Last Projected";
+    QTest::newRow("master inventory written and read in two spellings")
+        << "masterinv" << "Last Masterinv" << "Last MasterInv";
+    QTest::newRow("custom SQL never reopens") << "customsql" << "Last Inventory" << "";
+    QTest::newRow("custom SQL with security never reopens") << "CustomSQLSecurity" << "Last Inventory" << "";
+}
+
+void tst_LayoutRules::settingNames()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, saved);
+    QFETCH(QString, reopened);
+    QCOMPARE(lr::savedLayoutKey(key), saved);
+    QCOMPARE(lr::reopenLayoutKey(key), reopened);
+    QCOMPARE(lr::reopenLayoutKey(key).isNull(), reopened.isEmpty());
+}
+
+void tst_LayoutRules::foldersMadeSure()
+{
+    QCOMPARE(lr::saveFolders(),
+             (QStringList{"Saved Report Layouts/", "Saved Report Layouts/Customer Search/",
+                          "Saved Report Layouts/Customer List/", "Saved Report Layouts/Masterinv/"}));
+    const QStringList picker = lr::pickerFolders();
+    QCOMPARE(picker.size(), 7);
+    QCOMPARE(picker.first(), QStringLiteral("Saved Report Layouts/"));
+    // Every folder a kind can use is made by the picker, parents first.
+    for (const QString key : {"", "customersearch", "deletedinv", "allcustomers", "servicereport", "projreport",
+                              "masterinv"})
+        QVERIFY2(picker.contains(lr::layoutFolder(key, Qt::CaseSensitive)), qPrintable(key));
+}
+
+void tst_LayoutRules::txtEnding_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("plain name gets .txt") << "Sales" << "Sales.txt";
+    QTest::newRow("upper-case ending is kept") << "Sales.TXT" << "Sales.TXT";
+    QTest::newRow("mixed-case ending is kept") << "Sales.Txt" << "Sales.Txt";
+    QTest::newRow("txt without dot gets .txt") << "Salestxt" << "Salestxt.txt";
+    QTest::newRow("other ending gets .txt") << "Sales.csv" << "Sales.csv.txt";
+    QTest::newRow("just the ending") << ".txt" << ".txt";
+}
+
+void tst_LayoutRules::txtEnding()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, expected);
+    QCOMPARE(lr::withTxtEnding(name), expected);
+}
+
+void tst_LayoutRules::cleanName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("a:b?c") << "a:b?c" << "a_b_c";
+    QTest::newRow("every forbidden character") << "?\\/><*|:;\"x" << "__________x";
+    QTest::newRow("leading dots go") << "..x" << "x";
+    QTest::newRow("dots after a replaced character stay") << "/..x" << "_..x";
+    QTest::newRow("inner and trailing dots stay") << "a.b." << "a.b.";
+    QTest::newRow("only dots") << "..." << "";
+    QTest::newRow("blanks and non-ASCII stay") << " Süd 店 " << " Süd 店 ";
+}
+
+void tst_LayoutRules::cleanName()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, expected);
+    QCOMPARE(lr::cleanName(name), expected);
+}
+
+// What a name typed in save mode becomes, and whether the picker accepts it.
+void tst_LayoutRules::typedNames_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("Sales") << "Sales" << "Sales.txt" << true;
+    QTest::newRow("Sales.TXT") << "Sales.TXT" << "Sales.TXT" << true;
+    QTest::newRow("21 characters") << QString(21, u'n') << QString(21, u'n') + ".txt" << true;
+    QTest::newRow("22 characters") << QString(22, u'n') << QString(22, u'n') + ".txt" << false;
+    QTest::newRow("a:b?c") << "a:b?c" << "a_b_c.txt" << true;
+    QTest::newRow("..x") << "..x" << "x.txt" << true;
+    QTest::newRow("leading dots do not count towards the length")
+        << QString(4, u'.') + QString(21, u'n') << QString(21, u'n') + ".txt" << true;
+}
+
+void tst_LayoutRules::typedNames()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, fileName);
+    QFETCH(bool, accepted);
+    const QString name = lr::cleanName(lr::withTxtEnding(typed));
+    QCOMPARE(name, fileName);
+    QCOMPARE(!lr::nameTooLong(name), accepted);
+}
+
+void tst_LayoutRules::listedFiles_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<bool>("listed");
+    QTest::newRow("a.txt") << "a.txt" << true;
+    QTest::newRow("A.TXT") << "A.TXT" << true;
+    QTest::newRow("no dot: notestxt") << "notestxt" << true;
+    QTest::newRow("a.csv") << "a.csv" << false;
+    QTest::newRow("a.txt.bak") << "a.txt.bak" << false;
+    QTest::newRow("tx") << "tx" << false;
+}
+
+void tst_LayoutRules::listedFiles()
+{
+    QFETCH(QString, fileName);
+    QFETCH(bool, listed);
+    QCOMPARE(lr::isLayoutFileName(fileName), listed);
+}
+
+void tst_LayoutRules::formatUsesCrLf()
+{
+    QCOMPARE(lr::formatLayout({"model", "Serial No", "Müller"}),
+             QByteArray("model\r\nSerial No\r\nM\xc3\xbcller\r\n"));
+    QCOMPARE(lr::formatLayout({}), QByteArray());
+}
+
+void tst_LayoutRules::parse_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QStringList>("captions");
+    QTest::newRow("CR LF") << QByteArray("a\r\nb\r\n") << QStringList{"a", "b"};
+    QTest::newRow("LF") << QByteArray("a\nb\n") << QStringList{"a", "b"};
+    QTest::newRow("CR") << QByteArray("a\rb\r") << QStringList{"a", "b"};
+    QTest::newRow("last line without end") << QByteArray("a\r\nb") << QStringList{"a", "b"};
+    QTest::newRow("blank line in the middle") << QByteArray("a\r\n\r\nb\r\n") << QStringList{"a", "", "b"};
+    QTest::newRow("blanks kept") << QByteArray(" a \r\n") << QStringList{" a "};
+    QTest::newRow("empty file") << QByteArray() << QStringList{};
+    QTest::newRow("UTF-8 with byte order mark") << QByteArray("\xef\xbb\xbfM\xc3\xbcller\r\n")
+                                                << QStringList{QStringLiteral("Müller")};
+    QTest::newRow("Latin-1") << QByteArray("M\xfcller\r\n") << QStringList{QStringLiteral("Müller")};
+}
+
+void tst_LayoutRules::parse()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QStringList, captions);
+    QCOMPARE(lr::parseLayout(data), captions);
+}
+
+void tst_LayoutRules::roundTrip()
+{
+    const QStringList captions{"model", "Description", "Gewinn €", "店"};
+    QCOMPARE(lr::parseLayout(lr::formatLayout(captions)), captions);
+}
+
+QTEST_GUILESS_MAIN(tst_LayoutRules)
+#include "tst_layoutrules.moc"

@@ -1,0 +1,435 @@
+#include "core/profilefile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <grp.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <vector>
+
+using velmora::ProfileFile;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeAll(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(data), data.size());
+}
+
+// Runs a block with file writes refused in `folder`: as a plain user by taking the folder's write
+// permission away, as root (who ignores permissions) by acting as user and group "nobody"
+// meanwhile (with no supplementary groups, which would otherwise grant root's group rights).
+class WritesRefused {
+public:
+    explicit WritesRefused(const QString &folder)
+        : m_folder(folder)
+    {
+        m_perms = QFile::permissions(folder);
+        if (::geteuid() == 0) {
+            m_wasRoot = true;
+            QFile::setPermissions(folder, m_perms | QFileDevice::ReadOther | QFileDevice::ExeOther);
+            m_groups.resize(std::size_t(::getgroups(0, nullptr)));
+            ::getgroups(int(m_groups.size()), m_groups.data());
+            m_ok = ::setgroups(0, nullptr) == 0 && ::setegid(65534) == 0 && ::seteuid(65534) == 0;
+        } else {
+            m_ok = QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        }
+    }
+    ~WritesRefused()
+    {
+        if (m_wasRoot) {
+            (void)::seteuid(0);
+            (void)::setegid(0);
+            (void)::setgroups(m_groups.size(), m_groups.data());
+        }
+        QFile::setPermissions(m_folder, m_perms);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    QString m_folder;
+    QFileDevice::Permissions m_perms;
+    std::vector<gid_t> m_groups;
+    bool m_wasRoot = false;
+    bool m_ok = false;
+};
+
+} // namespace
+
+class tst_ProfileFile : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+
+    void write_data();
+    void write();
+    void read_data();
+    void read();
+    void readSection_data();
+    void readSection();
+
+    void valueCutAt254();
+    void sectionCutAt32000();
+    void writeThenReadRoundTrip();
+
+    void malformed_data();
+    void malformed();
+    void hugeFile();
+
+    void unwritableFolderKeepsOldFile();
+    void missingFolderFails();
+    void failedWriteLeavesOldContent();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
+};
+
+void tst_ProfileFile::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_path = m_dir->filePath(QStringLiteral("vlmfiles.dat"));
+}
+
+// One change to a file, and the whole file expected afterwards.
+void tst_ProfileFile::write_data()
+{
+    QTest::addColumn<QByteArray>("before");   // "<missing>": no file
+    QTest::addColumn<QString>("op");          // write, deleteKey, deleteSection
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<QByteArray>("after");
+
+    const QByteArray base = "; mail settings\r\n"
+                            "[Email]\r\n"
+                            "SMTPHost=mail.example.com\r\n"
+                            "Port = 25\r\n"
+                            "\r\n"
+                            "[Other]\r\n"
+                            "A=1\r\n";
+
+    QTest::newRow("new file gets the section and the key")
+        << QByteArray("<missing>") << "write" << "Email" << "Port" << "587" << true
+        << QByteArray("[Email]\r\nPort=587\r\n");
+    QTest::newRow("existing key in another letter case is changed in place")
+        << base << "write" << "EMAIL" << "smtphost" << "smtp.example.org" << true
+        << QByteArray("; mail settings\r\n[Email]\r\nSMTPHost=smtp.example.org\r\nPort = 25\r\n\r\n[Other]\r\nA=1\r\n");
+    QTest::newRow("key with blanks around the equals sign is rewritten in place")
+        << base << "write" << "Email" << "port" << "465" << true
+        << QByteArray("; mail settings\r\n[Email]\r\nSMTPHost=mail.example.com\r\nPort=465\r\n\r\n[Other]\r\nA=1\r\n");
+    QTest::newRow("new key goes after the last entry of its section")
+        << base << "write" << "Email" << "User" << "clerk" << true
+        << QByteArray("; mail settings\r\n[Email]\r\nSMTPHost=mail.example.com\r\nPort = 25\r\nUser=clerk\r\n\r\n[Other]\r\nA=1\r\n");
+    QTest::newRow("new section goes at the end after a blank line")
+        << base << "write" << "Layouts" << "Last" << "x.txt" << true
+        << QByteArray(base + "\r\n[Layouts]\r\nLast=x.txt\r\n");
+    QTest::newRow("empty value deletes the key only")
+        << base << "deleteKey" << "email" << "PORT" << "" << true
+        << QByteArray("; mail settings\r\n[Email]\r\nSMTPHost=mail.example.com\r\n\r\n[Other]\r\nA=1\r\n");
+    QTest::newRow("write with an empty value deletes the key")
+        << base << "write" << "Email" << "SMTPHost" << "" << true
+        << QByteArray("; mail settings\r\n[Email]\r\nPort = 25\r\n\r\n[Other]\r\nA=1\r\n");
+    QTest::newRow("deleting a missing key leaves the file alone")
+        << base << "deleteKey" << "Email" << "Nothing" << "" << true << base;
+    QTest::newRow("delete section removes its header and lines only")
+        << base << "deleteSection" << "eMail" << "" << "" << true
+        << QByteArray("; mail settings\r\n[Other]\r\nA=1\r\n");
+    QTest::newRow("deleting a missing section on a missing file creates nothing")
+        << QByteArray("<missing>") << "deleteSection" << "Email" << "" << "" << true << QByteArray("<missing>");
+    QTest::newRow("LF line ends come back as CR LF, comments and blank lines kept")
+        << QByteArray("# top\n[S]\n; note\nk=v\n\n[T]\nx=y\n") << "write" << "T" << "x" << "z" << true
+        << QByteArray("# top\r\n[S]\r\n; note\r\nk=v\r\n\r\n[T]\r\nx=z\r\n");
+    QTest::newRow("value keeps its inner blanks and non-ASCII text")
+        << QByteArray("<missing>") << "write" << "S" << "Name" << "Müller  & Söhne" << true
+        << QByteArray("[S]\r\nName=M\xc3\xbcller  & S\xc3\xb6hne\r\n");
+    QTest::newRow("line breaks in a value cannot split the entry")
+        << QByteArray("<missing>") << "write" << "S" << "Text" << "one\r\ntwo" << true
+        << QByteArray("[S]\r\nText=one  two\r\n");
+    QTest::newRow("entries before any section keep their place")
+        << QByteArray("loose=1\r\n[S]\r\nk=v\r\n") << "write" << "S" << "k2" << "w" << true
+        << QByteArray("loose=1\r\n[S]\r\nk=v\r\nk2=w\r\n");
+    QTest::newRow("lines that are not entries survive a write")
+        << QByteArray("[S]\r\njust text\r\n\x01\x02\xff\r\nk=v\r\n") << "write" << "S" << "k" << "v2" << true
+        << QByteArray("[S]\r\njust text\r\n\x01\x02\xff\r\nk=v2\r\n");
+}
+
+void tst_ProfileFile::write()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, op);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(bool, result);
+    QFETCH(QByteArray, after);
+
+    if (before != "<missing>")
+        writeAll(m_path, before);
+    ProfileFile file(m_path);
+    bool ok = false;
+    if (op == u"write")
+        ok = file.writeString(section, key, value);
+    else if (op == u"deleteKey")
+        ok = file.deleteKey(section, key);
+    else
+        ok = file.deleteSection(section);
+    QCOMPARE(ok, result);
+    QCOMPARE(readAll(m_path), after);
+}
+
+void tst_ProfileFile::read_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("def");
+    QTest::addColumn<QString>("expected");
+
+    const QByteArray base = "[Email]\r\nSMTPHost = mail.example.com \r\nQuoted=\"  padded  \"\r\n"
+                            "Single='x'\r\nHalf=\"x\r\nEmpty=\r\nBare\r\n; Comment=1\r\n[Other]\r\nSMTPHost=other\r\n";
+    QTest::newRow("key and section in other letter case")
+        << base << "EMAIL" << "smtphost" << "d" << "mail.example.com";
+    QTest::newRow("key of the second section") << base << "other" << "SMTPHOST" << "d" << "other";
+    QTest::newRow("missing key gives the default") << base << "Email" << "Port" << "25" << "25";
+    QTest::newRow("missing section gives the default") << base << "Mail" << "SMTPHost" << "d" << "d";
+    QTest::newRow("missing file gives the default") << QByteArray("<missing>") << "Email" << "x" << "d" << "d";
+    QTest::newRow("default loses trailing blanks") << base << "Email" << "Port" << " 25  " << " 25";
+    QTest::newRow("matching double quotes are removed") << base << "Email" << "Quoted" << "" << "  padded  ";
+    QTest::newRow("matching single quotes are removed") << base << "Email" << "Single" << "" << "x";
+    QTest::newRow("a lone quote stays") << base << "Email" << "Half" << "" << "\"x";
+    QTest::newRow("empty value is empty, not the default") << base << "Email" << "Empty" << "d" << "";
+    QTest::newRow("entry without equals sign gives the default") << base << "Email" << "Bare" << "d" << "d";
+    QTest::newRow("comment line is no key") << base << "Email" << "; Comment" << "d" << "d";
+    QTest::newRow("section header with blanks inside brackets")
+        << QByteArray("[ Email ]\nk=v\n") << "Email" << "k" << "" << "v";
+    QTest::newRow("first of two equal keys wins")
+        << QByteArray("[S]\nk=first\nK=second\n") << "S" << "k" << "" << "first";
+    QTest::newRow("key before any section belongs to the nameless section")
+        << QByteArray("k=loose\n[S]\nk=v\n") << "" << "k" << "" << "loose";
+    QTest::newRow("Latin-1 line is read as Latin-1")
+        << QByteArray("[S]\nName=M\xfcller\n") << "S" << "Name" << "" << QStringLiteral("Müller");
+    QTest::newRow("UTF-8 line is read as UTF-8")
+        << QByteArray("[S]\nName=M\xc3\xbcller \xe5\xba\x97\n") << "S" << "Name" << "" << QStringLiteral("Müller 店");
+}
+
+void tst_ProfileFile::read()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, def);
+    QFETCH(QString, expected);
+    if (content != "<missing>")
+        writeAll(m_path, content);
+    QCOMPARE(ProfileFile(m_path).readString(section, key, def), expected);
+}
+
+void tst_ProfileFile::readSection_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("expected");
+
+    const QChar z(0);
+    QTest::newRow("entries each ended by a character 0")
+        << QByteArray("[Email]\r\nHost = h\r\nPort=25\r\n\r\n[Other]\r\nA=1\r\n") << "email"
+        << (QStringLiteral("Host=h") + z + QStringLiteral("Port=25") + z);
+    QTest::newRow("comments and blank lines are left out, bare entries kept")
+        << QByteArray("[S]\n; c\n\nBare\nk=\n") << "S" << (QStringLiteral("Bare") + z + QStringLiteral("k=") + z);
+    QTest::newRow("values keep their quotes") << QByteArray("[S]\nk=\"v\"\n") << "S" << (QStringLiteral("k=\"v\"") + z);
+    QTest::newRow("missing section is empty") << QByteArray("[S]\nk=v\n") << "T" << QString();
+    QTest::newRow("empty section is empty") << QByteArray("[S]\n[T]\nk=v\n") << "S" << QString();
+}
+
+void tst_ProfileFile::readSection()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, section);
+    QFETCH(QString, expected);
+    writeAll(m_path, content);
+    QCOMPARE(ProfileFile(m_path).readSection(section), expected);
+}
+
+void tst_ProfileFile::valueCutAt254()
+{
+    ProfileFile file(m_path);
+    const QString longValue = QString(300, u'v');
+    QVERIFY(file.writeString(QStringLiteral("S"), QStringLiteral("k"), longValue));
+    // The whole value is stored; only the read is limited.
+    QVERIFY(readAll(m_path).contains(longValue.toLatin1()));
+    QCOMPARE(file.readString(QStringLiteral("S"), QStringLiteral("k"), {}), QString(254, u'v'));
+    QCOMPARE(file.readString(QStringLiteral("S"), QStringLiteral("k"), {}, 11), QString(10, u'v'));
+    QCOMPARE(file.readString(QStringLiteral("S"), QStringLiteral("none"), QString(300, u'd')), QString(254, u'd'));
+    const QString exact = QString(254, u'e');
+    QVERIFY(file.writeString(QStringLiteral("S"), QStringLiteral("k"), exact));
+    QCOMPARE(file.readString(QStringLiteral("S"), QStringLiteral("k"), {}), exact);
+}
+
+void tst_ProfileFile::sectionCutAt32000()
+{
+    QByteArray content = "[Big]\r\n";
+    QString expected;
+    for (int i = 0; i < 400; ++i) {
+        const QString entry = QStringLiteral("key%1=%2").arg(i, 3, 10, QLatin1Char('0')).arg(QString(90, u'x'));
+        content += entry.toLatin1() + "\r\n";
+        expected += entry + QChar(0);
+    }
+    writeAll(m_path, content);
+    const QString section = ProfileFile(m_path).readSection(QStringLiteral("big"));
+    QVERIFY(expected.size() > 32000);
+    QCOMPARE(section.size(), 31998);
+    QCOMPARE(section, expected.left(31998));
+
+    // A list that just fits with its final terminator is not cut.
+    const QString small = ProfileFile(m_path).readSection(QStringLiteral("big"), int(expected.size()) + 1);
+    QCOMPARE(small, expected);
+    const QString oneShort = ProfileFile(m_path).readSection(QStringLiteral("big"), int(expected.size()));
+    QCOMPARE(oneShort.size(), expected.size() - 2);
+}
+
+void tst_ProfileFile::writeThenReadRoundTrip()
+{
+    ProfileFile file(m_path);
+    QVERIFY(file.writeString(QStringLiteral("Email"), QStringLiteral("Host"), QStringLiteral("h")));
+    QVERIFY(file.writeString(QStringLiteral("Email"), QStringLiteral("Port"), QStringLiteral("25")));
+    QVERIFY(file.writeString(QStringLiteral("Other"), QStringLiteral("A"), QStringLiteral("1")));
+    QVERIFY(file.writeString(QStringLiteral("email"), QStringLiteral("HOST"), QStringLiteral("h2")));
+    QCOMPARE(file.readString(QStringLiteral("Email"), QStringLiteral("host"), {}), QStringLiteral("h2"));
+    QCOMPARE(readAll(m_path), QByteArray("[Email]\r\nHost=h2\r\nPort=25\r\n\r\n[Other]\r\nA=1\r\n"));
+    QVERIFY(file.deleteSection(QStringLiteral("EMAIL")));
+    QCOMPARE(file.readString(QStringLiteral("Email"), QStringLiteral("Port"), QStringLiteral("gone")),
+             QStringLiteral("gone"));
+    QCOMPARE(file.readString(QStringLiteral("Other"), QStringLiteral("A"), {}), QStringLiteral("1"));
+}
+
+void tst_ProfileFile::malformed_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("no section header at all") << QByteArray("k=v\nother=1\n") << "S" << "k" << "d";
+    QTest::newRow("lines without equals sign") << QByteArray("[S]\nfoo\nbar\nk=v\n") << "S" << "k" << "v";
+    QTest::newRow("header without closing bracket") << QByteArray("[S\nk=v\n") << "S" << "k" << "d";
+    QTest::newRow("empty brackets") << QByteArray("[]\nk=v\n[S]\nk=w\n") << "S" << "k" << "w";
+    QTest::newRow("character 0 inside a line") << QByteArray("[S]\nk=ab\0cd\n", 12) << "S" << "k" << "ab";
+    QTest::newRow("CR only line ends") << QByteArray("[S]\rk=v\r") << "S" << "k" << "d";
+    QTest::newRow("empty file") << QByteArray() << "S" << "k" << "d";
+    QByteArray garbage;
+    quint32 seed = 12345;
+    for (int i = 0; i < 64 * 1024; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        garbage.append(char(seed >> 24));
+    }
+    QTest::newRow("binary garbage") << garbage << "S" << "k" << "d";
+    QTest::newRow("binary garbage before a good section")
+        << (garbage + "\n[S]\nk=v\n") << "S" << "k" << "v";
+}
+
+void tst_ProfileFile::malformed()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, expected);
+    writeAll(m_path, content);
+    ProfileFile file(m_path);
+    QCOMPARE(file.readString(section, key, QStringLiteral("d")), expected);
+    (void)file.readSection(section);
+    // A write keeps every line it does not change, malformed ones included.
+    QVERIFY(file.writeString(QStringLiteral("New"), QStringLiteral("k"), QStringLiteral("n")));
+    QCOMPARE(file.readString(QStringLiteral("New"), QStringLiteral("k"), {}), QStringLiteral("n"));
+    QCOMPARE(file.readString(section, key, QStringLiteral("d")), expected);
+}
+
+void tst_ProfileFile::hugeFile()
+{
+    QByteArray content;
+    content.reserve(16 * 1024 * 1024);
+    content += "[Head]\r\nfirst=1\r\n";
+    const QByteArray filler = "; " + QByteArray(100, 'f') + "\r\nkey=" + QByteArray(200, 'v') + "\r\n";
+    while (content.size() < 16 * 1024 * 1024)
+        content += filler;
+    content += "[Tail]\r\nlast=2\r\n";
+    writeAll(m_path, content);
+    ProfileFile file(m_path);
+    QCOMPARE(file.readString(QStringLiteral("tail"), QStringLiteral("LAST"), {}), QStringLiteral("2"));
+    QCOMPARE(file.readSection(QStringLiteral("Head")).size(), 31998);
+    QVERIFY(file.writeString(QStringLiteral("Tail"), QStringLiteral("last"), QStringLiteral("3")));
+    QCOMPARE(file.readString(QStringLiteral("Tail"), QStringLiteral("last"), {}), QStringLiteral("3"));
+    QCOMPARE(QFileInfo(m_path).size(), content.size());
+}
+
+void tst_ProfileFile::unwritableFolderKeepsOldFile()
+{
+    const QByteArray old = "[Email]\r\nHost=old\r\n";
+    writeAll(m_path, old);
+    QFile::setPermissions(m_path, QFile::permissions(m_path) | QFileDevice::ReadOther);
+    ProfileFile file(m_path);
+    bool written = true;
+    bool deleted = true;
+    {
+        WritesRefused refused(m_dir->path());
+        QVERIFY(refused.ok());
+        written = file.writeString(QStringLiteral("Email"), QStringLiteral("Host"), QStringLiteral("new"));
+        deleted = file.deleteSection(QStringLiteral("Email"));
+    }
+    QVERIFY(!written);
+    QVERIFY(!deleted);
+    QVERIFY(!file.errorString().isEmpty());
+    QCOMPARE(readAll(m_path), old);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("vlmfiles.dat")});
+}
+
+void tst_ProfileFile::missingFolderFails()
+{
+    ProfileFile file(m_dir->filePath(QStringLiteral("no/such/folder/vlmoset.dat")));
+    QVERIFY(!file.writeString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("v")));
+    QCOMPARE(file.readString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("d")), QStringLiteral("d"));
+}
+
+// A disk that fills up halfway through the write: the process may write at most a few bytes
+// into any file, so the new content cannot be written completely.
+void tst_ProfileFile::failedWriteLeavesOldContent()
+{
+    QByteArray old = "[Email]\r\nHost=old\r\n";
+    old += "[Pad]\r\n" + QByteArray(100, 'p') + "\r\n";
+    writeAll(m_path, old);
+    ProfileFile file(m_path);
+
+    rlimit saved{};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
+    auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 64;
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
+    const bool written = file.writeString(QStringLiteral("Email"), QStringLiteral("Host"), QString(500, u'n'));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QVERIFY(!written);
+    QCOMPARE(readAll(m_path), old);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("vlmfiles.dat")});
+    QCOMPARE(file.readString(QStringLiteral("Email"), QStringLiteral("Host"), {}), QStringLiteral("old"));
+}
+
+QTEST_GUILESS_MAIN(tst_ProfileFile)
+#include "tst_profilefile.moc"
