@@ -261,3 +261,5 @@ BarCommand barCommand(QStringView key)
 }
 
 } // namespace velmora
+
+#include "moc_commandbar.cpp"

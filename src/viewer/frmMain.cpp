@@ -888,3 +888,5 @@ void frmMain::mnuPrintPreview_Click()
 }
 
 } // namespace velmora
+
+#include "moc_frmMain.cpp"

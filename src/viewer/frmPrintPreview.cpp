@@ -205,3 +205,5 @@ void frmPrintPreview::Form_Unload()
 }
 
 } // namespace velmora
+
+#include "moc_frmPrintPreview.cpp"

@@ -1,0 +1,268 @@
+#include "viewer/commandbar.h"
+#include "viewer/icons/viewericons.h"
+
+#include <QHelpEvent>
+#include <QImage>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolTip>
+
+#include <set>
+
+using namespace velmora;
+
+Q_DECLARE_METATYPE(velmora::BarCommand)
+
+class tst_CommandBar : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void commandForKey_data();
+    void commandForKey();
+
+    void panelsKeepTheirTagsAndTooltips();
+    void appearanceStartsRaisedAndReadsBackAsSet();
+    void appearanceOutsideThePanelsIsIgnored();
+    void pressedPanelLooksDifferentFromRaised();
+
+    void clickReportsThePanelIndex_data();
+    void clickReportsThePanelIndex();
+    void releaseOverAnotherPanelIsNoClick();
+    void rightButtonIsNoClick();
+
+    void tooltipShowsThePanelText();
+
+    void everyCommandKeyHasAPicture();
+    void picturesAreDrawnAt16And24PixelsAndHighDensity_data();
+    void picturesAreDrawnAt16And24PixelsAndHighDensity();
+    void picturesAreDistinct();
+
+private:
+    CommandBar *bar = nullptr;
+};
+
+void tst_CommandBar::init()
+{
+    bar = new CommandBar;
+    bar->addPanel(QIcon(), QString(), QString());
+    bar->addPanel(viewerIcon(QStringLiteral("Open")), QStringLiteral("Open Saved Layout"), QStringLiteral("Open"));
+    bar->addPanel(viewerIcon(QStringLiteral("Print")), QStringLiteral("Print"), QStringLiteral("Print"));
+    bar->addPanel(QIcon(), QString(), QString());
+    bar->addPanel(viewerIcon(QStringLiteral("Views")), QStringLiteral("Turn on/off Card view"),
+                  QStringLiteral("Views"));
+    bar->resize(bar->sizeHint());
+    bar->show();
+    QVERIFY(QTest::qWaitForWindowExposed(bar));
+}
+
+void tst_CommandBar::cleanup()
+{
+    delete bar;
+    bar = nullptr;
+}
+
+void tst_CommandBar::commandForKey_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<BarCommand>("command");
+
+    QTest::newRow("Open") << "Open" << BarCommand::Open;
+    QTest::newRow("Save") << "Save" << BarCommand::Save;
+    QTest::newRow("SaveAs") << "SaveAs" << BarCommand::SaveAs;
+    QTest::newRow("ExportEmail") << "ExportEmail" << BarCommand::ExportEmail;
+    QTest::newRow("ExportXLS") << "ExportXLS" << BarCommand::ExportXLS;
+    QTest::newRow("ExportHTML") << "ExportHTML" << BarCommand::ExportHTML;
+    QTest::newRow("ExportTXT") << "ExportTXT" << BarCommand::ExportTXT;
+    QTest::newRow("PrintPreview") << "PrintPreview" << BarCommand::PrintPreview;
+    QTest::newRow("Print") << "Print" << BarCommand::Print;
+    QTest::newRow("Fields") << "Fields" << BarCommand::Fields;
+    QTest::newRow("Group") << "Group" << BarCommand::Group;
+    QTest::newRow("Sort") << "Sort" << BarCommand::Sort;
+    QTest::newRow("Views") << "Views" << BarCommand::Views;
+    QTest::newRow("FitCols") << "FitCols" << BarCommand::FitCols;
+    QTest::newRow("ShowGroupByBox") << "ShowGroupByBox" << BarCommand::ShowGroupByBox;
+    QTest::newRow("Summary") << "Summary" << BarCommand::Summary;
+    QTest::newRow("MoveFirst") << "MoveFirst" << BarCommand::MoveFirst;
+    QTest::newRow("MoveLast") << "MoveLast" << BarCommand::MoveLast;
+    QTest::newRow("MovePrevious") << "MovePrevious" << BarCommand::MovePrevious;
+    QTest::newRow("MoveNext") << "MoveNext" << BarCommand::MoveNext;
+
+    QTest::newRow("lower case key still matches") << "printpreview" << BarCommand::PrintPreview;
+    QTest::newRow("upper case key still matches") << "SAVEAS" << BarCommand::SaveAs;
+    QTest::newRow("mixed case move key") << "mOVEnEXT" << BarCommand::MoveNext;
+    QTest::newRow("Edit does nothing") << "Edit" << BarCommand::None;
+    QTest::newRow("edit in any case does nothing") << "EDIT" << BarCommand::None;
+    QTest::newRow("empty tag of a spacer") << "" << BarCommand::None;
+    QTest::newRow("trailing blank is another key") << "Print " << BarCommand::None;
+    QTest::newRow("a prefix of a key is no key") << "Export" << BarCommand::None;
+    QTest::newRow("a longer word is no key") << "Prints" << BarCommand::None;
+    QTest::newRow("menu name is no key") << "mnuPrint" << BarCommand::None;
+}
+
+void tst_CommandBar::commandForKey()
+{
+    QFETCH(QString, key);
+    QFETCH(BarCommand, command);
+    QCOMPARE(barCommand(key), command);
+}
+
+void tst_CommandBar::panelsKeepTheirTagsAndTooltips()
+{
+    QCOMPARE(bar->panelCount(), 5);
+    QCOMPARE(bar->tag(1), QString());
+    QCOMPARE(bar->tag(2), QStringLiteral("Open"));
+    QCOMPARE(bar->toolTip(2), QStringLiteral("Open Saved Layout"));
+    QCOMPARE(bar->tag(5), QStringLiteral("Views"));
+    QCOMPARE(bar->toolTip(5), QStringLiteral("Turn on/off Card view"));
+    QVERIFY(bar->icon(1).isNull());
+    QVERIFY(!bar->icon(3).isNull());
+    QCOMPARE(bar->tag(0), QString());
+    QCOMPARE(bar->tag(6), QString());
+    QCOMPARE(bar->toolTip(-1), QString());
+}
+
+void tst_CommandBar::appearanceStartsRaisedAndReadsBackAsSet()
+{
+    for (int i = 1; i <= bar->panelCount(); ++i)
+        QCOMPARE(bar->appearance(i), 5);
+    bar->setAppearance(5, 10);
+    QCOMPARE(bar->appearance(5), 10);
+    QCOMPARE(bar->appearance(4), 5);
+    bar->setAppearance(5, 5);
+    QCOMPARE(bar->appearance(5), 5);
+}
+
+void tst_CommandBar::appearanceOutsideThePanelsIsIgnored()
+{
+    bar->setAppearance(0, 10);
+    bar->setAppearance(6, 10);
+    QCOMPARE(bar->appearance(0), 0);
+    QCOMPARE(bar->appearance(6), 0);
+    for (int i = 1; i <= bar->panelCount(); ++i)
+        QCOMPARE(bar->appearance(i), 5);
+}
+
+void tst_CommandBar::pressedPanelLooksDifferentFromRaised()
+{
+    const QRect r = bar->panelRect(5);
+    const QImage raised = bar->grab(r).toImage();
+    bar->setAppearance(5, 10);
+    const QImage pressed = bar->grab(r).toImage();
+    QVERIFY(raised != pressed);
+    // The neighbour is untouched.
+    bar->setAppearance(5, 5);
+    QCOMPARE(bar->grab(r).toImage(), raised);
+}
+
+void tst_CommandBar::clickReportsThePanelIndex_data()
+{
+    QTest::addColumn<int>("panel");
+    QTest::newRow("leading spacer") << 1;
+    QTest::newRow("first picture") << 2;
+    QTest::newRow("middle picture") << 3;
+    QTest::newRow("spacer between") << 4;
+    QTest::newRow("last picture") << 5;
+}
+
+void tst_CommandBar::clickReportsThePanelIndex()
+{
+    QFETCH(int, panel);
+    QSignalSpy clicked(bar, &CommandBar::panelClicked);
+    const QRect r = bar->panelRect(panel);
+    QVERIFY(!r.isEmpty());
+    QCOMPARE(bar->panelAt(r.center()), panel);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, r.center());
+    QCOMPARE(clicked.count(), 1);
+    QCOMPARE(clicked.at(0).at(0).toInt(), panel);
+}
+
+void tst_CommandBar::releaseOverAnotherPanelIsNoClick()
+{
+    QSignalSpy clicked(bar, &CommandBar::panelClicked);
+    QTest::mousePress(bar, Qt::LeftButton, {}, bar->panelRect(2).center());
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->panelRect(3).center());
+    QCOMPARE(clicked.count(), 0);
+    // Outside every panel.
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() + 5, 0));
+    QCOMPARE(clicked.count(), 0);
+}
+
+void tst_CommandBar::rightButtonIsNoClick()
+{
+    QSignalSpy clicked(bar, &CommandBar::panelClicked);
+    QTest::mouseClick(bar, Qt::RightButton, {}, bar->panelRect(2).center());
+    QCOMPARE(clicked.count(), 0);
+}
+
+void tst_CommandBar::tooltipShowsThePanelText()
+{
+    const QPoint pos = bar->panelRect(3).center();
+    QHelpEvent help(QEvent::ToolTip, pos, bar->mapToGlobal(pos));
+    QApplication::sendEvent(bar, &help);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), QStringLiteral("Print"));
+    QToolTip::hideText();
+
+    // A spacer has no tooltip.
+    const QPoint spacer = bar->panelRect(4).center();
+    QHelpEvent none(QEvent::ToolTip, spacer, bar->mapToGlobal(spacer));
+    QApplication::sendEvent(bar, &none);
+    QTRY_VERIFY(!QToolTip::isVisible());
+}
+
+void tst_CommandBar::everyCommandKeyHasAPicture()
+{
+    const QStringList keys{"Open", "Save", "SaveAs", "Print", "PrintPreview", "FitCols", "ExportXLS",
+                           "ExportHTML", "ExportTXT", "ExportEmail", "Summary", "Fields", "Group", "Sort",
+                           "ShowGroupByBox", "Views", "MoveFirst", "MovePrevious", "MoveNext", "MoveLast"};
+    for (const QString &key : keys)
+        QVERIFY2(!viewerIcon(key).isNull(), qPrintable(key));
+    QVERIFY(viewerIcon(QStringLiteral("Edit")).isNull());
+    QVERIFY(viewerIcon(QString()).isNull());
+    QCOMPARE(viewerIconKeys().size(), keys.size());
+}
+
+void tst_CommandBar::picturesAreDrawnAt16And24PixelsAndHighDensity_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<qreal>("ratio");
+    QTest::newRow("16 px") << 16 << 1.0;
+    QTest::newRow("24 px") << 24 << 1.0;
+    QTest::newRow("16 px at ratio 2") << 16 << 2.0;
+    QTest::newRow("24 px at ratio 2") << 24 << 2.0;
+}
+
+void tst_CommandBar::picturesAreDrawnAt16And24PixelsAndHighDensity()
+{
+    QFETCH(int, size);
+    QFETCH(qreal, ratio);
+    for (const QString &key : viewerIconKeys()) {
+        const QPixmap pm = viewerIcon(key).pixmap(QSize(size, size), ratio);
+        QCOMPARE(pm.size(), QSize(size, size) * ratio);
+        const QImage img = pm.toImage().convertToFormat(QImage::Format_ARGB32);
+        // Legible means: a fair share of the square is drawn, and not all of it.
+        int opaque = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                opaque += qAlpha(img.pixel(x, y)) > 128;
+        const double share = double(opaque) / (img.width() * img.height());
+        QVERIFY2(share > 0.08 && share < 0.95, qPrintable(key + QStringLiteral(" %1").arg(share)));
+    }
+}
+
+void tst_CommandBar::picturesAreDistinct()
+{
+    std::set<QByteArray> seen;
+    for (const QString &key : viewerIconKeys()) {
+        const QImage img = viewerIcon(key).pixmap(QSize(24, 24), 1.0).toImage();
+        const QByteArray bytes(reinterpret_cast<const char *>(img.constBits()), int(img.sizeInBytes()));
+        QVERIFY2(seen.insert(bytes).second, qPrintable(key));
+    }
+}
+
+QTEST_MAIN(tst_CommandBar)
+#include "tst_commandbar.moc"
