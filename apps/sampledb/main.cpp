@@ -100,13 +100,11 @@ Options parse(int argc, char **argv)
     return o;
 }
 
-// A Firebird DSN names a server as "host:path" or "host/port:path"; a path with no colon before
-// its first slash is a file for the embedded engine.
+// A Firebird DSN names a server as "host:path", "host/port:path" or "inet://host:port/path"; an
+// absolute path, or any text without a colon, is a file for the embedded engine.
 bool isLocal(const std::string &database)
 {
-    const auto colon = database.find(':');
-    const auto slash = database.find('/');
-    return colon == std::string::npos || (slash != std::string::npos && slash < colon);
+    return database.starts_with('/') || database.find(':') == std::string::npos;
 }
 
 double seconds(std::chrono::steady_clock::time_point since)
