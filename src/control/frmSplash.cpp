@@ -87,6 +87,11 @@ void frmSplash::loadViewer()
             viewer->activateWindow();
         }
     } catch (...) {
+        // A viewer whose load step did not finish is not loaded: the next call loads it afresh.
+        if (frmMain *halfLoaded = frmMain::instance()) {
+            halfLoaded->hide();
+            delete halfLoaded;
+        }
         unload();
         restorePointer();
         throw;

@@ -1,0 +1,20 @@
+#include "viewer/failurereport.h"
+
+#include "control/frmSplash.h"
+#include "control/reportrequest.h"
+#include "core/catalogue.h"
+#include "platform/platform.h"
+
+namespace velmora {
+
+void reportLoadFailure(const Failure &failure)
+{
+    const catalogue::FailureReport report = catalogue::failureReport(failure, request().LocalPath);
+    // The pointer goes back before the box rather than after: an hourglass over the OK button
+    // tells the user to wait for something that is not coming.
+    restorePointer();
+    platform::messageBox(nullptr, report.text, report.style, QString(), report.helpFile, report.helpTopic);
+    frmSplash::unload();
+}
+
+} // namespace velmora
