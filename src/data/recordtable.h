@@ -28,6 +28,7 @@ constexpr int DbTime = 134;
 constexpr int DbTimeStamp = 135;
 constexpr int WideText = 202;
 constexpr int LongWideText = 203;
+constexpr int LongBinary = 205;
 } // namespace TypeCode
 
 struct ColumnInfo {

@@ -1,0 +1,793 @@
+#include "data/connection.h"
+
+#include "core/connstring.h"
+#include "data/fbclient.h"
+
+#include <ibase.h>
+
+#include <QDate>
+#include <QHash>
+#include <QSet>
+#include <QTime>
+
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+using namespace Firebird;
+
+namespace {
+
+// Step numbers of the viewer's load step that these calls stand for; a failure carries them so
+// the failure report can say where the load stopped.
+constexpr int kStepOpen = 7;
+constexpr int kStepQuery = 8;
+
+constexpr unsigned kCharsetOctets = 1;
+constexpr unsigned kCharsetUtf8 = 4;
+constexpr int kMaxVarcharBytes = 32765;
+
+Failure ownFailure(const QString &description, int step = 0)
+{
+    Failure f;
+    f.description = description;
+    f.engineMessages << description;
+    f.step = step;
+    return f;
+}
+
+QString quoteIdent(const QString &name)
+{
+    QString q = name;
+    q.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+QString quoteLiteral(const QString &text)
+{
+    QString q = text;
+    q.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + q + QLatin1Char('\'');
+}
+
+} // namespace
+
+// The attachment and its one transaction. Shared with the writers of its results, so a writer
+// kept by the grid never outlives the attachment it writes through.
+struct Session {
+    fb::Handle<IAttachment> attachment;
+    fb::Handle<ITransaction> transaction;
+    AccessMode mode = AccessMode::Read;
+
+    ~Session()
+    {
+        if (transaction) {
+            fb::Status st;
+            transaction->commit(st.ptr());
+            if (!st.failed())
+                transaction.take();
+        }
+        transaction.reset();
+        attachment.reset();
+    }
+
+    Result<RecordTable> query(const QString &sql, int step);
+    Status execute(const QString &sql, int step);
+    // Runs a statement whose parameters are all passed as UTF-8 text (nullopt = NULL): the
+    // server converts each to the type it expects, so one encoding serves every column type.
+    Result<quint64> executeWithText(const QString &sql, const std::vector<std::optional<QByteArray>> &params, int step);
+};
+
+namespace {
+
+enum class Decode : std::uint8_t {
+    Short, Long, Int64, Float, Double, Date, Time, Timestamp, Varying, Char, VaryingHex, CharHex,
+    Boolean, BlobText, BlobOther, Null, Other
+};
+
+struct FieldPlan {
+    Decode kind;
+    unsigned offset;
+    unsigned nullOffset;
+    unsigned length;
+};
+
+QString timeText(ISC_TIME t)
+{
+    const unsigned fraction = t % 10000;
+    const unsigned secs = t / 10000;
+    QString s = QStringLiteral("%1:%2:%3")
+                    .arg(secs / 3600, 2, 10, QLatin1Char('0'))
+                    .arg((secs / 60) % 60, 2, 10, QLatin1Char('0'))
+                    .arg(secs % 60, 2, 10, QLatin1Char('0'));
+    if (fraction)
+        s += QStringLiteral(".%1").arg(fraction, 4, 10, QLatin1Char('0'));
+    return s;
+}
+
+void appendHex(RecordTable::Builder &b, int col, const unsigned char *p, unsigned n)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    char buf[2 * 256];
+    std::string big;
+    char *out = buf;
+    if (n > 256) {
+        big.resize(2 * std::size_t(n));
+        out = big.data();
+    }
+    for (unsigned i = 0; i < n; ++i) {
+        out[2 * i] = digits[p[i] >> 4];
+        out[2 * i + 1] = digits[p[i] & 15];
+    }
+    b.appendTextUtf8(col, out, int(2 * n));
+}
+
+// Describes one output field in the terms the viewer uses and picks how to decode it.
+ColumnInfo describe(IMessageMetadata *meta, unsigned i, fb::Status &st, FieldPlan &plan)
+{
+    ColumnInfo c;
+    const char *alias = meta->getAlias(st.ptr(), i);
+    const char *field = meta->getField(st.ptr(), i);
+    const char *relation = meta->getRelation(st.ptr(), i);
+    c.name = QString::fromUtf8(alias && *alias ? alias : field);
+    c.relation = QString::fromUtf8(relation);
+    c.sourceField = c.relation.isEmpty() ? QString() : QString::fromUtf8(field);
+    c.nullable = meta->isNullable(st.ptr(), i);
+    const unsigned type = meta->getType(st.ptr(), i) & ~1u;
+    const int scale = meta->getScale(st.ptr(), i);
+    const unsigned length = meta->getLength(st.ptr(), i);
+    const unsigned charset = meta->getCharSet(st.ptr(), i);
+    const int subType = meta->getSubType(st.ptr(), i);
+    plan.offset = meta->getOffset(st.ptr(), i);
+    plan.nullOffset = meta->getNullOffset(st.ptr(), i);
+    plan.length = length;
+    c.definedSize = int(length);
+
+    auto integer = [&](Decode d, int code) {
+        plan.kind = d;
+        c.type = ColumnType::Integer;
+        if (scale < 0) {
+            c.typeCode = TypeCode::Numeric;
+            c.scale = -scale;
+        } else {
+            c.typeCode = code;
+        }
+    };
+    switch (type) {
+    case SQL_SHORT: integer(Decode::Short, TypeCode::SmallInt); break;
+    case SQL_LONG: integer(Decode::Long, TypeCode::Integer); break;
+    case SQL_INT64: integer(Decode::Int64, TypeCode::BigInt); break;
+    case SQL_FLOAT:
+        plan.kind = Decode::Float;
+        c.type = ColumnType::Double;
+        c.typeCode = TypeCode::Double;
+        break;
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT:
+        plan.kind = Decode::Double;
+        c.type = ColumnType::Double;
+        c.typeCode = TypeCode::Double;
+        break;
+    case SQL_TYPE_DATE:
+        plan.kind = Decode::Date;
+        c.type = ColumnType::Date;
+        c.typeCode = TypeCode::DbDate;
+        break;
+    case SQL_TYPE_TIME:
+        // There is no time-of-day column type; "hh:mm:ss" text sorts in time order.
+        plan.kind = Decode::Time;
+        c.type = ColumnType::Text;
+        c.typeCode = TypeCode::DbTime;
+        c.definedSize = 13;
+        break;
+    case SQL_TIMESTAMP:
+        plan.kind = Decode::Timestamp;
+        c.type = ColumnType::Timestamp;
+        c.typeCode = TypeCode::DbTimeStamp;
+        break;
+    case SQL_VARYING:
+    case SQL_TEXT: {
+        const bool octets = charset == kCharsetOctets;
+        plan.kind = type == SQL_VARYING ? (octets ? Decode::VaryingHex : Decode::Varying)
+                                        : (octets ? Decode::CharHex : Decode::Char);
+        c.type = ColumnType::Text;
+        c.typeCode = TypeCode::WideText;
+        c.definedSize = octets ? int(2 * length) : int(length / unsigned(fb::bytesPerChar(charset)));
+        break;
+    }
+    case SQL_BOOLEAN:
+        plan.kind = Decode::Boolean;
+        c.type = ColumnType::Boolean;
+        c.typeCode = TypeCode::Boolean;
+        break;
+    case SQL_BLOB:
+        plan.kind = subType == 1 ? Decode::BlobText : Decode::BlobOther;
+        c.type = ColumnType::Text;
+        c.typeCode = subType == 1 ? TypeCode::LongWideText : TypeCode::LongBinary;
+        c.definedSize = 2147483647;
+        break;
+    case SQL_NULL:
+        plan.kind = Decode::Null;
+        c.type = ColumnType::Text;
+        c.typeCode = TypeCode::WideText;
+        c.definedSize = 0;
+        break;
+    default:
+        plan.kind = Decode::Other;
+        c.type = ColumnType::Text;
+        c.typeCode = TypeCode::WideText;
+        break;
+    }
+    return c;
+}
+
+template <typename T>
+T load(const unsigned char *p)
+{
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+} // namespace
+
+Result<RecordTable> Session::query(const QString &sql, int step)
+{
+    fb::Status st;
+    const QByteArray text = sql.toUtf8();
+    fb::Handle<IStatement> stmt(attachment->prepare(st.ptr(), transaction.get(), 0, text.constData(),
+                                                    SQL_DIALECT_V6, IStatement::PREPARE_PREFETCH_METADATA));
+    if (st.failed())
+        return st.failure(step);
+
+    if (!(stmt->getFlags(st.ptr()) & IStatement::FLAG_HAS_CURSOR)) {
+        stmt->execute(st.ptr(), transaction.get(), nullptr, nullptr, nullptr, nullptr);
+        if (st.failed())
+            return st.failure(step);
+        return RecordTable::Builder().finish();
+    }
+
+    fb::Metadata meta(stmt->getOutputMetadata(st.ptr()));
+    if (st.failed())
+        return st.failure(step);
+    const unsigned count = meta->getCount(st.ptr());
+    RecordTable::Builder builder;
+    std::vector<FieldPlan> plans(count);
+    std::vector<bool> nullable(count);
+    for (unsigned i = 0; i < count; ++i) {
+        const ColumnInfo info = describe(meta.get(), i, st, plans[i]);
+        nullable[i] = info.nullable;
+        builder.addColumn(info);
+    }
+    if (st.failed())
+        return st.failure(step);
+
+    fb::Handle<IResultSet> cursor(stmt->openCursor(st.ptr(), transaction.get(), nullptr, nullptr, meta.get(), 0));
+    if (st.failed())
+        return st.failure(step);
+
+    std::vector<unsigned char> message(meta->getMessageLength(st.ptr()));
+    unsigned char *const buf = message.data();
+    const FieldPlan *const plan = plans.data();
+    std::string blob;
+    std::vector<char> segment(64 * 1024);
+
+    auto readBlob = [&](ISC_QUAD id) -> bool {
+        blob.clear();
+        fb::Handle<IBlob> b(attachment->openBlob(st.ptr(), transaction.get(), &id, 0, nullptr));
+        if (st.failed())
+            return false;
+        for (;;) {
+            unsigned got = 0;
+            const int rc = b->getSegment(st.ptr(), unsigned(segment.size()), segment.data(), &got);
+            if (rc == IStatus::RESULT_OK || rc == IStatus::RESULT_SEGMENT) {
+                blob.append(segment.data(), got);
+                continue;
+            }
+            if (rc == IStatus::RESULT_NO_DATA)
+                break;
+            return false;
+        }
+        b.end(st);
+        return !st.failed();
+    };
+
+    int rc;
+    while ((rc = cursor->fetchNext(st.ptr(), buf)) == IStatus::RESULT_OK) {
+        for (unsigned i = 0; i < count; ++i) {
+            const FieldPlan &p = plan[i];
+            const int col = int(i);
+            if (load<short>(buf + p.nullOffset)) {
+                builder.appendNull(col);
+                continue;
+            }
+            const unsigned char *f = buf + p.offset;
+            switch (p.kind) {
+            case Decode::Short: builder.appendInteger(col, load<std::int16_t>(f)); break;
+            case Decode::Long: builder.appendInteger(col, load<std::int32_t>(f)); break;
+            case Decode::Int64: builder.appendInteger(col, load<std::int64_t>(f)); break;
+            case Decode::Float: builder.appendReal(col, double(load<float>(f))); break;
+            case Decode::Double: builder.appendReal(col, load<double>(f)); break;
+            case Decode::Date: builder.appendDate(col, load<ISC_DATE>(f) + fb::kJulianDayOfIscEpoch); break;
+            case Decode::Time: builder.appendText(col, timeText(load<ISC_TIME>(f))); break;
+            case Decode::Timestamp: {
+                const auto ts = load<ISC_TIMESTAMP>(f);
+                builder.appendTimestamp(col, TimeValue::fromParts(std::int64_t(ts.timestamp_date) + fb::kJulianDayOfIscEpoch,
+                                                                  std::int64_t(ts.timestamp_time) / 10));
+                break;
+            }
+            case Decode::Varying: {
+                const auto n = load<std::uint16_t>(f);
+                builder.appendTextUtf8(col, reinterpret_cast<const char *>(f + 2), n);
+                break;
+            }
+            case Decode::Char: {
+                // CHAR arrives padded to its full byte length; the padding is not part of the value.
+                unsigned n = p.length;
+                while (n && f[n - 1] == ' ')
+                    --n;
+                builder.appendTextUtf8(col, reinterpret_cast<const char *>(f), int(n));
+                break;
+            }
+            case Decode::VaryingHex: appendHex(builder, col, f + 2, load<std::uint16_t>(f)); break;
+            case Decode::CharHex: appendHex(builder, col, f, p.length); break;
+            case Decode::Boolean: builder.appendInteger(col, *f ? 1 : 0); break;
+            case Decode::BlobText:
+                if (!readBlob(load<ISC_QUAD>(f)))
+                    return st.failure(step);
+                builder.appendTextUtf8(col, blob.data(), int(blob.size()));
+                break;
+            case Decode::BlobOther:
+                if (!readBlob(load<ISC_QUAD>(f)))
+                    return st.failure(step);
+                builder.appendText(col, QStringLiteral("(binary, %1 bytes)").arg(blob.size()));
+                break;
+            case Decode::Null: builder.appendNull(col); break;
+            case Decode::Other: builder.appendText(col, QStringLiteral("(array)")); break;
+            }
+        }
+    }
+    if (rc != IStatus::RESULT_NO_DATA || st.failed())
+        return st.failure(step);
+    cursor.end(st);
+    if (st.failed())
+        return st.failure(step);
+    stmt.end(st);
+    return builder.finish();
+}
+
+Status Session::execute(const QString &sql, int step)
+{
+    fb::Status st;
+    const QByteArray text = sql.toUtf8();
+    attachment->execute(st.ptr(), transaction.get(), 0, text.constData(), SQL_DIALECT_V6, nullptr, nullptr, nullptr,
+                        nullptr);
+    if (st.failed())
+        return st.failure(step);
+    return {};
+}
+
+Result<quint64> Session::executeWithText(const QString &sql, const std::vector<std::optional<QByteArray>> &params,
+                                         int step)
+{
+    fb::Status st;
+    const QByteArray text = sql.toUtf8();
+    fb::Handle<IStatement> stmt(attachment->prepare(st.ptr(), transaction.get(), 0, text.constData(),
+                                                    SQL_DIALECT_V6, IStatement::PREPARE_PREFETCH_METADATA));
+    if (st.failed())
+        return st.failure(step);
+    fb::Metadata described(stmt->getInputMetadata(st.ptr()));
+    if (st.failed())
+        return st.failure(step);
+    const unsigned count = described->getCount(st.ptr());
+    if (count != params.size())
+        return ownFailure(QStringLiteral("Internal error: the statement expects %1 values, %2 were given.")
+                              .arg(count)
+                              .arg(params.size()),
+                          step);
+
+    fb::Metadata meta;
+    if (count) {
+        fb::Builder b(described->getBuilder(st.ptr()));
+        for (unsigned i = 0; i < count && !st.failed(); ++i) {
+            const int bytes = params[i] ? int(params[i]->size()) : 0;
+            b->setType(st.ptr(), i, SQL_VARYING + 1);
+            b->setSubType(st.ptr(), i, 0);
+            b->setScale(st.ptr(), i, 0);
+            b->setCharSet(st.ptr(), i, kCharsetUtf8);
+            b->setLength(st.ptr(), i, unsigned(std::max(bytes, 1)));
+        }
+        if (st.failed())
+            return st.failure(step);
+        meta = fb::Metadata(b->getMetadata(st.ptr()));
+        if (st.failed())
+            return st.failure(step);
+    }
+
+    std::vector<unsigned char> message(count ? meta->getMessageLength(st.ptr()) : 0);
+    for (unsigned i = 0; i < count; ++i) {
+        unsigned char *buf = message.data();
+        const short isNull = params[i] ? 0 : -1;
+        std::memcpy(buf + meta->getNullOffset(st.ptr(), i), &isNull, sizeof isNull);
+        if (params[i]) {
+            const auto n = std::uint16_t(params[i]->size());
+            unsigned char *f = buf + meta->getOffset(st.ptr(), i);
+            std::memcpy(f, &n, sizeof n);
+            std::memcpy(f + 2, params[i]->constData(), n);
+        }
+    }
+    stmt->execute(st.ptr(), transaction.get(), meta.get(), count ? message.data() : nullptr, nullptr, nullptr);
+    if (st.failed())
+        return st.failure(step);
+    const quint64 affected = stmt->getAffectedRecords(st.ptr());
+    if (st.failed())
+        return st.failure(step);
+    return affected;
+}
+
+// ---- Connection --------------------------------------------------------------------------------
+
+struct Connection::Impl {
+    std::shared_ptr<Session> session;
+};
+
+Connection::Connection() : d(std::make_unique<Impl>()) {}
+Connection::~Connection() = default;
+
+Result<std::unique_ptr<Connection>> Connection::open(const QString &connString, AccessMode mode,
+                                                     int connectTimeoutSeconds)
+{
+    auto parsed = parseConnString(connString);
+    if (!parsed) {
+        Failure f = parsed.failure();
+        f.step = kStepOpen;
+        return f;
+    }
+    const ConnString &cs = parsed.value();
+
+    fb::Status st;
+    fb::AttachParams params;
+    params.user = cs.user;
+    params.password = cs.password;
+    params.role = cs.role;
+    params.charset = cs.charset;
+    params.connectTimeout = connectTimeoutSeconds;
+    const QByteArray dpb = fb::buildDpb(params, st);
+    if (st.failed())
+        return st.failure(kStepOpen);
+
+    auto session = std::make_shared<Session>();
+    session->mode = mode;
+    const QByteArray dsn = cs.dsn().toUtf8();
+    session->attachment = fb::Handle<IAttachment>(fb::provider()->attachDatabase(
+        st.ptr(), dsn.constData(), unsigned(dpb.size()), reinterpret_cast<const unsigned char *>(dpb.constData())));
+    if (st.failed())
+        return st.failure(kStepOpen);
+
+    // Read: a read-only read-committed transaction, which the engine never has to keep old record
+    // versions for, so it can stay open as long as the viewer does. ReadWrite: every statement
+    // commits on its own; nowait so that a row another user holds fails at once instead of hanging.
+    static const unsigned char readTpb[] = {isc_tpb_version3, isc_tpb_read, isc_tpb_read_committed,
+                                            isc_tpb_rec_version, isc_tpb_nowait};
+    static const unsigned char writeTpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed,
+                                             isc_tpb_rec_version, isc_tpb_nowait, isc_tpb_autocommit};
+    const bool readOnly = mode == AccessMode::Read;
+    session->transaction = fb::Handle<ITransaction>(session->attachment->startTransaction(
+        st.ptr(), readOnly ? sizeof readTpb : sizeof writeTpb, readOnly ? readTpb : writeTpb));
+    if (st.failed())
+        return st.failure(kStepOpen);
+
+    std::unique_ptr<Connection> c(new Connection);
+    c->d->session = std::move(session);
+    return c;
+}
+
+AccessMode Connection::mode() const { return d->session->mode; }
+
+Result<std::shared_ptr<RecordTable>> Connection::query(const QString &sql)
+{
+    auto r = d->session->query(sql, kStepQuery);
+    if (!r)
+        return r.failure();
+    return std::make_shared<RecordTable>(std::move(r.value()));
+}
+
+Status Connection::execute(const QString &sql) { return d->session->execute(sql, 0); }
+
+// ---- Write-back --------------------------------------------------------------------------------
+
+namespace {
+
+QString columnList(const QStringList &names)
+{
+    return names.join(QStringLiteral(", "));
+}
+
+class FbRecordWriter final : public RecordWriter {
+public:
+    FbRecordWriter(std::shared_ptr<Session> session, std::shared_ptr<RecordTable> table)
+        : m_session(std::move(session)), m_table(std::move(table))
+    {
+        m_reason = analyse();
+    }
+
+    Status canWrite() const override { return m_reason; }
+
+    Status updateCell(int row, int col, const QVariant &newValue) override
+    {
+        if (!m_reason)
+            return m_reason;
+        if (row < 0 || row >= m_table->rowCount() || col < 0 || col >= m_table->columnCount())
+            return ownFailure(QStringLiteral("There is no such cell to change."));
+        const ColumnInfo &info = m_table->column(col);
+        if (info.relation.isEmpty())
+            return ownFailure(QStringLiteral("The column \"%1\" is calculated by the query, not stored in a table: "
+                                             "it cannot be changed.")
+                                  .arg(info.name));
+        if (info.sourceField == u"DB_KEY" || m_binary.contains(info.sourceField))
+            return ownFailure(QStringLiteral("The column \"%1\" holds binary data and cannot be changed here.")
+                                  .arg(info.name));
+
+        // Convert the new value exactly as the table stores it, so that the database and the
+        // table end up holding the same value.
+        auto converted = convert(info, newValue);
+        if (!converted)
+            return converted.failure();
+        const RecordTable &one = *converted;
+
+        std::vector<std::optional<QByteArray>> params;
+        params.push_back(paramText(one, 0, 0));
+        const QString where = whereClause(row, params);
+        const QString sql = QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3")
+                                .arg(quoteIdent(m_relation), quoteIdent(info.sourceField), where);
+        auto affected = m_session->executeWithText(sql, params, 0);
+        if (!affected)
+            return explain(affected.failure(), QStringLiteral("changed"));
+        if (affected.value() == 0)
+            return conflict(QStringLiteral("changed"));
+        m_table->setValue(row, col, one.value(0, 0));
+        return {};
+    }
+
+    Status deleteRow(int row) override
+    {
+        if (!m_reason)
+            return m_reason;
+        if (row < 0 || row >= m_table->rowCount())
+            return ownFailure(QStringLiteral("There is no such row to delete."));
+        std::vector<std::optional<QByteArray>> params;
+        const QString where = whereClause(row, params);
+        const QString sql = QStringLiteral("DELETE FROM %1 WHERE %2").arg(quoteIdent(m_relation), where);
+        auto affected = m_session->executeWithText(sql, params, 0);
+        if (!affected)
+            return explain(affected.failure(), QStringLiteral("deleted"));
+        if (affected.value() == 0)
+            return conflict(QStringLiteral("deleted"));
+        m_table->removeRow(row);
+        return {};
+    }
+
+private:
+    Status analyse()
+    {
+        if (m_session->mode == AccessMode::Read)
+            return ownFailure(QStringLiteral("The report was opened read only: its rows cannot be changed or deleted."));
+        QStringList relations;
+        for (int c = 0; c < m_table->columnCount(); ++c) {
+            const QString &r = m_table->column(c).relation;
+            if (!r.isEmpty() && !relations.contains(r))
+                relations << r;
+        }
+        if (relations.isEmpty())
+            return ownFailure(QStringLiteral("The rows are not read from a table, so they cannot be changed or deleted."));
+        if (relations.size() > 1)
+            return ownFailure(QStringLiteral("The rows join several tables (%1): changes cannot be written back to "
+                                             "a join.")
+                                  .arg(relations.join(QStringLiteral(", "))));
+        m_relation = relations.front();
+
+        // Columns whose text we hold as hexadecimal digits, and text blobs, which a comparison
+        // with a parameter cannot always reach.
+        auto fields = m_session->query(
+            QStringLiteral("SELECT TRIM(rf.rdb$field_name), f.rdb$character_set_id, f.rdb$field_type "
+                           "FROM rdb$relation_fields rf JOIN rdb$fields f ON f.rdb$field_name = rf.rdb$field_source "
+                           "WHERE rf.rdb$relation_name = %1")
+                .arg(quoteLiteral(m_relation)),
+            0);
+        if (!fields)
+            return fields.failure();
+        for (int r = 0; r < fields->rowCount(); ++r) {
+            const bool text = !fields->isNull(r, 2)
+                && (fields->integer(r, 2) == 14 || fields->integer(r, 2) == 37);   // CHAR, VARCHAR
+            if (text && !fields->isNull(r, 1) && fields->integer(r, 1) == std::int64_t(kCharsetOctets))
+                m_binary.insert(fields->text(r, 0));
+        }
+
+        auto key = m_session->query(
+            QStringLiteral("SELECT TRIM(s.rdb$field_name) FROM rdb$relation_constraints rc "
+                           "JOIN rdb$index_segments s ON s.rdb$index_name = rc.rdb$index_name "
+                           "WHERE rc.rdb$relation_name = %1 AND rc.rdb$constraint_type = 'PRIMARY KEY' "
+                           "ORDER BY s.rdb$field_position")
+                .arg(quoteLiteral(m_relation)),
+            0);
+        if (!key)
+            return key.failure();
+        QStringList keyFields;
+        bool complete = key->rowCount() > 0;
+        for (int r = 0; r < key->rowCount(); ++r) {
+            const QString field = key->text(r, 0);
+            keyFields << field;
+            const int col = tableColumn(field);
+            if (col < 0)
+                complete = false;
+            else
+                m_keyColumns.push_back(col);
+        }
+        if (!complete) {
+            m_keyColumns.clear();
+            m_dbKeyColumn = tableColumn(QStringLiteral("DB_KEY"));
+            if (m_dbKeyColumn < 0) {
+                const QString what = keyFields.isEmpty()
+                    ? QStringLiteral("the table has no primary key")
+                    : QStringLiteral("its primary key (%1) is not among the columns").arg(columnList(keyFields));
+                return ownFailure(QStringLiteral("The rows of %1 cannot be matched to the table: %2 and the query does "
+                                                 "not read RDB$DB_KEY.")
+                                      .arg(m_relation, what));
+            }
+        }
+        return {};
+    }
+
+    int tableColumn(const QString &field) const
+    {
+        for (int c = 0; c < m_table->columnCount(); ++c)
+            if (m_table->column(c).relation == m_relation && m_table->column(c).sourceField == field)
+                return c;
+        return -1;
+    }
+
+    // The row as it was read: its key, and every other stored column with the value it had, so
+    // a row another user changed in the meantime matches nothing.
+    QString whereClause(int row, std::vector<std::optional<QByteArray>> &params) const
+    {
+        QStringList terms;
+        QSet<QString> seen;
+        if (m_dbKeyColumn >= 0)
+            terms << QStringLiteral("RDB$DB_KEY = x'%1'").arg(m_table->text(row, m_dbKeyColumn));
+        for (int c = 0; c < m_table->columnCount(); ++c) {
+            const ColumnInfo &info = m_table->column(c);
+            if (info.relation != m_relation || info.sourceField == u"DB_KEY" || seen.contains(info.sourceField))
+                continue;
+            seen.insert(info.sourceField);
+            const QString name = quoteIdent(info.sourceField);
+            if (m_table->isNull(row, c)) {
+                terms << name + QStringLiteral(" IS NULL");
+                continue;
+            }
+            if (m_binary.contains(info.sourceField)) {
+                terms << QStringLiteral("%1 = x'%2'").arg(name, m_table->text(row, c));
+                continue;
+            }
+            if (info.type == ColumnType::Timestamp) {
+                // The table keeps milliseconds; the engine keeps tenths of them.
+                const std::int64_t ts = m_table->timestamp(row, c);
+                terms << QStringLiteral("%1 >= ? AND %1 < ?").arg(name);
+                params.push_back(timestampText(ts));
+                params.push_back(timestampText(ts + 1));
+                continue;
+            }
+            QByteArray value = *paramText(*m_table, row, c);
+            if (info.typeCode == TypeCode::LongWideText && value.size() > kMaxVarcharBytes)
+                continue;   // too long to pass as a parameter; the key still pins the row
+            terms << name + QStringLiteral(" = ?");
+            params.push_back(std::move(value));
+        }
+        return terms.join(QStringLiteral(" AND "));
+    }
+
+    static QByteArray timestampText(std::int64_t ts)
+    {
+        const QTime t = QTime::fromMSecsSinceStartOfDay(int(TimeValue::msecsOfDay(ts)));
+        return (QDate::fromJulianDay(TimeValue::julianDay(ts)).toString(Qt::ISODate) + QLatin1Char(' ')
+                + t.toString(QStringLiteral("hh:mm:ss.zzz")))
+            .toUtf8();
+    }
+
+    // A cell as text the engine converts back to exactly the same value.
+    static std::optional<QByteArray> paramText(const RecordTable &t, int row, int col)
+    {
+        if (t.isNull(row, col))
+            return std::nullopt;
+        switch (t.column(col).type) {
+        case ColumnType::Double: return QByteArray::number(t.real(row, col), 'g', 17);
+        case ColumnType::Boolean: return QByteArray(t.integer(row, col) ? "TRUE" : "FALSE");
+        case ColumnType::Timestamp: return timestampText(t.timestamp(row, col));
+        default: return t.displayText(row, col).toUtf8();
+        }
+    }
+
+    // The new value in a one-cell table of the column's type, or why it does not fit.
+    static Result<RecordTable> convert(const ColumnInfo &info, const QVariant &v)
+    {
+        RecordTable::Builder b;
+        b.addColumn(info);
+        b.appendNull(0);
+        RecordTable one = b.finish();
+        if (v.isNull() || !v.isValid() || (v.typeId() == QMetaType::QString && v.toString().isEmpty()
+                                           && info.type != ColumnType::Text)) {
+            if (!info.nullable)
+                return ownFailure(QStringLiteral("The column \"%1\" must have a value.").arg(info.name));
+            return one;
+        }
+        if (v.typeId() == QMetaType::QString && info.type != ColumnType::Text) {
+            const QString s = v.toString().trimmed();
+            bool ok = true;
+            switch (info.type) {
+            case ColumnType::Integer:
+            case ColumnType::Double: s.toDouble(&ok); break;
+            case ColumnType::Date: ok = QDate::fromString(s, Qt::ISODate).isValid(); break;
+            case ColumnType::Timestamp: ok = QDateTime::fromString(s, Qt::ISODate).isValid(); break;
+            case ColumnType::Boolean: {
+                const QString l = s.toLower();
+                ok = l == u"true" || l == u"false" || l == u"1" || l == u"0";
+                if (ok) {
+                    one.setValue(0, 0, l == u"true" || l == u"1");
+                    return one;
+                }
+                break;
+            }
+            case ColumnType::Text: break;
+            }
+            if (!ok)
+                return ownFailure(QStringLiteral("\"%1\" is not a valid value for the column \"%2\".").arg(s, info.name));
+            if (info.type == ColumnType::Date) {
+                one.setValue(0, 0, QDate::fromString(s, Qt::ISODate));
+                return one;
+            }
+            if (info.type == ColumnType::Timestamp) {
+                one.setValue(0, 0, QDateTime::fromString(s, Qt::ISODate));
+                return one;
+            }
+            one.setValue(0, 0, s);
+            return one;
+        }
+        one.setValue(0, 0, v);
+        return one;
+    }
+
+    static Failure conflict(const QString &verb)
+    {
+        return ownFailure(QStringLiteral("The row was changed or deleted by another user since it was read, so it "
+                                         "was not %1. Reopen the report to see the current data.")
+                              .arg(verb));
+    }
+
+    static Failure explain(Failure f, const QString &verb)
+    {
+        if (f.number == int(isc_lock_conflict) || f.number == int(isc_update_conflict) || f.number == int(isc_deadlock))
+            f.description = QStringLiteral("Another user is changing the same row right now, so it was not %1. "
+                                           "Try again in a moment.")
+                                .arg(verb);
+        return f;
+    }
+
+    std::shared_ptr<Session> m_session;
+    std::shared_ptr<RecordTable> m_table;
+    Status m_reason;
+    QString m_relation;
+    std::vector<int> m_keyColumns;
+    int m_dbKeyColumn = -1;
+    QSet<QString> m_binary;
+};
+
+} // namespace
+
+std::unique_ptr<RecordWriter> Connection::writer(std::shared_ptr<RecordTable> table)
+{
+    return std::make_unique<FbRecordWriter>(d->session, std::move(table));
+}
+
+} // namespace velmora
