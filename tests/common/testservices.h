@@ -1,0 +1,163 @@
+#pragma once
+
+// What the CTest fixtures of tests/services.cmake started for this run, as the tests see it.
+// A test names the fixtures it needs (FIXTURES fbserver smtp sampledb) and then checks
+// `isValid()` on what it reads here: without the fixture the env file is missing.
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+#include <QUuid>
+
+#include <algorithm>
+
+namespace velmora::test {
+
+// The per-run folder of this build tree (servers' env files, sample database, mail).
+inline QString runDir()
+{
+    QString dir = qEnvironmentVariable("VELMORA_TEST_RUN_DIR");
+#ifdef VELMORA_BINARY_DIR
+    if (dir.isEmpty())
+        dir = QStringLiteral(VELMORA_BINARY_DIR "/test-run");
+#endif
+    return dir;
+}
+
+// KEY=VALUE lines; blank lines and lines starting with # are skipped. Empty when the file is missing.
+inline QMap<QString, QString> readEnv(const QString &file)
+{
+    QMap<QString, QString> values;
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return values;
+    QTextStream in(&f);
+    while (!in.atEnd()) {
+        const QString line = in.readLine();
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('#')) || eq <= 0)
+            continue;
+        values.insert(line.left(eq).trimmed(), line.mid(eq + 1));
+    }
+    return values;
+}
+
+struct FirebirdServer {
+    QString host;
+    int port = 0;
+    QString user;
+    QString password;
+    QString dbDir; // a folder the server may create and open databases in
+
+    bool isValid() const { return !host.isEmpty() && port > 0 && !dbDir.isEmpty(); }
+    // Firebird DSN of a database file on this server: host/port:path.
+    QString dsn(const QString &path) const { return QStringLiteral("%1/%2:%3").arg(host).arg(port).arg(path); }
+    // The OLE DB form the host application passes.
+    QString oleDbConnString(const QString &path) const
+    {
+        return QStringLiteral("Provider=LCPI.IBProvider.3;Data Source=%1;User ID=%2;Password=%3;ctype=UTF8")
+            .arg(dsn(path), user, password);
+    }
+    // A path for a new database file in dbDir, unique in this run.
+    QString newDatabasePath(const QString &stem = QStringLiteral("db")) const
+    {
+        return QDir(dbDir).filePath(
+            stem + QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128).left(12) + QStringLiteral(".fdb"));
+    }
+};
+
+inline FirebirdServer firebirdServer()
+{
+    const auto env = readEnv(runDir() + QStringLiteral("/fbserver.env"));
+    FirebirdServer s;
+    s.host = env.value(QStringLiteral("FB_HOST"));
+    s.port = env.value(QStringLiteral("FB_PORT")).toInt();
+    s.user = env.value(QStringLiteral("FB_USER"));
+    s.password = env.value(QStringLiteral("FB_PASSWORD"));
+    s.dbDir = env.value(QStringLiteral("FB_DBDIR"));
+    return s;
+}
+
+struct SmtpSink {
+    QString host;
+    int port = 0;
+    QString user;
+    QString password;
+    QString mailDir;
+
+    bool isValid() const { return !host.isEmpty() && port > 0 && !mailDir.isEmpty(); }
+
+    // Stored messages (<n>.eml), oldest first. A message is listed only once it is complete.
+    QStringList messageFiles() const
+    {
+        QStringList files = QDir(mailDir).entryList({QStringLiteral("*.eml")}, QDir::Files);
+        std::sort(files.begin(), files.end(), [](const QString &a, const QString &b) {
+            return a.section(QLatin1Char('.'), 0, 0).toInt() < b.section(QLatin1Char('.'), 0, 0).toInt();
+        });
+        for (QString &f : files)
+            f = QDir(mailDir).filePath(f);
+        return files;
+    }
+    int messageCount() const { return int(messageFiles().size()); }
+    // Raw bytes of the message as the sink received it.
+    QByteArray rawMessage(const QString &emlFile) const
+    {
+        QFile f(emlFile);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // Its envelope: {"from": ..., "to": [...], "auth_user": ... or null}.
+    QJsonObject envelope(const QString &emlFile) const
+    {
+        QFile f(emlFile.left(emlFile.size() - 4) + QStringLiteral(".json"));
+        return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object() : QJsonObject();
+    }
+    // Messages already stored are not the next test's business.
+    void clear() const
+    {
+        QDir dir(mailDir);
+        for (const QString &f : dir.entryList({QStringLiteral("*.eml"), QStringLiteral("*.json")}, QDir::Files))
+            dir.remove(f);
+    }
+};
+
+inline SmtpSink smtpSink()
+{
+    const auto env = readEnv(runDir() + QStringLiteral("/smtp.env"));
+    SmtpSink s;
+    s.host = env.value(QStringLiteral("SMTP_HOST"));
+    s.port = env.value(QStringLiteral("SMTP_PORT")).toInt();
+    s.user = env.value(QStringLiteral("SMTP_USER"));
+    s.password = env.value(QStringLiteral("SMTP_PASSWORD"));
+    s.mailDir = env.value(QStringLiteral("SMTP_MAILDIR"));
+    return s;
+}
+
+// The run's sample database (2,000 inventory rows, seed 1).
+inline QString sampleDatabase() { return runDir() + QStringLiteral("/sample.fdb"); }
+
+// Copies the sample database to a fresh file in `toFolder` and returns its path (empty on
+// failure). One process owns a database file, so every test works on its own copy.
+inline QString copySampleDatabase(const QString &toFolder)
+{
+    if (!QDir().mkpath(toFolder))
+        return {};
+    const QString target = QDir(toFolder).filePath(
+        QStringLiteral("sample-") + QUuid::createUuid().toString(QUuid::Id128).left(12) + QStringLiteral(".fdb"));
+    if (!QFile::copy(sampleDatabase(), target))
+        return {};
+    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup);
+    return QFileInfo(target).absoluteFilePath();
+}
+
+// The run's customer search file (SQLCipher, password sampleSearchPassword()).
+inline QString sampleSearchFile() { return runDir() + QStringLiteral("/search.tmp"); }
+inline QString sampleSearchPassword() { return QStringLiteral("velmora"); }
+
+} // namespace velmora::test

@@ -1,0 +1,380 @@
+// The sample store database and customer search file as independent tools read them: isql-fb on
+// a copy of the run's sample.fdb, the sqlcipher shell on search.tmp.
+
+#include "common/testservices.h"
+#include "common/tools.h"
+
+#include <QCryptographicHash>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace velmora::test;
+
+class tst_SampleDb : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void rowCounts_data();
+    void rowCounts();
+    void primaryKeys_data();
+    void primaryKeys();
+    void columnTypes_data();
+    void columnTypes();
+    void realisticValues_data();
+    void realisticValues();
+    void databaseIsUtf8();
+
+    void sameSeedSameData();
+    void otherSeedOtherData();
+    void smallerRunIsPrefix();
+
+    void searchFileReadsWithPassword();
+    void searchFileMatchesCustomers();
+    void searchFileRefuses_data();
+    void searchFileRefuses();
+
+    void commandLineErrors_data();
+    void commandLineErrors();
+
+private:
+    QString generate(const QString &name, int rows, int seed);
+    QString dump(const QString &db, const QString &select);
+    QString sqlcipher(const QString &file, const QString &script);
+
+    QTemporaryDir m_dir;
+    QString m_db;
+};
+
+void tst_SampleDb::initTestCase()
+{
+    QVERIFY2(QFileInfo::exists(sampleDatabase()), qPrintable(sampleDatabase() + " is missing: run through ctest"));
+    QVERIFY(m_dir.isValid());
+    m_db = copySampleDatabase(m_dir.filePath(QStringLiteral("copy")));
+    QVERIFY(!m_db.isEmpty());
+}
+
+void tst_SampleDb::rowCounts_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("inventory holds the rows asked for") << "inventory" << 2000;
+    QTest::newRow("deleted inventory is one in 25") << "delinventory" << 80;
+    QTest::newRow("customers are one in 8") << "customers" << 250;
+    QTest::newRow("service tickets are one in 5") << "service" << 400;
+    QTest::newRow("projected payments are one in 4") << "projrevenue" << 500;
+}
+
+void tst_SampleDb::rowCounts()
+{
+    QFETCH(QString, table);
+    QFETCH(int, rows);
+    QCOMPARE(isqlValue(m_db, QStringLiteral("select count(*) from ") + table), QString::number(rows));
+}
+
+void tst_SampleDb::primaryKeys_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("inventory by id") << "INVENTORY" << "ID";
+    QTest::newRow("deleted inventory by id") << "DELINVENTORY" << "ID";
+    QTest::newRow("customers by account") << "CUSTOMERS" << "ACCOUNT";
+    QTest::newRow("service by id") << "SERVICE" << "ID";
+    QTest::newRow("projected revenue by id") << "PROJREVENUE" << "ID";
+}
+
+void tst_SampleDb::primaryKeys()
+{
+    QFETCH(QString, table);
+    QFETCH(QString, key);
+    const QString sql = QStringLiteral(
+        "select cast(list(trim(s.rdb$field_name)) as varchar(200)) from rdb$relation_constraints c "
+        "join rdb$index_segments s on s.rdb$index_name = c.rdb$index_name "
+        "where c.rdb$constraint_type = 'PRIMARY KEY' and c.rdb$relation_name = '%1'").arg(table);
+    QCOMPARE(isqlValue(m_db, sql), key);
+}
+
+void tst_SampleDb::columnTypes_data()
+{
+    // rdb$field_type: 7 smallint, 8 integer, 12 date, 16 int64, 27 double, 35 timestamp, 37 varchar.
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QString>("type"); // type:precision:scale:characters
+    QTest::newRow("cost is NUMERIC(15,2)") << "INVENTORY" << "COST" << "16:15:-2:0";
+    QTest::newRow("rental income is NUMERIC(15,2)") << "INVENTORY" << "RENTALINCOME" << "16:15:-2:0";
+    QTest::newRow("model is VARCHAR(30)") << "INVENTORY" << "MODEL" << "37:0:0:30";
+    QTest::newRow("description is VARCHAR(200)") << "INVENTORY" << "DESCRIPTION" << "37:0:0:200";
+    QTest::newRow("store is INTEGER") << "INVENTORY" << "STORE" << "8:0:0:0";
+    QTest::newRow("daterec is DATE") << "INVENTORY" << "DATEREC" << "12:0:0:0";
+    QTest::newRow("weight is DOUBLE PRECISION") << "INVENTORY" << "WEIGHT" << "27:0:0:0";
+    QTest::newRow("upc is BIGINT") << "INVENTORY" << "UPC" << "16:0:0:0";
+    QTest::newRow("lastupdate is TIMESTAMP") << "INVENTORY" << "LASTUPDATE" << "35:0:0:0";
+    QTest::newRow("deleted is TIMESTAMP") << "DELINVENTORY" << "DELETED" << "35:0:0:0";
+    QTest::newRow("customer balance is NUMERIC(15,2)") << "CUSTOMERS" << "BBBALANCE" << "16:15:-2:0";
+    QTest::newRow("recupdate is TIMESTAMP") << "CUSTOMERS" << "RECUPDATE" << "35:0:0:0";
+    QTest::newRow("emailinv is SMALLINT") << "CUSTOMERS" << "EMAILINV" << "7:0:0:0";
+    QTest::newRow("service charge is NUMERIC(15,2)") << "SERVICE" << "SVCCHARGE" << "16:15:-2:0";
+    QTest::newRow("projected payment is NUMERIC(15,2)") << "PROJREVENUE" << "PROJPMT" << "16:15:-2:0";
+    QTest::newRow("payment paid is NUMERIC(15,2)") << "PROJREVENUE" << "PMTPAID" << "16:15:-2:0";
+}
+
+void tst_SampleDb::columnTypes()
+{
+    QFETCH(QString, table);
+    QFETCH(QString, column);
+    QFETCH(QString, type);
+    const QString sql = QStringLiteral(
+        "select f.rdb$field_type || ':' || coalesce(f.rdb$field_precision, 0) || ':' || f.rdb$field_scale || ':' || "
+        "coalesce(f.rdb$character_length, 0) from rdb$relation_fields r join rdb$fields f on "
+        "f.rdb$field_name = r.rdb$field_source where r.rdb$relation_name = '%1' and r.rdb$field_name = '%2'")
+        .arg(table, column);
+    QCOMPARE(isqlValue(m_db, sql), type);
+}
+
+void tst_SampleDb::realisticValues_data()
+{
+    QTest::addColumn<QString>("select");
+    QTest::addColumn<int>("atLeast");
+    QTest::addColumn<int>("atMost");
+    QTest::newRow("twelve stores") << "select count(distinct store) from inventory" << 12 << 12;
+    QTest::newRow("several categories") << "select count(distinct category) from inventory" << 10 << 30;
+    QTest::newRow("models recur across units")
+        << "select count(*) from (select model from inventory group by model having count(*) > 2)" << 50 << 2000;
+    QTest::newRow("stock numbers are unique") << "select count(distinct stock) from inventory" << 2000 << 2000;
+    QTest::newRow("never-sold stock has no first sale date")
+        << "select count(*) from inventory where firstsaledate is null" << 100 << 1500;
+    QTest::newRow("some service states unknown") << "select count(*) from inventory where svcstatus is null" << 50
+                                                  << 500;
+    QTest::newRow("money carries cents") << "select count(*) from inventory where mod(cost * 100, 100) <> 0"
+                                         << 1000 << 2000;
+    QTest::newRow("long descriptions") << "select count(*) from inventory where char_length(description) > 120"
+                                       << 100 << 1000;
+    QTest::newRow("descriptions fill the column")
+        << "select max(char_length(description)) from inventory" << 150 << 200;
+    QTest::newRow("received dates span years")
+        << "select extract(year from max(daterec)) - extract(year from min(daterec)) from inventory" << 5 << 10;
+    QTest::newRow("names with u umlaut") << "select count(*) from customers where name containing 'ü'" << 1 << 250;
+    QTest::newRow("names with e acute") << "select count(*) from customers where name containing 'é'" << 1 << 250;
+    QTest::newRow("names with n tilde") << "select count(*) from customers where name containing 'ñ'" << 1 << 250;
+    QTest::newRow("names with sharp s") << "select count(*) from customers where name containing 'ß'" << 1 << 250;
+    QTest::newRow("CJK names (3 bytes a character)")
+        << "select count(*) from customers where octet_length(name) >= 3 * char_length(name) - 3" << 5 << 100;
+    QTest::newRow("names with apostrophes") << "select count(*) from customers where name containing ''''" << 1
+                                            << 250;
+    QTest::newRow("customers without e-mail") << "select count(*) from customers where email is null" << 20 << 150;
+    QTest::newRow("rented units name existing customers")
+        << "select count(*) from inventory i where i.customer is not null and not exists "
+           "(select 1 from customers c where c.account = i.customer)"
+        << 0 << 0;
+    QTest::newRow("master inventory lists other stores' stock")
+        << "SELECT count(*) from (SELECT model, serial, stock, description, category, store, cost, rentalincome, "
+           "daterec, firstsaledate, balance as RBV from inventory where status = 'STOCK' and svcstatus <>'SERVICE' "
+           "and store <> 7)"
+        << 500 << 1200;
+    QTest::newRow("open service tickets have no date out")
+        << "select count(*) from service where status = 'OPEN' and dateout is not null" << 0 << 0;
+    QTest::newRow("service charges summed") << "select cast(sum(svccharge) as integer) from service" << 10000
+                                            << 200000;
+    QTest::newRow("unpaid projected payments")
+        << "select count(*) from projrevenue where pmtpaid = 0 and paiddate is null" << 50 << 500;
+    QTest::newRow("deleted after received")
+        << "select count(*) from delinventory where cast(deleted as date) < daterec" << 0 << 0;
+}
+
+void tst_SampleDb::realisticValues()
+{
+    QFETCH(QString, select);
+    QFETCH(int, atLeast);
+    QFETCH(int, atMost);
+    const QString value = isqlValue(m_db, select);
+    bool ok = false;
+    const int n = value.toInt(&ok);
+    QVERIFY2(ok, qPrintable(value));
+    QVERIFY2(n >= atLeast && n <= atMost, qPrintable(QStringLiteral("%1 not in [%2, %3]").arg(n).arg(atLeast).arg(atMost)));
+}
+
+void tst_SampleDb::databaseIsUtf8()
+{
+    QCOMPARE(isqlValue(m_db, QStringLiteral("select trim(rdb$character_set_name) from rdb$database")),
+             QStringLiteral("UTF8"));
+}
+
+QString tst_SampleDb::generate(const QString &name, int rows, int seed)
+{
+    const QString out = m_dir.filePath(name);
+    const ToolResult r = runTool(QStringLiteral(SAMPLEDB_EXE),
+                                 {QStringLiteral("--output"), out, QStringLiteral("--rows"), QString::number(rows),
+                                  QStringLiteral("--seed"), QString::number(seed), QStringLiteral("--quiet")});
+    if (r.exitCode != 0)
+        qWarning("%s", qPrintable(r.output));
+    return r.exitCode == 0 ? out : QString();
+}
+
+QString tst_SampleDb::dump(const QString &db, const QString &select)
+{
+    const ToolResult r = isql(db, QStringLiteral("set list on;\n") + select + QStringLiteral(";\n"));
+    return r.exitCode == 0 ? r.output : QStringLiteral("ERROR ") + r.output;
+}
+
+void tst_SampleDb::sameSeedSameData()
+{
+    const QString a = generate(QStringLiteral("same-a.fdb"), 300, 7);
+    const QString b = generate(QStringLiteral("same-b.fdb"), 300, 7);
+    QVERIFY(!a.isEmpty() && !b.isEmpty());
+    for (const char *table : {"inventory", "delinventory", "customers", "service", "projrevenue"}) {
+        const QString select = QStringLiteral("select * from %1 order by 1").arg(QLatin1String(table));
+        const QString da = dump(a, select);
+        QVERIFY2(da.size() > 1000, qPrintable(da.left(300)));
+        QVERIFY2(da == dump(b, select), table);
+    }
+}
+
+void tst_SampleDb::otherSeedOtherData()
+{
+    const QString a = generate(QStringLiteral("seed-1.fdb"), 300, 1);
+    const QString b = generate(QStringLiteral("seed-2.fdb"), 300, 2);
+    QVERIFY(!a.isEmpty() && !b.isEmpty());
+    const QString select = QStringLiteral("select model, serial, cost, status from inventory order by id");
+    QVERIFY(dump(a, select) != dump(b, select));
+    // Same row counts, same schema: only the values move.
+    QCOMPARE(isqlValue(b, QStringLiteral("select count(*) from inventory")), QStringLiteral("300"));
+}
+
+void tst_SampleDb::smallerRunIsPrefix()
+{
+    // Both sizes have the minimum customer count, so rented units point at the same accounts.
+    const QString small = generate(QStringLiteral("prefix-200.fdb"), 200, 3);
+    const QString large = generate(QStringLiteral("prefix-300.fdb"), 300, 3);
+    QVERIFY(!small.isEmpty() && !large.isEmpty());
+    const QString select = QStringLiteral("select * from inventory where id <= 200 order by id");
+    QCOMPARE(dump(large, select), dump(small, select));
+}
+
+QString tst_SampleDb::sqlcipher(const QString &file, const QString &script)
+{
+    return runTool(QStringLiteral("sqlcipher"), {QStringLiteral("-batch"), file}, script.toUtf8()).output.trimmed();
+}
+
+void tst_SampleDb::searchFileReadsWithPassword()
+{
+    const QString out = sqlcipher(sampleSearchFile(),
+                                  QStringLiteral("PRAGMA key = '%1';\nPRAGMA cipher_version;\n"
+                                                 "SELECT count(*) FROM customers;\n")
+                                      .arg(sampleSearchPassword()));
+    const QStringList lines = out.split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(!lines[0].isEmpty(), "the search file's library has no cipher");
+    QCOMPARE(lines[1], QStringLiteral("250"));
+    const QString columns = sqlcipher(sampleSearchFile(), QStringLiteral("PRAGMA key = 'velmora';\n"
+                                                                         "SELECT group_concat(name, ',') FROM "
+                                                                         "pragma_table_info('customers');\n"));
+    // SQLite 3.15 has no table-valued pragmas; fall back to the header row of an empty select.
+    const QString expected = QStringLiteral(
+        "name,altname,address,apt,city,state,zip,hmphone,wkphone,workext,mess,cell,phone5,comments,account,"
+        "bbbalance,deposit,email");
+    if (columns != expected) {
+        const QString header = sqlcipher(sampleSearchFile(),
+                                         QStringLiteral("PRAGMA key = 'velmora';\n.headers on\n.separator ,\n"
+                                                        "SELECT * FROM customers LIMIT 1;\n"))
+                                   .section(QLatin1Char('\n'), 0, 0);
+        QCOMPARE(header, expected);
+    }
+}
+
+void tst_SampleDb::searchFileMatchesCustomers()
+{
+    const QString fromSearch = sqlcipher(sampleSearchFile(),
+                                         QStringLiteral("PRAGMA key = 'velmora';\n"
+                                                        "SELECT account || '|' || name || '|' || "
+                                                        "ifnull(email, '') || '|' || printf('%.2f', bbbalance) "
+                                                        "FROM customers ORDER BY account;\n"));
+    const ToolResult r = isql(m_db, QStringLiteral("set heading off;\n"
+                                                   "select trim(account) || '|' || name || '|' || "
+                                                   "coalesce(email, '') || '|' || bbbalance "
+                                                   "from customers order by account;\n"));
+    QCOMPARE(r.exitCode, 0);
+    QStringList fromFirebird;
+    for (const QString &line : r.output.split(QLatin1Char('\n')))
+        if (!line.trimmed().isEmpty())
+            fromFirebird << line.trimmed();
+    QCOMPARE(fromFirebird.size(), 250);
+    QCOMPARE(fromSearch.split(QLatin1Char('\n')), fromFirebird);
+}
+
+void tst_SampleDb::searchFileRefuses_data()
+{
+    QTest::addColumn<QString>("keyPragma");
+    QTest::newRow("wrong password") << "PRAGMA key = 'not-velmora';\n";
+    QTest::newRow("no password") << "";
+    QTest::newRow("password in other letter case") << "PRAGMA key = 'Velmora';\n";
+}
+
+void tst_SampleDb::searchFileRefuses()
+{
+    QFETCH(QString, keyPragma);
+    const QString out = sqlcipher(sampleSearchFile(), keyPragma + QStringLiteral("SELECT count(*) FROM customers;\n"));
+    QVERIFY2(out.contains(QStringLiteral("file is encrypted or is not a database")), qPrintable(out));
+}
+
+void tst_SampleDb::commandLineErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    const QString existing = QStringLiteral("@EXISTING@");
+    QTest::newRow("existing database kept") << QStringList{QStringLiteral("--output"), existing} << 1
+                                            << "already exists (pass --replace";
+    QTest::newRow("missing folder") << QStringList{QStringLiteral("--output"), QStringLiteral("@DIR@/no/such/x.fdb")}
+                                    << 1 << "does not exist";
+    QTest::newRow("row count not a number")
+        << QStringList{QStringLiteral("--output"), QStringLiteral("@DIR@/n.fdb"), QStringLiteral("--rows"),
+                       QStringLiteral("many")}
+        << 2 << "--rows needs a whole number";
+    QTest::newRow("negative row count")
+        << QStringList{QStringLiteral("--output"), QStringLiteral("@DIR@/n.fdb"), QStringLiteral("--rows"),
+                       QStringLiteral("-5")}
+        << 2 << "--rows needs a whole number";
+    QTest::newRow("search file without password")
+        << QStringList{QStringLiteral("--output"), QStringLiteral("@DIR@/n.fdb"), QStringLiteral("--search-file"),
+                       QStringLiteral("@DIR@/s.tmp")}
+        << 2 << "--search-file needs --search-password";
+    QTest::newRow("no output") << QStringList{QStringLiteral("--rows"), QStringLiteral("10")} << 2
+                               << "--output is required";
+    QTest::newRow("unknown argument") << QStringList{QStringLiteral("--output"), QStringLiteral("@DIR@/n.fdb"),
+                                                     QStringLiteral("--colour")}
+                                      << 2 << "unknown argument \"--colour\"";
+    QTest::newRow("server that is not there")
+        << QStringList{QStringLiteral("--output"), QStringLiteral("127.0.0.1/1:/tmp/none.fdb"), QStringLiteral("--user"),
+                       QStringLiteral("SYSDBA"), QStringLiteral("--password"), QStringLiteral("x")}
+        << 1 << "Unable to complete network request to host";
+}
+
+void tst_SampleDb::commandLineErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    const QString dir = m_dir.filePath(QStringLiteral("cli"));
+    QDir().mkpath(dir);
+    const QString existing = QDir(dir).filePath(QStringLiteral("existing.fdb"));
+    QFile f(existing);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("precious");
+    f.close();
+    for (QString &a : arguments)
+        a.replace(QStringLiteral("@EXISTING@"), existing).replace(QStringLiteral("@DIR@"), dir);
+
+    const ToolResult r = runTool(QStringLiteral(SAMPLEDB_EXE), arguments);
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2(r.output.contains(message), qPrintable(r.output));
+    // Nothing half-made left behind, nothing overwritten.
+    QCOMPARE(QDir(dir).entryList({QStringLiteral("*.partial")}, QDir::Files), QStringList());
+    QVERIFY(!QFileInfo::exists(QDir(dir).filePath(QStringLiteral("n.fdb"))));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("precious"));
+}
+
+QTEST_GUILESS_MAIN(tst_SampleDb)
+#include "tst_sampledb.moc"
