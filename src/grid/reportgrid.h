@@ -91,6 +91,8 @@ public:
     int count() const { return int(m_keys.size()); }
     GridKey item(int i) const { return m_keys.at(std::size_t(i - 1)); }   // 1-based
     void add(int columnIndex, int order);
+    void insert(int i, int columnIndex, int order);                     // 1-based, before item i
+    void move(int from, int to);                                        // 1-based
     void setOrder(int i, int order);                                    // 1-based
     void remove(int i);                                                 // 1-based
     void clear();
@@ -239,13 +241,40 @@ public:
     void preview(QPrintPreviewWidget *widget, bool selectedOnly);
     bool pageSetupDialog(QPrinter *printer, QWidget *parent);
     void applyPageLayout(QPrinter *printer) const;        // margins and orientation of printerSettings
+    int pageCount(QPrinter *printer, bool selectedOnly);  // pages printTo would paint
+
+    // For the views, printing, drag and drop and tests.
+    std::vector<GridColumn *> displayedColumns() const;   // visible columns in display order
+    // A group header's caption as shown: "caption: value (count)", or what formatRow made of it.
+    QString groupCaption(int position) const;
+    bool isSelected(int position) const;
+    void setFirstVisibleRow(int position);
+    void toggleExpanded(int position);
+    // Writes a typed cell value back through the writer; false (and writeRefused) when refused.
+    bool editCell(int position, int columnIndex, const QString &text);
+    // Deletes the selected records through the writer after beforeDelete; false when nothing
+    // was deleted (cancelled, refused, nothing selected, deleting not allowed).
+    bool deleteSelectedRows();
+    // The data a row drag carries: plain text of the selected rows unless a dragDataRequest
+    // handler supplies its own. The caller owns it.
+    QMimeData *createDragData();
+    QWidget *tableView() const;         // objectName "gridTableView"
+    QWidget *cardView() const;          // objectName "gridCardView"
+    QWidget *groupByBox() const;        // objectName "groupByBox"
+    // Bytes held by the grid for its rows (permutation, visible rows, groups, totals, ranks);
+    // the bound table's own memory is not included.
+    std::size_t memoryBytes() const;
+    // Twips per screen pixel for this widget's screen (15 at 96 dpi).
+    double twipsPerPixel() const;
 
 signals:
     void columnHeaderClick(velmora::GridColumn *column);
     void groupHeaderClick(int groupItem);                   // 1-based item of groups()
     void mouseUp(Qt::MouseButton button, QPoint pos);       // pos in grid coordinates
-    void keyDown(int &key, Qt::KeyboardModifiers modifiers); // set key to 0 to swallow it
-    void keyPress(int &character);                          // set to 0 to swallow it
+    // key is a Qt::Key value; set it to 0 to swallow the key.
+    void keyDown(int &key, Qt::KeyboardModifiers modifiers);
+    // character is the typed character's Unicode value; set it to 0 to swallow it.
+    void keyPress(int &character);
     void dblClick();
     void formatRow(const velmora::GridRow &row, QString &groupCaption);
     void beforeDelete(bool &cancel);
@@ -253,8 +282,10 @@ signals:
     void dragDataRequest(QMimeData *data);
     void printPage(int page, int pageCount);
     void currentRowChanged(int position);
-    // An edit or delete the data layer refused; the grid has restored the old value.
+    // An edit or delete the data layer refused; the grid has restored the old value. When no
+    // receiver is connected the grid shows the reason in a message box itself.
     void writeRefused(const QString &reason);
+    void rowsChanged();     // rows were regrouped, re-sorted, expanded or collapsed
 
 public:
     // For GridColumn / GridKeyList.
@@ -262,6 +293,7 @@ public:
     void keysChanged(bool groups);
 
 private:
+    friend class GridColumn;
     struct Impl;
     std::unique_ptr<Impl> d;
 };

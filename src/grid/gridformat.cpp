@@ -1,0 +1,151 @@
+#include "grid/gridformat.h"
+
+#include <QDate>
+#include <QDateTime>
+
+#include <cmath>
+
+namespace velmora::grid {
+
+namespace {
+
+std::uint64_t pow10(int n)
+{
+    std::uint64_t v = 1;
+    while (n-- > 0)
+        v *= 10;
+    return v;
+}
+
+QString groupDigits(const QString &digits, const QLocale &locale)
+{
+    const QString sep = locale.groupSeparator();
+    QString out;
+    out.reserve(digits.size() + digits.size() / 3 * sep.size());
+    const int n = int(digits.size());
+    for (int i = 0; i < n; ++i) {
+        if (i > 0 && (n - i) % 3 == 0)
+            out += sep;
+        out += digits.at(i);
+    }
+    return out;
+}
+
+} // namespace
+
+NumberFormat parseNumberFormat(const QString &format, int defaultDecimals)
+{
+    NumberFormat f;
+    if (format.isEmpty()) {
+        f.decimals = defaultDecimals;
+        return f;
+    }
+    const qsizetype dot = format.indexOf(QLatin1Char('.'));
+    f.grouping = format.left(dot < 0 ? format.size() : dot).contains(QLatin1Char(','));
+    if (dot >= 0)
+        for (qsizetype i = dot + 1; i < format.size() && (format.at(i) == QLatin1Char('0') || format.at(i) == QLatin1Char('#')); ++i)
+            ++f.decimals;
+    return f;
+}
+
+QString formatScaled(std::int64_t value, int scale, const NumberFormat &format, const QLocale &locale)
+{
+    const bool negative = value < 0;
+    std::uint64_t a = negative ? std::uint64_t(0) - std::uint64_t(value) : std::uint64_t(value);
+    if (format.decimals >= scale) {
+        a *= pow10(format.decimals - scale);
+    } else {
+        const std::uint64_t div = pow10(scale - format.decimals);
+        a = (a + div / 2) / div;
+    }
+    const std::uint64_t unit = pow10(format.decimals);
+    const QString whole = QString::number(a / unit);
+    QString text = format.grouping ? groupDigits(whole, locale) : whole;
+    if (format.decimals > 0)
+        text += locale.decimalPoint() + QString::number(a % unit).rightJustified(format.decimals, QLatin1Char('0'));
+    if (negative && a != 0)
+        text.prepend(locale.negativeSign());
+    return text;
+}
+
+QString formatReal(double value, const NumberFormat &format, const QLocale &locale)
+{
+    QLocale l = locale;
+    l.setNumberOptions(format.grouping ? QLocale::DefaultNumberOptions : QLocale::OmitGroupSeparator);
+    return l.toString(value, 'f', format.decimals);
+}
+
+bool parseCellText(const QString &input, const ColumnInfo &info, const QLocale &locale, QVariant *value,
+                   QString *reason)
+{
+    const QString text = input.trimmed();
+    if (text.isEmpty() && info.type != ColumnType::Text) {
+        *value = QVariant();
+        return true;
+    }
+    bool ok = false;
+    switch (info.type) {
+    case ColumnType::Text:
+        if (info.definedSize > 0 && input.size() > info.definedSize) {
+            *reason = QStringLiteral("The text is longer than the %1 characters the field %2 holds.")
+                          .arg(info.definedSize).arg(info.name);
+            return false;
+        }
+        *value = input;
+        return true;
+    case ColumnType::Integer:
+    case ColumnType::Double: {
+        double d = locale.toDouble(text, &ok);
+        if (!ok)
+            d = QLocale::c().toDouble(text, &ok);
+        if (!ok) {
+            *reason = QStringLiteral("\"%1\" is not a number.").arg(text);
+            return false;
+        }
+        if (info.type == ColumnType::Integer && info.scale == 0)
+            *value = qint64(std::llround(d));
+        else
+            *value = d;
+        return true;
+    }
+    case ColumnType::Boolean: {
+        const QString t = text.toLower();
+        if (t == QLatin1String("1") || t == QLatin1String("true") || t == QLatin1String("yes"))
+            *value = true;
+        else if (t == QLatin1String("0") || t == QLatin1String("false") || t == QLatin1String("no"))
+            *value = false;
+        else {
+            *reason = QStringLiteral("\"%1\" is not yes or no.").arg(text);
+            return false;
+        }
+        return true;
+    }
+    case ColumnType::Date: {
+        QDate d = QDate::fromString(text, Qt::ISODate);
+        if (!d.isValid())
+            d = locale.toDate(text, QLocale::ShortFormat);
+        if (!d.isValid()) {
+            *reason = QStringLiteral("\"%1\" is not a date.").arg(text);
+            return false;
+        }
+        *value = d;
+        return true;
+    }
+    case ColumnType::Timestamp: {
+        QDateTime t = QDateTime::fromString(text, Qt::ISODate);
+        if (!t.isValid())
+            t = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (!t.isValid())
+            t = locale.toDateTime(text, QLocale::ShortFormat);
+        if (!t.isValid()) {
+            *reason = QStringLiteral("\"%1\" is not a date and time.").arg(text);
+            return false;
+        }
+        *value = t;
+        return true;
+    }
+    }
+    return false;
+}
+
+} // namespace velmora::grid

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "data/recordtable.h"
+
+#include <QLocale>
+#include <QString>
+#include <QVariant>
+
+#include <cstdint>
+
+namespace velmora::grid {
+
+// What a total format such as "#0" or "#,##0.00" asks for.
+struct NumberFormat {
+    bool grouping = false;
+    int decimals = 0;
+};
+NumberFormat parseNumberFormat(const QString &format, int defaultDecimals);
+
+// A scaled integer (value * 10^scale) in the format, rounded half away from zero, with the
+// locale's separators. Exact: no floating point on the way.
+QString formatScaled(std::int64_t value, int scale, const NumberFormat &format, const QLocale &locale);
+QString formatReal(double value, const NumberFormat &format, const QLocale &locale);
+
+// Reads what a user typed into a cell of a column of `info`'s type; an invalid QVariant is null.
+// Returns false with a reason the user can read when the text is not a value of that type.
+bool parseCellText(const QString &text, const ColumnInfo &info, const QLocale &locale, QVariant *value,
+                   QString *reason);
+
+} // namespace velmora::grid

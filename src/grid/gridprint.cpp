@@ -1,0 +1,272 @@
+// Printing of a ReportGrid: the rows the grid shows (group headers, records, footers with totals)
+// laid out on pages with a three-part header, a three-part footer and repeated column headers.
+#include "grid/reportgrid.h"
+
+#include <QPageSetupDialog>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace velmora {
+
+namespace {
+
+// The table part is drawn in screen pixel units (96 per inch) under a scale, so that column widths
+// keep their screen proportions and fit-to-width shrinks text with its columns.
+constexpr double ScreenDpi = 96.0;
+
+QFont pixelFont(QFont f)
+{
+    if (f.pixelSize() <= 0)
+        f.setPixelSize(std::max(1, int(std::lround(f.pointSizeF() * ScreenDpi / 72.0))));
+    return f;
+}
+
+struct PageLayout {
+    double scale = 1;          // device units per table unit
+    QRectF page;               // device units, origin at the printable area's corner
+    double bandHeight = 0;     // device units of the header and of the footer band
+    double tableTop = 0;       // device units
+    double rowHeight = 0;      // table units
+    double headerRowHeight = 0;
+    int rowsPerPage = 1;
+    int firstPageRows = 1;
+    QFont bandFont;
+    QFont headingFont;
+    QFont bodyFont;
+    std::vector<GridColumn *> columns;
+    std::vector<double> x;     // table units
+    double tableWidth = 0;
+};
+
+PageLayout layoutFor(ReportGrid &grid, QPrinter *printer)
+{
+    PageLayout l;
+    const double dpi = printer->resolution();
+    l.page = QRectF(QPointF(0, 0), printer->pageLayout().paintRectPixels(printer->resolution()).size());
+    l.columns = grid.displayedColumns();
+    double x = 0;
+    for (GridColumn *c : l.columns) {
+        l.x.push_back(x);
+        x += c->width();
+    }
+    l.tableWidth = x;
+    l.scale = dpi / ScreenDpi;
+    if (grid.printerSettings().fitColumnsToPage && x * l.scale > l.page.width() && x > 0)
+        l.scale = l.page.width() / x;
+    l.bandFont = pixelFont(grid.bodyFont());
+    l.headingFont = pixelFont(grid.headingFont());
+    l.bodyFont = pixelFont(grid.bodyFont());
+    const QFontMetricsF band(l.bandFont);
+    l.bandHeight = band.height() * 1.6 * dpi / ScreenDpi;
+    l.tableTop = l.bandHeight;
+    l.rowHeight = QFontMetricsF(l.bodyFont).height() * 1.35;
+    l.headerRowHeight = QFontMetricsF(l.headingFont).height() * 1.5;
+    const double avail = (l.page.height() - 2 * l.bandHeight) / l.scale;
+    const bool repeat = grid.printerSettings().repeatHeaders;
+    l.firstPageRows = std::max(1, int((avail - l.headerRowHeight) / l.rowHeight));
+    l.rowsPerPage = repeat ? l.firstPageRows : std::max(1, int(avail / l.rowHeight));
+    return l;
+}
+
+std::vector<int> rowsToPrint(ReportGrid &grid, bool selectedOnly)
+{
+    if (selectedOnly)
+        return grid.selectedPositions();
+    std::vector<int> rows(static_cast<std::size_t>(grid.rowCount()));
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i] = int(i) + 1;
+    return rows;
+}
+
+int pagesFor(const PageLayout &l, std::size_t rows)
+{
+    if (rows == 0)
+        return 0;
+    if (rows <= std::size_t(l.firstPageRows))
+        return 1;
+    return 1 + int((rows - std::size_t(l.firstPageRows) + std::size_t(l.rowsPerPage) - 1) / std::size_t(l.rowsPerPage));
+}
+
+void drawBand(QPainter &p, const QRectF &r, const QString &left, const QString &center, const QString &right)
+{
+    p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter, left);
+    p.drawText(r, Qt::AlignHCenter | Qt::AlignVCenter, center);
+    p.drawText(r, Qt::AlignRight | Qt::AlignVCenter, right);
+}
+
+bool numeric(const GridColumn *c)
+{
+    return c->dataType() == GridDataType::Number;
+}
+
+} // namespace
+
+void ReportGrid::applyPageLayout(QPrinter *printer) const
+{
+    if (!printer)
+        return;
+    const PrinterSettings &s = const_cast<ReportGrid *>(this)->printerSettings();
+    printer->setPageOrientation(s.orientation == 2 ? QPageLayout::Landscape : QPageLayout::Portrait);
+    printer->setPageMargins(QMarginsF(s.marginLeft / 20.0, s.marginTop / 20.0, s.marginRight / 20.0, s.marginBottom / 20.0),
+                            QPageLayout::Point);
+}
+
+int ReportGrid::pageCount(QPrinter *printer, bool selectedOnly)
+{
+    if (!printer)
+        return 0;
+    const PageLayout l = layoutFor(*this, printer);
+    return pagesFor(l, rowsToPrint(*this, selectedOnly).size());
+}
+
+void ReportGrid::printTo(QPrinter *printer, bool selectedOnly)
+{
+    if (!printer)
+        return;
+    const std::vector<int> rows = rowsToPrint(*this, selectedOnly);
+    const PageLayout l = layoutFor(*this, printer);
+    const int pages = pagesFor(l, rows.size());
+    if (pages == 0)
+        return;
+    QPainter p;
+    if (!p.begin(printer))
+        return;
+    const PrinterSettings &s = printerSettings();
+    const QColor text = bodyTextColor();
+    std::size_t next = 0;
+    for (int page = 1; page <= pages; ++page) {
+        if (page > 1 && !printer->newPage())
+            break;
+        emit printPage(page, pages);
+        p.resetTransform();
+        p.setFont(l.bandFont);
+        p.setPen(Qt::black);
+        // Bands are drawn in device units with the band font scaled to the device.
+        QFont bandFont = l.bandFont;
+        bandFont.setPixelSize(std::max(1, int(std::lround(l.bandFont.pixelSize() * printer->resolution() / ScreenDpi))));
+        p.setFont(bandFont);
+        drawBand(p, QRectF(0, 0, l.page.width(), l.bandHeight), s.headerLeft, s.headerCenter, s.headerRight);
+        drawBand(p, QRectF(0, l.page.height() - l.bandHeight, l.page.width(), l.bandHeight), s.footerLeft,
+                 s.footerCenter, s.footerRight);
+
+        p.translate(0, l.tableTop);
+        p.scale(l.scale, l.scale);
+        const double width = l.page.width() / l.scale;
+        p.setClipRect(QRectF(0, 0, width, (l.page.height() - 2 * l.bandHeight) / l.scale));
+        double y = 0;
+        if (page == 1 || s.repeatHeaders) {
+            p.setFont(l.headingFont);
+            p.fillRect(QRectF(0, 0, std::min(width, l.tableWidth), l.headerRowHeight), QColor(230, 230, 230));
+            p.setPen(headingTextColor());
+            for (std::size_t i = 0; i < l.columns.size(); ++i) {
+                const QRectF cell(l.x[i] + 3, 0, l.columns[i]->width() - 6, l.headerRowHeight);
+                p.drawText(cell, Qt::AlignVCenter | (numeric(l.columns[i]) ? Qt::AlignRight : Qt::AlignLeft),
+                           l.columns[i]->caption());
+            }
+            p.setPen(Qt::darkGray);
+            p.drawLine(QPointF(0, l.headerRowHeight), QPointF(std::min(width, l.tableWidth), l.headerRowHeight));
+            y = l.headerRowHeight;
+        }
+        const int capacity = page == 1 ? l.firstPageRows : l.rowsPerPage;
+        for (int k = 0; k < capacity && next < rows.size(); ++k, ++next) {
+            const int pos = rows[next];
+            const GridRow r = row(pos);
+            const QRectF line(0, y, std::min(width, l.tableWidth), l.rowHeight);
+            if (r.type == GridRowType::GroupHeader) {
+                p.fillRect(line, groupHeadingBackColor());
+                QFont f = l.bodyFont;
+                f.setBold(true);
+                p.setFont(f);
+                p.setPen(text);
+                p.drawText(line.adjusted(3 + (r.level - 1) * 12, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                           groupCaption(pos));
+            } else {
+                QFont f = l.bodyFont;
+                f.setBold(r.type == GridRowType::GroupFooter);
+                p.setFont(f);
+                p.setPen(text);
+                for (std::size_t i = 0; i < l.columns.size(); ++i) {
+                    const GridColumn *c = l.columns[i];
+                    const QString t = this->text(pos, c->index());
+                    if (t.isEmpty())
+                        continue;
+                    const QRectF cell(l.x[i] + 3, y, c->width() - 6, l.rowHeight);
+                    const bool right = numeric(c) || r.type == GridRowType::GroupFooter;
+                    p.drawText(cell, Qt::AlignVCenter | (right ? Qt::AlignRight : Qt::AlignLeft),
+                               QFontMetricsF(f).elidedText(t, Qt::ElideRight, cell.width()));
+                }
+                if (r.type == GridRowType::GroupFooter) {
+                    p.setPen(Qt::darkGray);
+                    p.drawLine(line.topLeft(), line.topRight());
+                }
+            }
+            y += l.rowHeight;
+        }
+        p.setClipping(false);
+    }
+    p.end();
+}
+
+bool ReportGrid::print(bool showDialog, bool selectedOnly, QPrinter *printer)
+{
+    std::unique_ptr<QPrinter> own;
+    if (!printer) {
+        own = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer = own.get();
+    }
+    applyPageLayout(printer);
+    if (showDialog) {
+        QPrintDialog dialog(printer, this);
+        dialog.setObjectName(QStringLiteral("gridPrintDialog"));
+        if (selectedCount() > 0)
+            dialog.setOption(QAbstractPrintDialog::PrintSelection);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+    }
+    if (pageCount(printer, selectedOnly) == 0)
+        return false;
+    printTo(printer, selectedOnly);
+    return printer->printerState() != QPrinter::Error && printer->printerState() != QPrinter::Aborted;
+}
+
+void ReportGrid::preview(QPrintPreviewWidget *widget, bool selectedOnly)
+{
+    if (!widget)
+        return;
+    disconnect(widget, &QPrintPreviewWidget::paintRequested, this, nullptr);
+    connect(widget, &QPrintPreviewWidget::paintRequested, this, [this, selectedOnly](QPrinter *printer) {
+        applyPageLayout(printer);
+        printTo(printer, selectedOnly);
+    });
+    widget->updatePreview();
+}
+
+bool ReportGrid::pageSetupDialog(QPrinter *printer, QWidget *parent)
+{
+    std::unique_ptr<QPrinter> own;
+    if (!printer) {
+        own = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer = own.get();
+    }
+    applyPageLayout(printer);
+    QPageSetupDialog dialog(printer, parent ? parent : this);
+    dialog.setObjectName(QStringLiteral("gridPageSetupDialog"));
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    const QPageLayout layout = printer->pageLayout();
+    const QMarginsF m = layout.margins(QPageLayout::Point);
+    PrinterSettings &s = printerSettings();
+    s.marginLeft = int(std::lround(m.left() * 20));
+    s.marginTop = int(std::lround(m.top() * 20));
+    s.marginRight = int(std::lround(m.right() * 20));
+    s.marginBottom = int(std::lround(m.bottom() * 20));
+    s.orientation = layout.orientation() == QPageLayout::Landscape ? 2 : 1;
+    return true;
+}
+
+} // namespace velmora
