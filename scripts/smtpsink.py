@@ -138,7 +138,9 @@ def main():
     write_atomically(os.path.join(rundir, "smtp.env"), env.encode("utf-8"))
     print("smtpsink: listening on 127.0.0.1:%d, mail in %s" % (controller.port, maildir), flush=True)
 
-    stop.wait()
+    # A short timeout keeps the main thread where the signal handler can run promptly.
+    while not stop.wait(0.1):
+        pass
     controller.stop()
     return 0
 

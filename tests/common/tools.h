@@ -53,10 +53,14 @@ inline ToolResult runTool(const QString &program, const QStringList &arguments, 
 inline ToolResult isql(const QString &database, const QString &script, const QString &user = QStringLiteral("SYSDBA"),
                        const QString &password = {})
 {
-    QStringList args{QStringLiteral("-q"), QStringLiteral("-ch"), QStringLiteral("UTF8"), QStringLiteral("-user"), user};
+    QStringList args{QStringLiteral("-q"), QStringLiteral("-ch"), QStringLiteral("UTF8")};
+    if (!user.isEmpty())
+        args << QStringLiteral("-user") << user;
     if (!password.isEmpty())
         args << QStringLiteral("-password") << password;
-    args << database;
+    // Without a database isql-fb reads its CREATE DATABASE or CONNECT from the script.
+    if (!database.isEmpty())
+        args << database;
     return runTool(QStringLiteral("isql-fb"), args, script.toUtf8());
 }
 
