@@ -155,7 +155,7 @@ void GridCardView::mousePressEvent(QMouseEvent *event)
 
 void GridCardView::mouseReleaseEvent(QMouseEvent *event)
 {
-    emit m_grid->mouseUp(event->button(), m_grid->mapFrom(viewport(), event->position().toPoint()));
+    emit m_grid->mouseUp(event->button(), viewport()->mapTo(m_grid, event->position().toPoint()));
 }
 
 void GridCardView::mouseDoubleClickEvent(QMouseEvent *event)

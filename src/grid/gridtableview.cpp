@@ -57,7 +57,7 @@ protected:
     {
         QLineEdit::focusOutEvent(e);
         if (e->reason() != Qt::PopupFocusReason)
-            QMetaObject::invokeMethod(m_view, [v = m_view] { v->commitEdit(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(m_view, [v = m_view, self = this] { v->commitEditor(self); }, Qt::QueuedConnection);
     }
 
 private:
@@ -426,7 +426,7 @@ void GridTableView::mouseReleaseEvent(QMouseEvent *event)
     m_pressColumn = 0;
     m_resizeColumn = 0;
     m_pressOnRow = false;
-    emit m_grid->mouseUp(event->button(), m_grid->mapFrom(viewport(), pos));
+    emit m_grid->mouseUp(event->button(), viewport()->mapTo(m_grid, pos));
 }
 
 void GridTableView::mouseDoubleClickEvent(QMouseEvent *event)
@@ -619,6 +619,13 @@ void GridTableView::commitEdit()
     if (text != m_grid->text(m_editPosition, m_editColumn))
         m_grid->editCell(m_editPosition, m_editColumn, text);
     viewport()->update();
+}
+
+void GridTableView::commitEditor(QLineEdit *editor)
+{
+    // Focus left this editor; a later editor is not this one's business.
+    if (m_editor == editor)
+        commitEdit();
 }
 
 void GridTableView::cancelEdit()

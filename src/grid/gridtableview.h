@@ -44,6 +44,7 @@ public:
     bool editing() const { return m_editor != nullptr; }
     void startEdit(const QString &initialText = {}, bool replace = false);
     void commitEdit();
+    void commitEditor(QLineEdit *editor);
     void cancelEdit();
 
 protected:

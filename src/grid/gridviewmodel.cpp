@@ -81,6 +81,7 @@ void GridViewModel::setTable(const RecordTable *table)
 void GridViewModel::setCollatorLocale(const QLocale &locale)
 {
     m_locale = locale;
+    m_localeSet = true;
     m_rankCache.clear();
 }
 
@@ -97,9 +98,11 @@ const std::vector<std::uint32_t> &GridViewModel::textRanks(int source)
         m_rankCache.resize(std::size_t(source) + 1);
     RankCache &cache = m_rankCache[std::size_t(source)];
     const int size = m_table->dictionarySize(source);
-    if (cache.dictionarySize == size)
+    // The user's locale unless one was set: a change of the default locale re-ranks.
+    const QLocale locale = m_localeSet ? m_locale : QLocale();
+    if (cache.dictionarySize == size && cache.locale == locale.name())
         return cache.ranks;
-    QCollator collator(m_locale);
+    QCollator collator(locale);
     std::vector<QCollatorSortKey> keys;
     keys.reserve(std::size_t(size));
     for (int code = 0; code < size; ++code)
@@ -116,6 +119,7 @@ const std::vector<std::uint32_t> &GridViewModel::textRanks(int source)
         cache.ranks[order[i]] = rank;
     }
     cache.dictionarySize = size;
+    cache.locale = locale.name();
     return cache.ranks;
 }
 

@@ -99,6 +99,7 @@ private:
 
     const RecordTable *m_table = nullptr;
     QLocale m_locale;
+    bool m_localeSet = false;
     std::vector<std::int32_t> m_perm;     // empty = identity
     std::vector<std::int32_t> m_visible;  // >= 0 permutation position; < 0 group row (see entry())
     bool m_identityVisible = true;
@@ -109,6 +110,7 @@ private:
     std::vector<GroupTotal> m_totals;
     struct RankCache {
         int dictionarySize = -1;
+        QString locale;
         std::vector<std::uint32_t> ranks;
     };
     std::vector<RankCache> m_rankCache;

@@ -1,0 +1,128 @@
+#pragma once
+
+// Small in-memory inventory tables for the grid tests.
+
+#include "data/recordtable.h"
+#include "grid/reportgrid.h"
+
+#include <QDate>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace velmora::test {
+
+struct InvRow {
+    int id;
+    const char *category;   // nullptr = null
+    int store;
+    const char *description;
+    std::optional<std::int64_t> costCents;
+    QDate daterec;
+};
+
+inline ColumnInfo textColumn(const char *name, int size = 30)
+{
+    ColumnInfo c;
+    c.name = QString::fromLatin1(name);
+    c.type = ColumnType::Text;
+    c.typeCode = TypeCode::WideText;
+    c.definedSize = size;
+    return c;
+}
+
+inline ColumnInfo integerColumn(const char *name, int scale = 0)
+{
+    ColumnInfo c;
+    c.name = QString::fromLatin1(name);
+    c.type = ColumnType::Integer;
+    c.typeCode = scale ? TypeCode::Numeric : TypeCode::Integer;
+    c.scale = scale;
+    c.definedSize = 8;
+    return c;
+}
+
+inline ColumnInfo dateColumn(const char *name)
+{
+    ColumnInfo c;
+    c.name = QString::fromLatin1(name);
+    c.type = ColumnType::Date;
+    c.typeCode = TypeCode::DbDate;
+    c.definedSize = 4;
+    return c;
+}
+
+// Columns: id, category, store, description, cost NUMERIC(15,2), daterec.
+inline std::shared_ptr<RecordTable> inventoryTable(const std::vector<InvRow> &rows)
+{
+    RecordTable::Builder b;
+    b.addColumn(integerColumn("id"));
+    b.addColumn(textColumn("category"));
+    b.addColumn(integerColumn("store"));
+    b.addColumn(textColumn("description", 200));
+    b.addColumn(integerColumn("cost", 2));
+    b.addColumn(dateColumn("daterec"));
+    for (const InvRow &r : rows) {
+        b.appendInteger(0, r.id);
+        if (r.category)
+            b.appendText(1, QString::fromUtf8(r.category));
+        else
+            b.appendNull(1);
+        b.appendInteger(2, r.store);
+        b.appendText(3, QString::fromUtf8(r.description));
+        if (r.costCents)
+            b.appendInteger(4, *r.costCents);
+        else
+            b.appendNull(4);
+        if (r.daterec.isValid())
+            b.appendDate(5, std::int32_t(r.daterec.toJulianDay()));
+        else
+            b.appendNull(5);
+    }
+    return std::make_shared<RecordTable>(b.finish());
+}
+
+// Ten rows over three categories (one null) and two stores.
+inline std::vector<InvRow> sampleRows()
+{
+    return {
+        {1, "TV", 1, "Plasma 42", 49999, QDate(2020, 1, 5)},
+        {2, "AUDIO", 2, "Receiver", 12050, QDate(2020, 2, 1)},
+        {3, "TV", 2, "LCD 32", 29900, QDate(2019, 12, 24)},
+        {4, "APPLIANCE", 1, "Washer", 45000, QDate(2021, 3, 3)},
+        {5, "AUDIO", 1, "Speakers", std::nullopt, QDate()},
+        {6, "TV", 1, "OLED 55", 129999, QDate(2022, 6, 30)},
+        {7, nullptr, 2, "Unsorted part", 100, QDate(2018, 7, 7)},
+        {8, "APPLIANCE", 2, "Dryer", 39999, QDate(2021, 3, 4)},
+        {9, "AUDIO", 2, "Turntable", 8999, QDate(2020, 5, 5)},
+        {10, "TV", 2, "Projector", 75050, QDate(2023, 1, 1)},
+    };
+}
+
+// The ids of the record rows in display order.
+inline QList<int> recordIds(const ReportGrid &g)
+{
+    QList<int> ids;
+    for (int p = 1; p <= g.rowCount(); ++p)
+        if (g.row(p).type == GridRowType::Record)
+            ids << g.value(p, 1).toInt();
+    return ids;
+}
+
+// Row types and group levels as a short text: "H1 R R F1".
+inline QString rowShape(const ReportGrid &g)
+{
+    QStringList parts;
+    for (int p = 1; p <= g.rowCount(); ++p) {
+        const GridRow r = g.row(p);
+        if (r.type == GridRowType::Record)
+            parts << QStringLiteral("R");
+        else
+            parts << QStringLiteral("%1%2").arg(r.type == GridRowType::GroupHeader ? QLatin1Char('H') : QLatin1Char('F')).arg(r.level);
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+} // namespace velmora::test

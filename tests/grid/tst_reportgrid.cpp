@@ -1,0 +1,959 @@
+// The grid's contract over in-memory tables: columns, keys, rows, totals, views and events.
+
+#include "gridtesting.h"
+#include "grid/groupbybox.h"
+#include "grid/reportgrid.h"
+
+#include <QAccessible>
+#include <QAbstractScrollArea>
+#include <QAccessibleInterface>
+#include <QApplication>
+#include <QImage>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace velmora;
+using namespace velmora::test;
+
+class tst_ReportGrid : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void columnByKeyIgnoresCase_data();
+    void columnByKeyIgnoresCase();
+    void columnMetadata();
+    void positionsAfterMoves_data();
+    void positionsAfterMoves();
+    void addColumnAppendsUnbound();
+    void groupAndSortKeyLists();
+
+    void sortOrder_data();
+    void sortOrder();
+    void rowTypesAfterGrouping_data();
+    void rowTypesAfterGrouping();
+    void groupRowsReportCountsAndValues();
+    void expandAndCollapse();
+    void regroupAllCollapsed();
+    void currentRowFollowsItsRecordAcrossRegroup();
+    void totalsColumnGroupsEverything();
+
+    void totalsExactToTheCent();
+    void totalsCountSkipsNulls();
+    void totalsUseTheUserLocale();
+    void nonAsciiSortFollowsLocale_data();
+    void nonAsciiSortFollowsLocale();
+
+    void groupCaptionEvent();
+    void hitTest_data();
+    void hitTest();
+    void rowAndColumnFromPoint();
+    void keyboardMoves_data();
+    void keyboardMoves();
+    void keyDownCanSwallowKey();
+    void keyPressCarriesTypedCharacter();
+    void expandCollapseByKeyboardAndClick();
+    void extendedSelectionWithShiftAndControl();
+    void moveOperations();
+    void headerClickRaisesColumnHeaderClick();
+    void dragDataIsPlainTextOfSelectedRows();
+    void dragDataHandlerMayReplaceText();
+    void groupByBoxTakesDroppedHeaders();
+    void groupDraggedOutOfBoxIsRemoved();
+    void clickOnGroupInBoxRaisesGroupHeaderClick();
+    void headerDropReordersColumns();
+    void cardViewPaintsCards();
+    void cardViewDropsGroups();
+    void paintIsLimitedToTheScreen();
+    void accessibleCellTexts();
+    void editWithoutWriterIsRefusedAndRestored();
+    void beforeDeleteCancelKeepsRows();
+    void settingsReadBackAsWritten();
+
+private:
+    std::unique_ptr<ReportGrid> m_grid;
+};
+
+void tst_ReportGrid::init()
+{
+    QLocale::setDefault(QLocale::c());
+    m_grid = std::make_unique<ReportGrid>();
+    m_grid->resize(700, 400);
+    m_grid->setTable(inventoryTable(sampleRows()));
+}
+
+void tst_ReportGrid::cleanup()
+{
+    m_grid.reset();
+    QLocale::setDefault(QLocale::c());
+}
+
+void tst_ReportGrid::columnByKeyIgnoresCase_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("index");
+    QTest::newRow("lower case") << "cost" << 5;
+    QTest::newRow("upper case") << "COST" << 5;
+    QTest::newRow("mixed case") << "DescRiption" << 4;
+    QTest::newRow("first column") << "ID" << 1;
+    QTest::newRow("unknown key") << "price" << 0;
+    QTest::newRow("empty key") << "" << 0;
+}
+
+void tst_ReportGrid::columnByKeyIgnoresCase()
+{
+    QFETCH(QString, key);
+    QFETCH(int, index);
+    GridColumn *c = m_grid->columnByKey(key);
+    QCOMPARE(c ? c->index() : 0, index);
+    if (c)
+        QCOMPARE(c, m_grid->column(index));
+}
+
+void tst_ReportGrid::columnMetadata()
+{
+    QCOMPARE(m_grid->columnCount(), 6);
+    QCOMPARE(m_grid->column(5)->caption(), QStringLiteral("cost"));
+    QCOMPARE(m_grid->column(5)->key(), QStringLiteral("cost"));
+    QCOMPARE(m_grid->column(5)->dataType(), GridDataType::Number);
+    QCOMPARE(m_grid->column(6)->dataType(), GridDataType::Date);
+    QCOMPARE(m_grid->column(2)->dataType(), GridDataType::Text);
+    QCOMPARE(m_grid->column(0), nullptr);
+    QCOMPARE(m_grid->column(7), nullptr);
+}
+
+void tst_ReportGrid::positionsAfterMoves_data()
+{
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QString>("order");
+    QTest::newRow("last to first") << "daterec" << 1 << "daterec id category store description cost";
+    QTest::newRow("first to last") << "id" << 6 << "category store description cost daterec id";
+    QTest::newRow("middle forward") << "store" << 5 << "id category description cost store daterec";
+    QTest::newRow("beyond the end clamps") << "category" << 99 << "id store description cost daterec category";
+    QTest::newRow("same place") << "cost" << 5 << "id category store description cost daterec";
+}
+
+void tst_ReportGrid::positionsAfterMoves()
+{
+    QFETCH(QString, column);
+    QFETCH(int, to);
+    QFETCH(QString, order);
+    m_grid->columnByKey(column)->setPosition(to);
+    QStringList keys;
+    for (int p = 1; p <= m_grid->columnCount(); ++p) {
+        keys << m_grid->columnAtPosition(p)->key();
+        QCOMPARE(m_grid->columnAtPosition(p)->position(), p);
+    }
+    QCOMPARE(keys.join(QLatin1Char(' ')), order);
+}
+
+void tst_ReportGrid::addColumnAppendsUnbound()
+{
+    GridColumn *c = m_grid->addColumn();
+    QCOMPARE(c->index(), 7);
+    QCOMPARE(m_grid->columnCount(), 7);
+    QCOMPARE(c->sourceColumn(), -1);
+    QCOMPARE(c->position(), 7);
+    c->setCaption(QStringLiteral("Drag Columns Here to Group"));
+    QCOMPARE(m_grid->column(7)->caption(), QStringLiteral("Drag Columns Here to Group"));
+    QVERIFY(!m_grid->value(1, 7).isValid());
+    QCOMPARE(m_grid->text(1, 7), QString());
+}
+
+void tst_ReportGrid::groupAndSortKeyLists()
+{
+    GridKeyList &g = m_grid->groups();
+    g.add(2, 1);
+    g.add(3, -1);
+    QCOMPARE(g.count(), 2);
+    QCOMPARE(g.item(2).column, 3);
+    QCOMPARE(g.item(2).order, -1);
+    QCOMPARE(m_grid->column(3)->groupPosition(), 2);
+    QCOMPARE(m_grid->column(2)->groupPosition(), 1);
+    QCOMPARE(m_grid->column(4)->groupPosition(), 0);
+    g.setOrder(1, -1);
+    QCOMPARE(g.item(1).order, -1);
+    m_grid->sortKeys().add(5, -1);
+    QCOMPARE(m_grid->column(5)->sortOrder(), -1);
+    QCOMPARE(m_grid->column(4)->sortOrder(), 0);
+    g.clear();
+    QCOMPARE(g.count(), 0);
+    QCOMPARE(m_grid->column(3)->groupPosition(), 0);
+    m_grid->sortKeys().clear();
+    QCOMPARE(m_grid->column(5)->sortOrder(), 0);
+}
+
+void tst_ReportGrid::sortOrder_data()
+{
+    QTest::addColumn<QString>("keys");   // "column:order,..."
+    QTest::addColumn<QList<int>>("ids");
+    QTest::newRow("cost ascending, null first") << "cost:1" << QList<int>{5, 7, 9, 2, 3, 8, 4, 1, 10, 6};
+    QTest::newRow("cost descending, null last") << "cost:-1" << QList<int>{6, 10, 1, 4, 8, 3, 2, 9, 7, 5};
+    QTest::newRow("description text") << "description:1" << QList<int>{8, 3, 6, 1, 10, 2, 5, 9, 7, 4};
+    QTest::newRow("store then date descending") << "store:1,daterec:-1" << QList<int>{6, 4, 1, 5, 10, 8, 9, 2, 3, 7};
+    QTest::newRow("category keeps table order within ties") << "category:1" << QList<int>{7, 4, 8, 2, 5, 9, 1, 3, 6, 10};
+    QTest::newRow("date ascending") << "daterec:1" << QList<int>{5, 7, 3, 1, 2, 9, 4, 8, 6, 10};
+}
+
+void tst_ReportGrid::sortOrder()
+{
+    QFETCH(QString, keys);
+    QFETCH(QList<int>, ids);
+    for (const QString &k : keys.split(QLatin1Char(','))) {
+        const QStringList parts = k.split(QLatin1Char(':'));
+        m_grid->sortKeys().add(m_grid->columnByKey(parts[0])->index(), parts[1].toInt());
+    }
+    m_grid->resort();
+    QCOMPARE(recordIds(*m_grid), ids);
+}
+
+void tst_ReportGrid::rowTypesAfterGrouping_data()
+{
+    QTest::addColumn<QString>("groups");
+    QTest::addColumn<bool>("totals");
+    QTest::addColumn<QString>("shape");
+    QTest::addColumn<QList<int>>("ids");
+    QTest::newRow("no groups") << "" << false << "R R R R R R R R R R" << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    QTest::newRow("by store, no totals") << "store:1" << false << "H1 R R R R H1 R R R R R R"
+                                         << QList<int>{1, 4, 5, 6, 2, 3, 7, 8, 9, 10};
+    QTest::newRow("by store descending, footers") << "store:-1" << true << "H1 R R R R R R F1 H1 R R R R F1"
+                                                  << QList<int>{2, 3, 7, 8, 9, 10, 1, 4, 5, 6};
+    QTest::newRow("category then store")
+        << "category:1,store:1" << false
+        << "H1 H2 R H1 H2 R H2 R H1 H2 R H2 R R H1 H2 R R H2 R R"
+        << QList<int>{7, 4, 8, 5, 2, 9, 1, 6, 3, 10};
+}
+
+void tst_ReportGrid::rowTypesAfterGrouping()
+{
+    QFETCH(QString, groups);
+    QFETCH(bool, totals);
+    QFETCH(QString, shape);
+    QFETCH(QList<int>, ids);
+    if (totals)
+        m_grid->columnByKey(u"cost")->setAggregateFunction(2);
+    if (!groups.isEmpty())
+        for (const QString &k : groups.split(QLatin1Char(','))) {
+            const QStringList parts = k.split(QLatin1Char(':'));
+            m_grid->groups().add(m_grid->columnByKey(parts[0])->index(), parts[1].toInt());
+        }
+    m_grid->regroup();
+    QCOMPARE(rowShape(*m_grid), shape);
+    QCOMPARE(recordIds(*m_grid), ids);
+    // Record rows carry their 1-based record number; group rows a negative group id.
+    for (int p = 1; p <= m_grid->rowCount(); ++p) {
+        const GridRow r = m_grid->row(p);
+        if (r.type == GridRowType::Record)
+            QCOMPARE(r.rowIndex, r.record + 1);
+        else
+            QVERIFY(r.rowIndex < 0);
+    }
+}
+
+void tst_ReportGrid::groupRowsReportCountsAndValues()
+{
+    m_grid->groups().add(2, 1);
+    m_grid->regroup();
+    // Null first, then APPLIANCE, AUDIO, TV.
+    QCOMPARE(m_grid->row(1).recordCount, 1);
+    QVERIFY(!m_grid->value(1, 2).isValid());
+    const int appliance = 3;
+    QCOMPARE(m_grid->row(appliance).type, GridRowType::GroupHeader);
+    QCOMPARE(m_grid->value(appliance, 2).toString(), QStringLiteral("APPLIANCE"));
+    QCOMPARE(m_grid->row(appliance).recordCount, 2);
+    QCOMPARE(m_grid->text(appliance, 2), QStringLiteral("APPLIANCE"));
+    QCOMPARE(m_grid->text(appliance, 4), QString());
+    QVERIFY(m_grid->row(appliance).expanded);
+    QCOMPARE(m_grid->row(appliance).level, 1);
+}
+
+void tst_ReportGrid::expandAndCollapse()
+{
+    m_grid->columnByKey(u"cost")->setAggregateFunction(2);
+    m_grid->groups().add(3, 1);
+    m_grid->regroup();
+    QCOMPARE(m_grid->rowCount(), 14);
+    m_grid->collapseAll();
+    QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 F1 H1 F1"));
+    QVERIFY(!m_grid->row(1).expanded);
+    m_grid->setExpanded(3, true);
+    QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 F1 H1 R R R R R R F1"));
+    m_grid->setExpanded(3, false);
+    QCOMPARE(m_grid->rowCount(), 4);
+    m_grid->expandAll();
+    QCOMPARE(m_grid->rowCount(), 14);
+    // A record row cannot be collapsed.
+    m_grid->setExpanded(2, false);
+    QCOMPARE(m_grid->rowCount(), 14);
+}
+
+void tst_ReportGrid::regroupAllCollapsed()
+{
+    m_grid->groups().add(2, 1);
+    m_grid->groups().add(3, 1);
+    m_grid->regroup(true);
+    QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 H1 H1 H1"));
+    m_grid->setExpanded(2, true);
+    QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 H1 H2 H2 H1 H1"));
+}
+
+void tst_ReportGrid::currentRowFollowsItsRecordAcrossRegroup()
+{
+    m_grid->setCurrentRow(6);   // id 6
+    QCOMPARE(m_grid->value(m_grid->currentRow(), 1).toInt(), 6);
+    m_grid->groups().add(2, 1);
+    m_grid->regroup();
+    QCOMPARE(m_grid->value(m_grid->currentRow(), 1).toInt(), 6);
+    m_grid->collapseAll();
+    // Hidden inside a collapsed group: the group row takes over.
+    QCOMPARE(m_grid->row(m_grid->currentRow()).type, GridRowType::GroupHeader);
+    QCOMPARE(m_grid->value(m_grid->currentRow(), 2).toString(), QStringLiteral("TV"));
+}
+
+void tst_ReportGrid::totalsColumnGroupsEverything()
+{
+    m_grid->columnByKey(u"id")->setAggregateFunction(1);
+    m_grid->columnByKey(u"id")->setTotalFormat(QStringLiteral("#0"));
+    m_grid->columnByKey(u"id")->setTotalPrefix(QStringLiteral("Count:"));
+    m_grid->columnByKey(u"cost")->setAggregateFunction(2);
+    m_grid->columnByKey(u"cost")->setTotalFormat(QStringLiteral("#,##0.00"));
+    GridColumn *totals = m_grid->addColumn();
+    totals->setTotalsMarker(1);
+    totals->setCaption(QStringLiteral("Drag Columns Here to Group"));
+    totals->setVisible(false);
+    m_grid->groups().add(m_grid->columnCount(), 1);
+    QCOMPARE(m_grid->rowCount(), 12);
+    QCOMPARE(m_grid->row(1).recordCount, 10);
+    QCOMPARE(m_grid->row(12).type, GridRowType::GroupFooter);
+    QCOMPARE(m_grid->text(12, 1), QStringLiteral("Count: 10"));
+    QCOMPARE(m_grid->text(12, 5), QStringLiteral("3,910.96"));
+    QCOMPARE(m_grid->value(12, 1).toLongLong(), 10);
+    QCOMPARE(m_grid->value(12, 5).toDouble(), 3910.96);
+}
+
+void tst_ReportGrid::totalsExactToTheCent()
+{
+    // 2^53 + 1 cents cannot be held by a double; three more cents must still add up exactly.
+    std::vector<InvRow> rows;
+    rows.push_back({1, "A", 1, "big", std::int64_t(9007199254740993), QDate()});
+    for (int i = 0; i < 3; ++i)
+        rows.push_back({2 + i, "A", 1, "cent", 1, QDate()});
+    // And many small amounts in a second group: 200,000 x 0.07 = 14,000.00 exactly.
+    for (int i = 0; i < 200000; ++i)
+        rows.push_back({10 + i, "B", 1 + i % 12, "small", 7, QDate()});
+    m_grid->setTable(inventoryTable(rows));
+    GridColumn *cost = m_grid->columnByKey(u"cost");
+    cost->setAggregateFunction(2);
+    cost->setTotalFormat(QStringLiteral("#,##0.00"));
+    m_grid->groups().add(2, 1);
+    m_grid->regroup(true);
+    QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 F1 H1 F1"));
+    QCOMPARE(m_grid->text(2, 5), QStringLiteral("90,071,992,547,409.96"));
+    QCOMPARE(m_grid->text(4, 5), QStringLiteral("14,000.00"));
+    // Nested levels roll up the same integers.
+    m_grid->groups().add(3, 1);
+    m_grid->regroup(true);
+    QCOMPARE(m_grid->text(4, 5), QStringLiteral("14,000.00"));
+    m_grid->setExpanded(3, true);
+    // 200,000 rows over 12 stores: stores 1-8 hold 16,667 rows, stores 9-12 hold 16,666.
+    QStringList storeTotals;
+    for (int p = 1; p <= m_grid->rowCount(); ++p)
+        if (m_grid->row(p).type == GridRowType::GroupFooter && m_grid->row(p).level == 2)
+            storeTotals << m_grid->text(p, 5);
+    QStringList expected;
+    for (int store = 1; store <= 12; ++store)
+        expected << (store <= 8 ? QStringLiteral("1,166.69") : QStringLiteral("1,166.62"));
+    QCOMPARE(storeTotals, expected);
+}
+
+void tst_ReportGrid::totalsCountSkipsNulls()
+{
+    GridColumn *cost = m_grid->columnByKey(u"cost");
+    cost->setAggregateFunction(1);
+    cost->setTotalFormat(QStringLiteral("#0"));
+    cost->setTotalPrefix(QStringLiteral("Count:"));
+    m_grid->groups().add(2, 1);
+    m_grid->regroup();
+    // AUDIO has three records, one without a cost.
+    int audioFooter = 0;
+    for (int p = 1; p <= m_grid->rowCount(); ++p)
+        if (m_grid->row(p).type == GridRowType::GroupHeader && m_grid->value(p, 2).toString() == QLatin1String("AUDIO"))
+            audioFooter = p + m_grid->row(p).recordCount + 1;
+    QVERIFY(audioFooter > 0);
+    QCOMPARE(m_grid->row(audioFooter).type, GridRowType::GroupFooter);
+    QCOMPARE(m_grid->text(audioFooter, 5), QStringLiteral("Count: 2"));
+    // The sum of a group whose only amount is null is zero, not empty.
+    cost->setAggregateFunction(2);
+    cost->setTotalPrefix(QString());
+    cost->setTotalFormat(QStringLiteral("#,##0.00"));
+    QCOMPARE(m_grid->text(audioFooter, 5), QStringLiteral("210.49"));
+}
+
+void tst_ReportGrid::totalsUseTheUserLocale()
+{
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    std::vector<InvRow> rows{{1, "A", 1, "x", 123456789, QDate()}, {2, "A", 1, "y", -50, QDate()}};
+    m_grid->setTable(inventoryTable(rows));
+    m_grid->columnByKey(u"cost")->setAggregateFunction(2);
+    m_grid->columnByKey(u"cost")->setTotalFormat(QStringLiteral("#,##0.00"));
+    m_grid->columnByKey(u"id")->setAggregateFunction(1);
+    m_grid->columnByKey(u"id")->setTotalFormat(QStringLiteral("#0"));
+    m_grid->columnByKey(u"id")->setTotalPrefix(QStringLiteral("Count:"));
+    m_grid->groups().add(2, 1);
+    m_grid->regroup();
+    QCOMPARE(m_grid->text(4, 5), QStringLiteral("1.234.567,39"));
+    QCOMPARE(m_grid->text(4, 1), QStringLiteral("Count: 2"));
+}
+
+void tst_ReportGrid::nonAsciiSortFollowsLocale_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QStringList>("order");
+    const QStringList words{QStringLiteral("Zebra"), QStringLiteral("Öl"), QStringLiteral("apfel"), QStringLiteral("Äpfel"),
+                            QStringLiteral("Ost"), QStringLiteral("Bär")};
+    QTest::newRow("German puts umlauts with their base letter")
+        << "de_DE" << QStringList{QStringLiteral("apfel"), QStringLiteral("Äpfel"), QStringLiteral("Bär"), QStringLiteral("Öl"),
+                                  QStringLiteral("Ost"), QStringLiteral("Zebra")};
+    QTest::newRow("Swedish puts Ä and Ö after Z")
+        << "sv_SE" << QStringList{QStringLiteral("apfel"), QStringLiteral("Bär"), QStringLiteral("Ost"), QStringLiteral("Zebra"),
+                                  QStringLiteral("Äpfel"), QStringLiteral("Öl")};
+}
+
+void tst_ReportGrid::nonAsciiSortFollowsLocale()
+{
+    QFETCH(QString, locale);
+    QFETCH(QStringList, order);
+    QLocale::setDefault(QLocale(locale));
+    const char *words[] = {"Zebra", "Öl", "apfel", "Äpfel", "Ost", "Bär"};
+    std::vector<InvRow> rows;
+    for (int i = 0; i < 6; ++i)
+        rows.push_back({i + 1, "A", 1, words[i], 1, QDate()});
+    m_grid->setTable(inventoryTable(rows));
+    m_grid->sortKeys().add(4, 1);
+    m_grid->resort();
+    QStringList got;
+    for (int p = 1; p <= m_grid->rowCount(); ++p)
+        got << m_grid->text(p, 4);
+    QCOMPARE(got, order);
+    // Grouping uses the same ranks.
+    m_grid->sortKeys().clear();
+    m_grid->groups().add(4, -1);
+    m_grid->regroup();
+    QCOMPARE(m_grid->value(1, 4).toString(), order.last());
+}
+
+void tst_ReportGrid::groupCaptionEvent()
+{
+    m_grid->groups().add(2, 1);
+    m_grid->regroup();
+    const int tv = 10;   // after the groups of null (1 row), APPLIANCE (2) and AUDIO (3)
+    QCOMPARE(m_grid->groupCaption(tv), QStringLiteral("category: TV (4)"));
+    QList<GridRow> seen;
+    connect(m_grid.get(), &ReportGrid::formatRow, this, [&seen](const GridRow &row, QString &caption) {
+        seen << row;
+        caption = caption + QStringLiteral(" (") + QString::number(row.recordCount) + QStringLiteral(" ) ");
+    });
+    QCOMPARE(m_grid->groupCaption(tv), QStringLiteral("category: TV (4 ) "));
+    QCOMPARE(seen.size(), 1);
+    QCOMPARE(seen.first().type, GridRowType::GroupHeader);
+    QCOMPARE(seen.first().recordCount, 4);
+    QCOMPARE(m_grid->groupCaption(tv + 1), QString());   // a record row has none
+}
+
+void tst_ReportGrid::hitTest_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<int>("area");
+    QTest::newRow("column header") << "header" << GridArea::ColumnHeader;
+    QTest::newRow("group row") << "group" << GridArea::GroupRow;
+    QTest::newRow("record row") << "record" << GridArea::Record;
+    QTest::newRow("group-by box") << "box" << GridArea::GroupByBox;
+    QTest::newRow("empty space below the rows") << "empty" << GridArea::Nowhere;
+}
+
+void tst_ReportGrid::hitTest()
+{
+    QFETCH(QString, where);
+    QFETCH(int, area);
+    m_grid->groups().add(3, 1);
+    m_grid->regroup();
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    QWidget *view = m_grid->tableView();
+    const QPoint origin = view->mapTo(m_grid.get(), QPoint(0, 0));
+    const int header = QFontMetrics(m_grid->headingFont()).height() + 8;
+    const int rowH = QFontMetrics(m_grid->bodyFont()).height() + 6;
+    QPoint p;
+    if (where == QLatin1String("header"))
+        p = origin + QPoint(30, header / 2 + 2);
+    else if (where == QLatin1String("group"))
+        p = origin + QPoint(60, header + rowH / 2 + 2);
+    else if (where == QLatin1String("record"))
+        p = origin + QPoint(60, header + rowH + rowH / 2 + 2);
+    else if (where == QLatin1String("box"))
+        p = m_grid->groupByBox()->geometry().center();
+    else
+        p = origin + QPoint(60, view->height() - 8);
+    QCOMPARE(m_grid->hitTest(p), area);
+}
+
+void tst_ReportGrid::rowAndColumnFromPoint()
+{
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    QWidget *view = m_grid->tableView();
+    const QPoint origin = view->mapTo(m_grid.get(), QPoint(0, 0));
+    const int header = QFontMetrics(m_grid->headingFont()).height() + 8;
+    const int rowH = QFontMetrics(m_grid->bodyFont()).height() + 6;
+    const int x2 = m_grid->column(1)->width() + 5;   // inside the second column
+    QCOMPARE(m_grid->rowFromPoint(origin + QPoint(5, header + 2 * rowH + 3)), 3);
+    QCOMPARE(m_grid->columnFromPoint(origin + QPoint(x2, header + 3)), 2);
+    QCOMPARE(m_grid->rowFromPoint(origin + QPoint(5, 3)), 0);
+    m_grid->columnByKey(u"id")->setPosition(3);
+    QCOMPARE(m_grid->columnFromPoint(origin + QPoint(5, header + 3)), 2);
+    m_grid->columnByKey(u"category")->setVisible(false);
+    QCOMPARE(m_grid->columnFromPoint(origin + QPoint(5, header + 3)), 3);
+}
+
+void tst_ReportGrid::keyboardMoves_data()
+{
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("down") << 3 << int(Qt::Key_Down) << 4;
+    QTest::newRow("up") << 3 << int(Qt::Key_Up) << 2;
+    QTest::newRow("up at the top stays") << 1 << int(Qt::Key_Up) << 1;
+    QTest::newRow("down at the bottom stays") << 10 << int(Qt::Key_Down) << 10;
+    QTest::newRow("end") << 2 << int(Qt::Key_End) << 10;
+    QTest::newRow("home") << 9 << int(Qt::Key_Home) << 1;
+    QTest::newRow("page down stops at the last row") << 8 << int(Qt::Key_PageDown) << 10;
+}
+
+void tst_ReportGrid::keyboardMoves()
+{
+    QFETCH(int, start);
+    QFETCH(int, key);
+    QFETCH(int, expected);
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    m_grid->setCurrentRow(start);
+    QSignalSpy moved(m_grid.get(), &ReportGrid::currentRowChanged);
+    QTest::keyClick(m_grid->tableView(), Qt::Key(key));
+    QCOMPARE(m_grid->currentRow(), expected);
+    QCOMPARE(m_grid->selectedCount(), 1);
+    QCOMPARE(moved.isEmpty(), start == expected);
+}
+
+void tst_ReportGrid::keyDownCanSwallowKey()
+{
+    m_grid->setCurrentRow(2);
+    QList<int> keys;
+    connect(m_grid.get(), &ReportGrid::keyDown, this, [&keys](int &key, Qt::KeyboardModifiers) {
+        keys << key;
+        if (key == Qt::Key_Down)
+            key = 0;
+    });
+    QTest::keyClick(m_grid->tableView(), Qt::Key_Down);
+    QCOMPARE(m_grid->currentRow(), 2);
+    QTest::keyClick(m_grid->tableView(), Qt::Key_Up);
+    QCOMPARE(m_grid->currentRow(), 1);
+    QCOMPARE(keys, (QList<int>{Qt::Key_Down, Qt::Key_Up}));
+}
+
+void tst_ReportGrid::keyPressCarriesTypedCharacter()
+{
+    QList<int> chars;
+    connect(m_grid.get(), &ReportGrid::keyPress, this, [&chars](int &c) {
+        chars << c;
+        c = 0;
+    });
+    m_grid->setAllowEdit(true);
+    QTest::keyClicks(m_grid->tableView(), QStringLiteral("bÜ"));
+    QCOMPARE(chars, (QList<int>{'b', 0xDC}));
+    // Swallowed, so no editor opened.
+    QVERIFY(!m_grid->tableView()->findChild<QLineEdit *>(QStringLiteral("cellEditor")));
+}
+
+void tst_ReportGrid::expandCollapseByKeyboardAndClick()
+{
+    m_grid->groups().add(3, 1);
+    m_grid->regroup();
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    m_grid->setCurrentRow(1);
+    QTest::keyClick(m_grid->tableView(), Qt::Key_Left);
+    QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 H1 R R R R R R"));
+    QTest::keyClick(m_grid->tableView(), Qt::Key_Right);
+    QCOMPARE(m_grid->rowCount(), 12);
+    QTest::keyClick(m_grid->tableView(), Qt::Key_Minus);
+    QCOMPARE(m_grid->rowCount(), 8);
+    QTest::keyClick(m_grid->tableView(), Qt::Key_Return);
+    QCOMPARE(m_grid->rowCount(), 12);
+    // A click on the +/- box of the second group collapses it.
+    auto *view = static_cast<QAbstractScrollArea *>(m_grid->tableView());
+    const int header = QFontMetrics(m_grid->headingFont()).height() + 8;
+    const int rowH = QFontMetrics(m_grid->bodyFont()).height() + 6;
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(8, header + 5 * rowH + rowH / 2));
+    QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 R R R R H1"));
+    // A double-click on the caption expands it again.
+    QSignalSpy dbl(m_grid.get(), &ReportGrid::dblClick);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, QPoint(120, header + 5 * rowH + rowH / 2));
+    QCOMPARE(m_grid->rowCount(), 12);
+    QCOMPARE(dbl.count(), 1);
+}
+
+void tst_ReportGrid::extendedSelectionWithShiftAndControl()
+{
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    auto *view = static_cast<QAbstractScrollArea *>(m_grid->tableView());
+    const int header = QFontMetrics(m_grid->headingFont()).height() + 8;
+    const int rowH = QFontMetrics(m_grid->bodyFont()).height() + 6;
+    auto rowY = [&](int pos) { return header + (pos - 1) * rowH + rowH / 2; };
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(40, rowY(2)));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier, QPoint(40, rowY(5)));
+    QCOMPARE(m_grid->selectedCount(), 4);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(40, rowY(8)));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(40, rowY(3)));
+    QCOMPARE(m_grid->selectedPositions(), (std::vector<int>{2, 4, 5, 8}));
+    QCOMPARE(m_grid->currentRow(), 3);
+    QTest::keyClick(view, Qt::Key_Down, Qt::ShiftModifier);
+    QCOMPARE(m_grid->selectedPositions(), (std::vector<int>{3, 4}));
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(m_grid->selectedCount(), 10);
+    const QStringList lines = m_grid->selectedText(false).split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 10);
+    QCOMPARE(lines[1], QStringLiteral("2\tAUDIO\t2\tReceiver\t120.50\t2020-02-01"));
+}
+
+void tst_ReportGrid::moveOperations()
+{
+    m_grid->moveLast();
+    QCOMPARE(m_grid->currentRow(), 10);
+    m_grid->moveNext();
+    QCOMPARE(m_grid->currentRow(), 10);
+    m_grid->movePrevious();
+    QCOMPARE(m_grid->currentRow(), 9);
+    m_grid->moveFirst();
+    QCOMPARE(m_grid->currentRow(), 1);
+    m_grid->movePrevious();
+    QCOMPARE(m_grid->currentRow(), 1);
+    m_grid->setCurrentRow(99);   // out of range is ignored
+    QCOMPARE(m_grid->currentRow(), 1);
+}
+
+void tst_ReportGrid::headerClickRaisesColumnHeaderClick()
+{
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    QSignalSpy clicks(m_grid.get(), &ReportGrid::columnHeaderClick);
+    QSignalSpy ups(m_grid.get(), &ReportGrid::mouseUp);
+    auto *view = static_cast<QAbstractScrollArea *>(m_grid->tableView());
+    const int x = m_grid->column(1)->width() + m_grid->column(2)->width() + 20;
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(x, 6));
+    QCOMPARE(clicks.count(), 1);
+    QCOMPARE(clicks.first().first().value<GridColumn *>(), m_grid->column(3));
+    QCOMPARE(ups.count(), 1);
+    QCOMPARE(ups.first().first().value<Qt::MouseButton>(), Qt::LeftButton);
+    QCOMPARE(m_grid->hitTest(ups.first().at(1).toPoint()), GridArea::ColumnHeader);
+}
+
+void tst_ReportGrid::dragDataIsPlainTextOfSelectedRows()
+{
+    m_grid->selectRows({1, 3});
+    std::unique_ptr<QMimeData> mime(m_grid->createDragData());
+    QVERIFY(mime->hasText());
+    QCOMPARE(mime->text(), QStringLiteral("id\tcategory\tstore\tdescription\tcost\tdaterec\n"
+                                          "1\tTV\t1\tPlasma 42\t499.99\t2020-01-05\n"
+                                          "3\tTV\t2\tLCD 32\t299.00\t2019-12-24"));
+}
+
+void tst_ReportGrid::dragDataHandlerMayReplaceText()
+{
+    m_grid->selectRows({2});
+    connect(m_grid.get(), &ReportGrid::dragDataRequest, this, [this](QMimeData *data) {
+        data->setText(m_grid->selectedText(false));
+    });
+    std::unique_ptr<QMimeData> mime(m_grid->createDragData());
+    QCOMPARE(mime->text(), QStringLiteral("2\tAUDIO\t2\tReceiver\t120.50\t2020-02-01"));
+}
+
+void tst_ReportGrid::groupByBoxTakesDroppedHeaders()
+{
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    QWidget *box = m_grid->groupByBox();
+    QVERIFY(box->isVisible());
+    auto drop = [box](int column, QPoint at) {
+        QMimeData mime;
+        mime.setData(QLatin1String(grid::ColumnMime), QByteArray::number(column));
+        QDragEnterEvent enter(at, Qt::MoveAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(box, &enter);
+        QDropEvent dropEv(at, Qt::MoveAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(box, &dropEv);
+        return dropEv.isAccepted();
+    };
+    QVERIFY(drop(3, QPoint(5, 5)));   // store
+    QCOMPARE(m_grid->groups().count(), 1);
+    QCOMPARE(m_grid->groups().item(1).column, 3);
+    // Dropped left of the first group: category becomes the outer level.
+    QVERIFY(drop(2, QPoint(2, 5)));
+    QCOMPARE(m_grid->groups().count(), 2);
+    QCOMPARE(m_grid->groups().item(1).column, 2);
+    QCOMPARE(m_grid->groups().item(2).column, 3);
+    QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 H2 R H1 H2 R H2 R H1 H2 R H2 R R H1 H2 R R H2 R R"));
+}
+
+void tst_ReportGrid::groupDraggedOutOfBoxIsRemoved()
+{
+    m_grid->groups().add(2, 1);
+    m_grid->groups().add(3, 1);
+    m_grid->regroup();
+    auto *view = static_cast<QAbstractScrollArea *>(m_grid->tableView());
+    QMimeData mime;
+    mime.setData(QLatin1String(grid::GroupMime), QByteArray::number(1));
+    const QPoint at(50, 80);
+    QDragEnterEvent enter(at, Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(view->viewport(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent dropEv(at, Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(view->viewport(), &dropEv);
+    QCOMPARE(m_grid->groups().count(), 1);
+    QCOMPARE(m_grid->groups().item(1).column, 3);
+    QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 R R R R H1 R R R R R R"));
+}
+
+void tst_ReportGrid::clickOnGroupInBoxRaisesGroupHeaderClick()
+{
+    m_grid->groups().add(2, 1);
+    m_grid->groups().add(3, -1);
+    m_grid->regroup();
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    auto *box = static_cast<grid::GroupByBox *>(m_grid->groupByBox());
+    QSignalSpy clicks(m_grid.get(), &ReportGrid::groupHeaderClick);
+    QTest::mouseClick(box, Qt::LeftButton, {}, box->itemRect(2).center());
+    QCOMPARE(clicks.count(), 1);
+    QCOMPARE(clicks.first().first().toInt(), 2);
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 3, box->height() - 3));
+    QCOMPARE(clicks.count(), 1);
+    QCOMPARE(m_grid->hitTest(box->mapTo(m_grid.get(), box->itemRect(1).center())), GridArea::GroupByBox);
+}
+
+void tst_ReportGrid::headerDropReordersColumns()
+{
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    auto *view = static_cast<QAbstractScrollArea *>(m_grid->tableView());
+    QMimeData mime;
+    mime.setData(QLatin1String(grid::ColumnMime), QByteArray::number(5));   // cost
+    const QPoint at(5, 5);   // over the id column
+    QDragEnterEvent enter(at, Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(view->viewport(), &enter);
+    QDropEvent dropEv(at, Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(view->viewport(), &dropEv);
+    QCOMPARE(m_grid->column(5)->position(), 1);
+    QCOMPARE(m_grid->column(1)->position(), 2);
+    QCOMPARE(m_grid->selectedText(true).section(QLatin1Char('\n'), 0, 0), QStringLiteral("cost\tid\tcategory\tstore\tdescription\tdaterec"));
+}
+
+void tst_ReportGrid::cardViewPaintsCards()
+{
+    m_grid->setCardWidth(int(200 * m_grid->twipsPerPixel()));
+    m_grid->setViewMode(1);
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    QVERIFY(!m_grid->groupByBox()->isVisible());
+    QWidget *cards = m_grid->cardView();
+    QVERIFY(cards->isVisible());
+    QWidget *cardViewport = static_cast<QAbstractScrollArea *>(cards)->viewport();
+    const QImage img = cardViewport->grab().toImage();
+    // Cards of 200 px flow across: the pixels inside the first card and inside the third differ
+    // from the background between them.
+    const QColor background = img.pixelColor(img.width() - 3, 3);
+    int inkInFirst = 0, inkInThird = 0;
+    for (int y = 12; y < 100; ++y) {
+        for (int x = 12; x < 200; ++x)
+            inkInFirst += img.pixelColor(x, y) != background;
+        for (int x = 2 * 210 + 12; x < 2 * 210 + 200; ++x)
+            inkInThird += img.pixelColor(x, y) != background;
+    }
+    QVERIFY2(inkInFirst > 2000, qPrintable(QString::number(inkInFirst)));
+    QVERIFY(inkInThird > 2000);
+    // Between the first and second card there is only background.
+    for (int y = 20; y < 80; ++y)
+        QCOMPARE(img.pixelColor(10 + 200 + 5, y), background);
+    // Clicking the second card makes record 2 current; Right moves to the third.
+    QTest::mouseClick(static_cast<QAbstractScrollArea *>(cards)->viewport(), Qt::LeftButton, {}, QPoint(10 + 210 + 50, 40));
+    QCOMPARE(m_grid->currentRow(), 2);
+    QTest::keyClick(cards, Qt::Key_Right);
+    QCOMPARE(m_grid->currentRow(), 3);
+    // A wider card setting leaves room for fewer cards per line.
+    m_grid->setCardWidth(int(400 * m_grid->twipsPerPixel()));
+    const QImage wide = cardViewport->grab().toImage();
+    QVERIFY(wide.pixelColor(10 + 200 + 5, 40) != background);   // the first card reaches here now
+    QCOMPARE(wide.pixelColor(10 + 400 + 5, 40), background);
+}
+
+void tst_ReportGrid::cardViewDropsGroups()
+{
+    m_grid->groups().add(2, 1);
+    m_grid->regroup();
+    m_grid->setViewMode(1);
+    QCOMPARE(m_grid->groups().count(), 0);
+    QCOMPARE(m_grid->rowCount(), 10);
+    m_grid->setViewMode(0);
+    QCOMPARE(m_grid->viewMode(), 0);
+}
+
+void tst_ReportGrid::paintIsLimitedToTheScreen()
+{
+    // A grid over 300,000 rows paints the same screen as one over 30: it asks only for the
+    // captions of the group rows on screen.
+    std::vector<InvRow> rows;
+    for (int i = 0; i < 300000; ++i)
+        rows.push_back({i, i % 2 ? "A" : "B", i % 7, "d", i, QDate()});
+    m_grid->setTable(inventoryTable(rows));
+    m_grid->groups().add(3, 1);
+    m_grid->groups().add(2, 1);
+    m_grid->regroup();
+    int captions = 0;
+    connect(m_grid.get(), &ReportGrid::formatRow, this, [&captions](const GridRow &, QString &) { ++captions; });
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    captions = 0;
+    m_grid->tableView()->grab();
+    QVERIFY(captions >= 2);
+    QVERIFY(captions < 40);
+}
+
+void tst_ReportGrid::accessibleCellTexts()
+{
+    m_grid->columnByKey(u"cost")->setAggregateFunction(2);
+    m_grid->columnByKey(u"cost")->setTotalFormat(QStringLiteral("#,##0.00"));
+    m_grid->columnByKey(u"store")->setVisible(false);
+    m_grid->groups().add(3, 1);
+    m_grid->regroup();
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(m_grid->tableView());
+    QVERIFY(iface);
+    QCOMPARE(iface->role(), QAccessible::Table);
+    QAccessibleTableInterface *table = iface->tableInterface();
+    QVERIFY(table);
+    QCOMPARE(table->rowCount(), m_grid->rowCount());
+    QCOMPARE(table->columnCount(), 5);
+    QCOMPARE(table->columnDescription(2), QStringLiteral("description"));
+    // The first children are the column headers.
+    QCOMPARE(iface->child(3)->role(), QAccessible::ColumnHeader);
+    QCOMPARE(iface->child(3)->text(QAccessible::Name), QStringLiteral("cost"));
+    QCOMPARE(table->cellAt(0, 0)->text(QAccessible::Name), QStringLiteral("store: 1 (4)"));
+    QCOMPARE(table->cellAt(0, 3)->text(QAccessible::Name), QString());
+    QCOMPARE(table->cellAt(1, 2)->text(QAccessible::Name), QStringLiteral("Plasma 42"));
+    QCOMPARE(table->cellAt(1, 3)->text(QAccessible::Name), QStringLiteral("499.99"));
+    QCOMPARE(table->cellAt(5, 3)->text(QAccessible::Name), QStringLiteral("2,249.98"));
+    QCOMPARE(table->cellAt(5, 3)->role(), QAccessible::Cell);
+    QAccessibleTableCellInterface *cell = table->cellAt(1, 2)->tableCellInterface();
+    QVERIFY(cell);
+    QCOMPARE(cell->rowIndex(), 1);
+    QCOMPARE(cell->columnIndex(), 2);
+    QCOMPARE(cell->columnHeaderCells().first()->text(QAccessible::Name), QStringLiteral("description"));
+    m_grid->setCurrentRow(2);
+    QVERIFY(cell->isSelected());
+    QVERIFY(table->cellAt(1, 0)->state().selected);
+    QVERIFY(!table->cellAt(2, 0)->state().selected);
+    QCOMPARE(table->selectedRows(), QList<int>{1});
+    QVERIFY(table->cellAt(m_grid->rowCount(), 0) == nullptr);
+    // The cell under a point is the one the grid paints there.
+    const QRect r = table->cellAt(2, 2)->rect();
+    QCOMPARE(iface->childAt(r.center().x(), r.center().y())->text(QAccessible::Name), m_grid->text(3, 4));
+}
+
+void tst_ReportGrid::editWithoutWriterIsRefusedAndRestored()
+{
+    m_grid->setAllowEdit(true);
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    QSignalSpy refused(m_grid.get(), &ReportGrid::writeRefused);
+    m_grid->setCurrentRow(2);
+    m_grid->setCurrentColumn(4);
+    QTest::keyClick(m_grid->tableView(), Qt::Key_F2);
+    auto *editor = m_grid->tableView()->findChild<QLineEdit *>(QStringLiteral("cellEditor"));
+    QVERIFY(editor);
+    QCOMPARE(editor->text(), QStringLiteral("Receiver"));
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("Amplifier"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCOMPARE(refused.count(), 1);
+    QVERIFY(!refused.first().first().toString().isEmpty());
+    QCOMPARE(m_grid->text(2, 4), QStringLiteral("Receiver"));
+    // A number column refuses what is not a number before anything is written.
+    QVERIFY(!m_grid->editCell(2, 5, QStringLiteral("twelve")));
+    QCOMPARE(refused.count(), 2);
+    QVERIFY(refused.last().first().toString().contains(QStringLiteral("not a number")));
+    // Escape closes the editor without writing.
+    QTest::keyClick(m_grid->tableView(), Qt::Key_F2);
+    editor = m_grid->tableView()->findChild<QLineEdit *>(QStringLiteral("cellEditor"));
+    QVERIFY(editor);
+    QTest::keyClicks(editor, QStringLiteral("zzz"));
+    QTest::keyClick(editor, Qt::Key_Escape);
+    QCOMPARE(refused.count(), 2);
+}
+
+void tst_ReportGrid::beforeDeleteCancelKeepsRows()
+{
+    m_grid->selectRows({2, 3});
+    QSignalSpy asked(m_grid.get(), &ReportGrid::beforeDelete);
+    QTest::keyClick(m_grid->tableView(), Qt::Key_Delete);
+    QCOMPARE(asked.count(), 0);   // deleting not allowed: not even asked
+    m_grid->setAllowDelete(true);
+    connect(m_grid.get(), &ReportGrid::beforeDelete, this, [](bool &cancel) { cancel = true; });
+    QTest::keyClick(m_grid->tableView(), Qt::Key_Delete);
+    QCOMPARE(asked.count(), 1);
+    QCOMPARE(m_grid->rowCount(), 10);
+}
+
+void tst_ReportGrid::settingsReadBackAsWritten()
+{
+    QFont f(QStringLiteral("Serif"), 15);
+    m_grid->setHeadingFont(f);
+    m_grid->setBodyFont(f);
+    m_grid->setHeadingTextColor(Qt::red);
+    m_grid->setBodyTextColor(Qt::blue);
+    m_grid->setAllowEdit(true);
+    m_grid->setAllowDelete(true);
+    m_grid->setAllowAddNew(true);
+    m_grid->setGridLines(-1);
+    m_grid->setGridLineStyle(2);
+    m_grid->setGroupHeadingBackColor(Qt::yellow);
+    m_grid->setColumnAutoResize(true);
+    m_grid->setCardWidth(3000);
+    m_grid->setGroupByBoxVisible(false);
+    m_grid->printerSettings().marginLeft = 1080;
+    m_grid->printerSettings().orientation = 2;
+    QCOMPARE(m_grid->headingFont(), f);
+    QCOMPARE(m_grid->bodyFont(), f);
+    QCOMPARE(m_grid->headingTextColor(), QColor(Qt::red));
+    QCOMPARE(m_grid->bodyTextColor(), QColor(Qt::blue));
+    QVERIFY(m_grid->allowEdit() && m_grid->allowDelete() && m_grid->allowAddNew());
+    QCOMPARE(m_grid->gridLines(), -1);
+    QCOMPARE(m_grid->gridLineStyle(), 2);
+    QCOMPARE(m_grid->groupHeadingBackColor(), QColor(Qt::yellow));
+    QVERIFY(m_grid->columnAutoResize());
+    QCOMPARE(m_grid->cardWidth(), 3000);
+    QVERIFY(!m_grid->groupByBoxVisible());
+    QCOMPARE(m_grid->printerSettings().marginLeft, 1080);
+    QCOMPARE(m_grid->printerSettings().orientation, 2);
+    m_grid->setRedraw(false);
+    QVERIFY(!m_grid->redraw());
+    m_grid->setRedraw(true);
+    QVERIFY(m_grid->redraw());
+}
+
+QTEST_MAIN(tst_ReportGrid)
+#include "tst_reportgrid.moc"
