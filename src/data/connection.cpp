@@ -273,7 +273,7 @@ Result<RecordTable> Session::query(const QString &sql, int step)
     unsigned char *const buf = message.data();
     const FieldPlan *const plan = plans.data();
     std::string blob;
-    std::vector<char> segment(64 * 1024);
+    std::vector<char> segment(32 * 1024);   // the wire protocol counts segment lengths in 16 bits
 
     auto readBlob = [&](ISC_QUAD id) -> bool {
         blob.clear();

@@ -1,0 +1,1 @@
+velmora_add_test(tst_connection SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_connection.cpp LINK velmora_data)
