@@ -1140,7 +1140,8 @@ void ReportGrid::keysChanged(bool groups)
     if (groups)
         d->groupsDirty = true;
     d->box->groupsChanged();
-    d->tableView->columnsChanged();
+    // Only a repaint here: asking the view for its rows would sort now, once per key added.
+    d->tableView->viewport()->update();
     // Rows are rebuilt lazily, so a dialog that clears and adds several keys sorts once.
     QMetaObject::invokeMethod(this, [this] { d->ensure(); }, Qt::QueuedConnection);
 }
