@@ -1,2 +1,4 @@
 velmora_add_test(tst_reportgrid SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_reportgrid.cpp ${CMAKE_CURRENT_LIST_DIR}/gridtesting.h
   LINK velmora_grid)
+velmora_add_test(tst_gridprint SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_gridprint.cpp ${CMAKE_CURRENT_LIST_DIR}/gridtesting.h
+  LINK velmora_grid)
