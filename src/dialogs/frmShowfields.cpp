@@ -14,8 +14,19 @@ namespace velmora {
 // caption would whenever captions are unique, and the right one when two columns share a caption.
 
 namespace {
+
 constexpr int ColumnRole = dialogs::TagRole + 1;
+
+// The entry a step leaves current is also the only one selected, so that the next Add or Remove
+// moves just that entry and not one left selected from before.
+void makeCurrent(QListWidget *list, int row)
+{
+    if (row < 0 || row >= list->count())
+        return;
+    list->selectionModel()->setCurrentIndex(list->model()->index(row, 0), QItemSelectionModel::ClearAndSelect);
 }
+
+} // namespace
 
 struct frmShowfields::Impl {
     Ui::frmShowfields ui;
@@ -60,10 +71,8 @@ bool frmShowfields::ShowFields(ReportGrid &gr, QWidget *parent)
         entry->setData(dialogs::TagRole, col->index());
         entry->setData(ColumnRole, col->index());
     }
-    if (d.ui.lstAvail->count() > 0)
-        d.ui.lstAvail->setCurrentRow(0);
-    if (d.ui.lstVisible->count() > 0)
-        d.ui.lstVisible->setCurrentRow(0);
+    makeCurrent(d.ui.lstAvail, 0);
+    makeCurrent(d.ui.lstVisible, 0);
     dlg->UpdateButtons();
 
     dlg->m_ok = false;
@@ -108,10 +117,9 @@ void frmShowfields::cmdAdd_Click()
         last = entry;
     }
     const int current = viewrules::currentAfterRemoval(noted, from->count());
-    if (current >= 0)
-        from->setCurrentRow(current);
+    makeCurrent(from, current);
     if (last)
-        to->setCurrentItem(last);
+        makeCurrent(to, to->row(last));
     UpdateButtons();
 }
 
@@ -133,10 +141,9 @@ void frmShowfields::cmdRemove_Click()
         last = entry;
     }
     const int current = viewrules::currentAfterRemoval(noted, from->count());
-    if (current >= 0)
-        from->setCurrentRow(current);
+    makeCurrent(from, current);
     if (last)
-        to->setCurrentItem(last);
+        makeCurrent(to, to->row(last));
     UpdateButtons();
 }
 
@@ -148,7 +155,7 @@ void frmShowfields::cmdUp_Click()
         return;
     QListWidgetItem *entry = list->takeItem(row);
     list->insertItem(row - 1, entry);
-    list->setCurrentRow(row - 1);
+    makeCurrent(list, row - 1);
     list->setFocus();
     UpdateButtons();
 }
@@ -161,7 +168,7 @@ void frmShowfields::cmdDown_Click()
         return;
     QListWidgetItem *entry = list->takeItem(row);
     list->insertItem(row + 1, entry);
-    list->setCurrentRow(row + 1);
+    makeCurrent(list, row + 1);
     list->setFocus();
     UpdateButtons();
 }
