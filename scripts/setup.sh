@@ -1,20 +1,27 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build, test and run Velmora.
-# Quick no-op when everything is present: only missing packages are passed to apt-get.
+# Quick no-op when everything is present: one dpkg query, and only missing packages go to apt-get.
 set -euo pipefail
 
 PACKAGES=(
+  # build
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
+  # Firebird 3: embedded engine, client library and headers, the server binary for the test
+  # server, and isql-fb/fbsvcmgr as independent readers
   firebird3.0-server firebird3.0-server-core firebird3.0-utils firebird-dev libfbclient2
+  # mail, spreadsheets, encrypted customer search file
   libcurl4-openssl-dev libgsf-1-dev libxlsxwriter-dev libsqlcipher-dev sqlcipher
-  python3-aiosmtpd python3-xlrd poppler-utils xvfb xauth
+  # test tools: SMTP sink, spreadsheet and PDF readers, headless X for the demo
+  python3 python3-aiosmtpd python3-xlrd poppler-utils xvfb xauth
+  # fonts for widgets, printing and PDF export (CJK names in the sample data)
   fonts-dejavu-core fonts-noto-cjk
 )
 
 missing=()
+installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${PACKAGES[@]}" 2>/dev/null | awk '/ install ok installed$/ {print $1}' || true)
 for p in "${PACKAGES[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+  if ! grep -qx -- "$p" <<<"$installed"; then
     missing+=("$p")
   fi
 done
@@ -25,7 +32,13 @@ fi
 
 echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-run() { if [ "$(id -u)" -ne 0 ]; then sudo -E "$@"; else "$@"; fi; }
-# The server package tries to start a system service; without systemd that is refused harmlessly.
+run() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"
+  elif command -v sudo >/dev/null; then sudo -E "$@"
+  else echo "setup: these packages are missing and installing them needs root: ${missing[*]}" >&2; exit 1
+  fi
+}
+# The server package tries to start a system service; without systemd that is refused harmlessly
+# (the tests start their own server, scripts/fbserver.sh).
 run apt-get update -qq
 run apt-get install -y -qq --no-install-recommends "${missing[@]}"

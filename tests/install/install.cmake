@@ -1,0 +1,16 @@
+# The installed package as a host project meets it: `cmake --install` of this build into a fresh
+# prefix, then a tiny project that does find_package(Velmora) and links Velmora::Velmora is
+# configured, built and run against that prefix only.
+add_test(NAME install.find_package
+  COMMAND ${CMAKE_COMMAND}
+    -DBUILD_DIR=${CMAKE_BINARY_DIR}
+    -DHOST_SOURCE_DIR=${CMAKE_CURRENT_LIST_DIR}/host
+    -DWORK_DIR=${CMAKE_BINARY_DIR}/install-test
+    -DGENERATOR=${CMAKE_GENERATOR}
+    -DMAKE_PROGRAM=${CMAKE_MAKE_PROGRAM}
+    -DCXX_COMPILER=${CMAKE_CXX_COMPILER}
+    -DSANITIZE=${VELMORA_SANITIZE}
+    -DEXPECTED_VERSION=${PROJECT_VERSION}
+    -P ${CMAKE_CURRENT_LIST_DIR}/script/install_check.cmake)
+set_tests_properties(install.find_package PROPERTIES TIMEOUT 600 LABELS install
+  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0")
