@@ -1,0 +1,253 @@
+// The grid over the sample store database: edits and deletes go back through the data layer,
+// refusals restore what was there, and totals match the database's own sums.
+
+#include "../common/testservices.h"
+#include "data/connection.h"
+#include "grid/reportgrid.h"
+
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace velmora;
+
+class tst_GridWriteBack : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void editInTheCellWritesToTheDatabase_data();
+    void editInTheCellWritesToTheDatabase();
+    void rowChangedElsewhereIsRefusedAndRestored();
+    void readOnlyConnectionRefusesEdits();
+    void deleteKeyDeletesSelectedRowsAfterAsking();
+    void cancelledDeleteKeepsTheRows();
+    void totalsMatchTheDatabaseSums();
+
+private:
+    std::unique_ptr<Connection> open(AccessMode mode);
+    void bind(AccessMode mode, const QString &sql);
+    int positionOfId(int id) const;
+
+    QTemporaryDir m_dir;
+    QString m_db;
+    std::unique_ptr<Connection> m_conn;
+    std::unique_ptr<ReportGrid> m_grid;
+};
+
+std::unique_ptr<Connection> tst_GridWriteBack::open(AccessMode mode)
+{
+    auto c = Connection::open(
+        QStringLiteral("Provider=LCPI.IBProvider.3;Data Source=%1;User ID=SYSDBA;Password=masterkey;ctype=UTF8").arg(m_db), mode);
+    if (!c.ok())
+        qWarning("%s", qPrintable(c.failure().text()));
+    return c.ok() ? std::move(c.value()) : nullptr;
+}
+
+void tst_GridWriteBack::bind(AccessMode mode, const QString &sql)
+{
+    m_conn = open(mode);
+    QVERIFY(m_conn);
+    auto r = m_conn->query(sql);
+    QVERIFY2(r.ok(), r.ok() ? "" : qPrintable(r.failure().text()));
+    std::shared_ptr<RecordWriter> writer = m_conn->writer(r.value());
+    m_grid->setTable(r.value(), writer);
+}
+
+int tst_GridWriteBack::positionOfId(int id) const
+{
+    const int idColumn = m_grid->columnByKey(u"id")->index();
+    for (int p = 1; p <= m_grid->rowCount(); ++p)
+        if (m_grid->row(p).type == GridRowType::Record && m_grid->value(p, idColumn).toInt() == id)
+            return p;
+    return 0;
+}
+
+void tst_GridWriteBack::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY2(QFile::exists(test::sampleDatabase()), "the sampledb fixture makes the sample database");
+}
+
+void tst_GridWriteBack::init()
+{
+    QLocale::setDefault(QLocale::c());
+    m_db = test::copySampleDatabase(m_dir.path());
+    QVERIFY(!m_db.isEmpty());
+    m_grid = std::make_unique<ReportGrid>();
+    m_grid->resize(900, 500);
+}
+
+void tst_GridWriteBack::cleanup()
+{
+    m_grid.reset();
+    m_conn.reset();
+}
+
+void tst_GridWriteBack::editInTheCellWritesToTheDatabase_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("money") << "cost" << "1234.56" << "1234.56";
+    QTest::newRow("text with accents and CJK") << "description" << QStringLiteral("Größe 大 señal") << QStringLiteral("Größe 大 señal");
+    QTest::newRow("empty text") << "model" << "" << "";
+}
+
+void tst_GridWriteBack::editInTheCellWritesToTheDatabase()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    bind(AccessMode::ReadWrite, QStringLiteral("SELECT id, model, description, cost, store FROM inventory WHERE id <= 40 ORDER BY id"));
+    m_grid->setAllowEdit(true);
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    QSignalSpy refused(m_grid.get(), &ReportGrid::writeRefused);
+    const int pos = 5;
+    const int id = m_grid->value(pos, 1).toInt();
+    m_grid->setCurrentRow(pos);
+    m_grid->setCurrentColumn(m_grid->columnByKey(field)->index());
+    QTest::keyClick(m_grid->tableView(), Qt::Key_F2);
+    auto *editor = m_grid->tableView()->findChild<QLineEdit *>(QStringLiteral("cellEditor"));
+    QVERIFY(editor);
+    editor->selectAll();
+    editor->del();
+    // Typed through the input method, as CJK text arrives from one.
+    QInputMethodEvent typing;
+    typing.setCommitString(typed);
+    QApplication::sendEvent(editor, &typing);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QVERIFY2(refused.isEmpty(), refused.isEmpty() ? "" : qPrintable(refused.first().first().toString()));
+    QCOMPARE(m_grid->text(pos, m_grid->columnByKey(field)->index()), shown);
+
+    auto other = open(AccessMode::Read);
+    QVERIFY(other);
+    auto check = other->query(QStringLiteral("SELECT %1 FROM inventory WHERE id = %2").arg(field).arg(id));
+    QVERIFY(check.ok());
+    QCOMPARE(check.value()->displayText(0, 0), shown);
+}
+
+void tst_GridWriteBack::rowChangedElsewhereIsRefusedAndRestored()
+{
+    bind(AccessMode::ReadWrite, QStringLiteral("SELECT id, model, description, cost FROM inventory WHERE id <= 40 ORDER BY id"));
+    m_grid->setAllowEdit(true);
+    const int pos = 3;
+    const int id = m_grid->value(pos, 1).toInt();
+    const QString before = m_grid->text(pos, 3);
+    auto other = open(AccessMode::ReadWrite);
+    QVERIFY(other);
+    QVERIFY(other->execute(QStringLiteral("UPDATE inventory SET description = 'changed at the counter' WHERE id = %1").arg(id)).ok());
+
+    QSignalSpy refused(m_grid.get(), &ReportGrid::writeRefused);
+    QVERIFY(!m_grid->editCell(pos, 3, QStringLiteral("my change")));
+    QCOMPARE(refused.count(), 1);
+    QVERIFY(!refused.first().first().toString().isEmpty());
+    QCOMPARE(m_grid->text(pos, 3), before);
+    auto check = other->query(QStringLiteral("SELECT description FROM inventory WHERE id = %1").arg(id));
+    QVERIFY(check.ok());
+    QCOMPARE(check.value()->text(0, 0), QStringLiteral("changed at the counter"));
+}
+
+void tst_GridWriteBack::readOnlyConnectionRefusesEdits()
+{
+    bind(AccessMode::Read, QStringLiteral("SELECT id, description FROM inventory WHERE id <= 5 ORDER BY id"));
+    m_grid->setAllowEdit(true);
+    m_grid->setAllowDelete(true);
+    QSignalSpy refused(m_grid.get(), &ReportGrid::writeRefused);
+    const QString before = m_grid->text(1, 2);
+    QVERIFY(!m_grid->editCell(1, 2, QStringLiteral("nope")));
+    QCOMPARE(refused.count(), 1);
+    QCOMPARE(m_grid->text(1, 2), before);
+    m_grid->selectRows({2});
+    QVERIFY(!m_grid->deleteSelectedRows());
+    QCOMPARE(refused.count(), 2);
+    QCOMPARE(m_grid->rowCount(), 5);
+}
+
+void tst_GridWriteBack::deleteKeyDeletesSelectedRowsAfterAsking()
+{
+    bind(AccessMode::ReadWrite, QStringLiteral("SELECT id, model, description FROM inventory WHERE id <= 40 ORDER BY id"));
+    m_grid->setAllowDelete(true);
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    const int rows = m_grid->rowCount();
+    const int a = m_grid->value(2, 1).toInt(), b = m_grid->value(7, 1).toInt();
+    QSignalSpy asked(m_grid.get(), &ReportGrid::beforeDelete);
+    QSignalSpy refused(m_grid.get(), &ReportGrid::writeRefused);
+    m_grid->setCurrentRow(2);
+    m_grid->selectRows({2, 7});
+    QTest::keyClick(m_grid->tableView(), Qt::Key_Delete);
+    QCOMPARE(asked.count(), 1);
+    QVERIFY(refused.isEmpty());
+    QCOMPARE(m_grid->rowCount(), rows - 2);
+    QCOMPARE(positionOfId(a), 0);
+    QCOMPARE(positionOfId(b), 0);
+    auto other = open(AccessMode::Read);
+    auto check = other->query(QStringLiteral("SELECT COUNT(*) FROM inventory WHERE id IN (%1, %2)").arg(a).arg(b));
+    QVERIFY(check.ok());
+    QCOMPARE(check.value()->integer(0, 0), 0);
+}
+
+void tst_GridWriteBack::cancelledDeleteKeepsTheRows()
+{
+    bind(AccessMode::ReadWrite, QStringLiteral("SELECT id, model FROM inventory WHERE id <= 10 ORDER BY id"));
+    m_grid->setAllowDelete(true);
+    connect(m_grid.get(), &ReportGrid::beforeDelete, this, [](bool &cancel) { cancel = true; });
+    const int id = m_grid->value(4, 1).toInt();
+    m_grid->selectRows({4});
+    QVERIFY(!m_grid->deleteSelectedRows());
+    QCOMPARE(m_grid->rowCount(), 10);
+    auto other = open(AccessMode::Read);
+    auto check = other->query(QStringLiteral("SELECT COUNT(*) FROM inventory WHERE id = %1").arg(id));
+    QVERIFY(check.ok());
+    QCOMPARE(check.value()->integer(0, 0), 1);
+}
+
+void tst_GridWriteBack::totalsMatchTheDatabaseSums()
+{
+    bind(AccessMode::Read, QStringLiteral("SELECT * FROM inventory"));
+    GridColumn *cost = m_grid->columnByKey(u"COST");
+    QVERIFY(cost);
+    cost->setAggregateFunction(2);
+    cost->setTotalFormat(QStringLiteral("#,##0.00"));
+    GridColumn *model = m_grid->columnByKey(u"model");
+    model->setAggregateFunction(1);
+    model->setTotalFormat(QStringLiteral("#0"));
+    model->setTotalPrefix(QStringLiteral("Count:"));
+    m_grid->groups().add(m_grid->columnByKey(u"store")->index(), 1);
+    m_grid->regroup(true);
+
+    auto other = open(AccessMode::Read);
+    auto sums = other->query(QStringLiteral("SELECT store, SUM(cost), COUNT(model) FROM inventory GROUP BY store ORDER BY store"));
+    QVERIFY(sums.ok());
+    const RecordTable &s = *sums.value();
+    QVERIFY(s.rowCount() >= 2);
+    // Collapsed: header and footer per store, stores ascending (nulls first, if any).
+    int footer = 0;
+    for (int p = 1; p <= m_grid->rowCount(); ++p) {
+        if (m_grid->row(p).type != GridRowType::GroupFooter)
+            continue;
+        const int r = footer++;
+        QVERIFY(r < s.rowCount());
+        // Formatted here independently: whole units with thousands commas, then the cents.
+        const qint64 cents = s.isNull(r, 1) ? 0 : s.integer(r, 1);
+        QString units = QString::number(std::abs(cents) / 100);
+        for (int i = int(units.size()) - 3; i > 0; i -= 3)
+            units.insert(i, QLatin1Char(','));
+        const QString expected = (cents < 0 ? QStringLiteral("-") : QString()) + units + QLatin1Char('.')
+            + QString::number(std::abs(cents) % 100).rightJustified(2, QLatin1Char('0'));
+        QCOMPARE(m_grid->text(p, cost->index()), expected);
+        QCOMPARE(m_grid->text(p, model->index()), QStringLiteral("Count: %1").arg(s.integer(r, 2)));
+    }
+    QCOMPARE(footer, s.rowCount());
+}
+
+QTEST_MAIN(tst_GridWriteBack)
+#include "tst_gridwriteback.moc"
