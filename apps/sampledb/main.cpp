@@ -168,6 +168,11 @@ int main(int argc, char **argv)
         }
     } catch (const std::exception &e) {
         std::fprintf(stderr, "velmora-sampledb: %s\n", e.what());
+        const std::string text = e.what();
+        if (local && text.find("Permission denied") != std::string::npos &&
+            text.find("/firebird") != std::string::npos)
+            std::fprintf(stderr, "velmora-sampledb: the embedded engine cannot write its lock folder; set "
+                                 "FIREBIRD_LOCK to a folder you can write\n");
         if (local && target != o.output) {
             std::error_code ignored;
             fs::remove(target, ignored);
