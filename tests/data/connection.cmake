@@ -1,1 +1,3 @@
 velmora_add_test(tst_connection SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_connection.cpp LINK velmora_data)
+velmora_add_test(tst_connection_server SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_connection_server.cpp
+  LINK velmora_data FIXTURES fbserver)
