@@ -31,10 +31,6 @@ void LevelControls::attach(QWidget *root)
             m_orders[std::size_t(2 * i + k)] =
                 control<QRadioButton>(root, QStringLiteral("optOrder(%1)").arg(2 * i + k));
     }
-    for (int i = 0; i < viewrules::LevelCount; ++i) {
-        QObject::connect(m_lists[std::size_t(i)], &QComboBox::currentIndexChanged, root,
-                         [this, i] { levelChanged(i); });
-    }
 }
 
 void LevelControls::fill(const std::vector<std::pair<QString, int>> &entries)

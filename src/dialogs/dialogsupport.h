@@ -31,8 +31,9 @@ T *control(QWidget *root, const QString &name);
 // Role of an entry's whole-number tag (a combo entry's item data, a list entry's tag).
 constexpr int TagRole = 0x0100;   // Qt::UserRole
 
-// The four levels of the group-by and sort dialogs: one drop-down and two order buttons each,
-// kept consistent through the level rule whatever selects an entry (the user or the code).
+// The four levels of the group-by and sort dialogs: one drop-down and two order buttons each.
+// The dialog runs levelChanged(i) whenever the selection of level i changes, whether the user or
+// the code selected the entry, which keeps the levels consistent through the level rule.
 class LevelControls {
 public:
     void attach(QWidget *root);

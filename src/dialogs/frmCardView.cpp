@@ -59,7 +59,8 @@ void frmCardView::FormatGrid(ReportGrid &gr, QWidget *parent)
     dialogs::DialogOwner<frmCardView> dlg(new frmCardView(dialogs::ownerFor(parent, &gr)));
     Impl &d = *dlg->d;
     d.grid = &gr;
-    const double perPixel = twipsPerPixel();
+    // The grid's own screen decides the pixel size unless a fixed value was set.
+    const double perPixel = g_twipsPerPixel > 0 ? g_twipsPerPixel : gr.twipsPerPixel();
 
     d.fonts[0] = gr.headingFont();
     d.fonts[1] = gr.bodyFont();

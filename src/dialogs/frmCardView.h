@@ -18,8 +18,9 @@ public:
     // Reads the grid into the dialog, shows it modally and writes the settings back on OK.
     static void FormatGrid(ReportGrid &gr, QWidget *parent = nullptr);
 
-    // Twips per screen pixel used for the card width; 0 (the default) means the screen's own
-    // (1440 / logical DPI). Tests set a fixed value.
+    // Twips per screen pixel used for the card width; 0 (the default) means the grid's screen's
+    // own (1440 / logical DPI). Tests set a fixed value. twipsPerPixel() answers for the primary
+    // screen when no value is set.
     static void setTwipsPerPixel(double twipsPerPixel);
     static double twipsPerPixel();
 

@@ -6,7 +6,8 @@
 #include "dialogs/dialogsupport.h"
 #include "grid/reportgrid.h"
 
-#include <QCloseEvent>
+#include <QComboBox>
+
 
 namespace velmora {
 
@@ -25,6 +26,8 @@ frmGroupBy::frmGroupBy(QWidget *parent) : QDialog(parent), d(std::make_unique<Im
     d->ui.setupUi(this);
     dialogs::nameControlArrays(this);
     d->levels.attach(this);
+    for (int i = 0; i < viewrules::LevelCount; ++i)
+        connect(d->levels.list(i), &QComboBox::currentIndexChanged, this, [this, i] { cboGroups_Click(i); });
     d->ui.cboExpand->addItem(QStringLiteral("All Expanded"), 0);
     d->ui.cboExpand->addItem(QStringLiteral("All Collapsed"), -1);
     connect(d->ui.cmdOK, &QPushButton::clicked, this, &frmGroupBy::cmdOK_Click);

@@ -6,6 +6,8 @@
 #include "dialogs/dialogsupport.h"
 #include "grid/reportgrid.h"
 
+#include <QComboBox>
+
 namespace velmora {
 
 // The totals column holds one value for every row, so a sort key on it orders nothing: the
@@ -22,6 +24,8 @@ frmSort::frmSort(QWidget *parent) : QDialog(parent), d(std::make_unique<Impl>())
     d->ui.setupUi(this);
     dialogs::nameControlArrays(this);
     d->levels.attach(this);
+    for (int i = 0; i < viewrules::LevelCount; ++i)
+        connect(d->levels.list(i), &QComboBox::currentIndexChanged, this, [this, i] { cboGroups_Click(i); });
     connect(d->ui.cmdOK, &QPushButton::clicked, this, &frmSort::cmdOK_Click);
     connect(d->ui.cmdCancel, &QPushButton::clicked, this, &frmSort::cmdCancel_Click);
     connect(d->ui.cmdClearAll, &QPushButton::clicked, this, &frmSort::cmdClearAll_Click);

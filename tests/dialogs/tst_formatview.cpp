@@ -594,6 +594,18 @@ void tst_FormatView::cardScreenTwipsPerPixel()
     QCOMPARE(frmCardView::twipsPerPixel(), 1440.0 / screen->logicalDotsPerInchX());
     frmCardView::setTwipsPerPixel(12);
     QCOMPARE(frmCardView::twipsPerPixel(), 12.0);
+
+    // Without a fixed value the dialog converts with the grid's own screen.
+    frmCardView::setTwipsPerPixel(0);
+    grid->setCardWidth(2880);
+    const QString expected = QString::number(2880 / grid->twipsPerPixel(), 'g', 15);
+    auto opened = whenOpen<frmCardView>([=](frmCardView *dlg) {
+        QCOMPARE(child<QLineEdit>(dlg, QStringLiteral("txtCardWidth"))->text(), expected);
+        click(dlg, "cmdOK");
+    });
+    frmCardView::FormatGrid(*grid);
+    QVERIFY(*opened);
+    QCOMPARE(grid->cardWidth(), 2880);
 }
 
 QTEST_MAIN(tst_FormatView)
