@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -36,9 +37,26 @@ struct Stmt {
 
 QString sqliteMessage(sqlite3 *db) { return QString::fromUtf8(sqlite3_errmsg(db)); }
 
-// SQLite keeps whatever each row holds; the column's declared type says what the file's author
-// meant, so it decides the column type, and values are converted to it.
-ColumnInfo typeFromDeclaration(const QString &name, const char *declared, int firstValueType)
+// What the rows of one column actually hold: SQLite stores each value with its own type.
+struct Seen {
+    bool text = false;
+    bool real = false;
+    int decimals = 0;   // most digits after the point among the real values
+};
+
+int decimalsOf(double v)
+{
+    const QByteArray s = QByteArray::number(v, 'f', 6);
+    const qsizetype dot = s.indexOf('.');
+    qsizetype end = s.size();
+    while (end > dot + 1 && s[end - 1] == '0')
+        --end;
+    return int(end - dot - 1);
+}
+
+// The column's declared type says what the file's author meant, so it decides the column type and
+// values are converted to it; an expression has no declared type, and its values decide.
+ColumnInfo typeFromDeclaration(const QString &name, const char *declared, const Seen &seen)
 {
     ColumnInfo c;
     c.name = name;
@@ -47,24 +65,25 @@ ColumnInfo typeFromDeclaration(const QString &name, const char *declared, int fi
     const auto m = sizeRe.match(decl);
     if (decl.isEmpty()) {
         // An expression: the first row's value decides.
-        if (firstValueType == SQLITE_INTEGER) {
-            c.type = ColumnType::Integer;
-            c.typeCode = TypeCode::BigInt;
-            c.definedSize = 8;
-        } else if (firstValueType == SQLITE_FLOAT) {
+        if (seen.text) {
+            c.type = ColumnType::Text;
+            c.typeCode = TypeCode::WideText;
+        } else if (seen.real) {
             c.type = ColumnType::Double;
             c.typeCode = TypeCode::Double;
             c.definedSize = 8;
         } else {
-            c.type = ColumnType::Text;
-            c.typeCode = TypeCode::WideText;
+            c.type = ColumnType::Integer;
+            c.typeCode = TypeCode::BigInt;
+            c.definedSize = 8;
         }
     } else if (decl.contains(u"NUMERIC") || decl.contains(u"DECIMAL") || decl.contains(u"MONEY")
                || decl.contains(u"CURRENCY")) {
         c.type = ColumnType::Integer;
         c.typeCode = TypeCode::Numeric;
-        c.scale = m.hasMatch() && !m.captured(2).isEmpty() ? m.captured(2).toInt()
-                                                           : (decl.contains(u"NUMERIC") || decl.contains(u"DECIMAL") ? 0 : 4);
+        // Without a declared scale the values decide, with at least two decimals: such columns
+        // hold money in these files.
+        c.scale = m.hasMatch() && !m.captured(2).isEmpty() ? m.captured(2).toInt() : std::clamp(seen.decimals, 2, 4);
         c.definedSize = 8;
     } else if (decl.contains(u"INT")) {
         c.type = ColumnType::Integer;
@@ -187,7 +206,8 @@ Result<std::shared_ptr<RecordTable>> loadSearchFile(const QString &path, const Q
                        db.p ? sqliteMessage(db.p) : QString());
 
     const QByteArray key = password.toUtf8();
-    if (sqlite3_key(db.p, key.constData(), int(key.size())) != SQLITE_OK)
+    // An empty key would mean "not encrypted"; unkeyed, an encrypted file fails at the first read.
+    if (!key.isEmpty() && sqlite3_key(db.p, key.constData(), int(key.size())) != SQLITE_OK)
         return failure(QStringLiteral("The customer search file \"%1\" could not be unlocked.").arg(path),
                        sqliteMessage(db.p));
 
@@ -228,16 +248,32 @@ Result<std::shared_ptr<RecordTable>> loadSearchFile(const QString &path, const Q
         return failure(QStringLiteral("The customer search query failed."), sqliteMessage(db.p));
     const int columns = sqlite3_column_count(s.p);
 
-    int rc = sqlite3_step(s.p);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+    // First pass: what the rows hold, for columns whose declaration leaves it open.
+    std::vector<Seen> seen(static_cast<std::size_t>(columns));
+    int rc;
+    while ((rc = sqlite3_step(s.p)) == SQLITE_ROW) {
+        for (int c = 0; c < columns; ++c) {
+            Seen &k = seen[std::size_t(c)];
+            switch (sqlite3_column_type(s.p, c)) {
+            case SQLITE_TEXT:
+            case SQLITE_BLOB: k.text = true; break;
+            case SQLITE_FLOAT:
+                k.real = true;
+                k.decimals = std::max(k.decimals, decimalsOf(sqlite3_column_double(s.p, c)));
+                break;
+            default: break;
+            }
+        }
+    }
+    if (rc != SQLITE_DONE)
         return failure(QStringLiteral("The customer search query failed."), sqliteMessage(db.p));
+    sqlite3_reset(s.p);
 
     RecordTable::Builder b;
     std::vector<ColumnInfo> infos;
     for (int c = 0; c < columns; ++c) {
         const QString name = QString::fromUtf8(sqlite3_column_name(s.p, c));
-        ColumnInfo info = typeFromDeclaration(name, sqlite3_column_decltype(s.p, c),
-                                              rc == SQLITE_ROW ? sqlite3_column_type(s.p, c) : SQLITE_NULL);
+        ColumnInfo info = typeFromDeclaration(name, sqlite3_column_decltype(s.p, c), seen[std::size_t(c)]);
         if (const char *table = sqlite3_column_table_name(s.p, c))
             info.relation = QString::fromUtf8(table);
         if (const char *origin = sqlite3_column_origin_name(s.p, c))
@@ -245,6 +281,7 @@ Result<std::shared_ptr<RecordTable>> loadSearchFile(const QString &path, const Q
         infos.push_back(info);
         b.addColumn(info);
     }
+    rc = sqlite3_step(s.p);
     while (rc == SQLITE_ROW) {
         for (int c = 0; c < columns; ++c)
             appendValue(b, c, infos[std::size_t(c)], s.p);
