@@ -217,41 +217,29 @@ void GridViewModel::sortRows(const std::vector<ViewKey> &keys, std::vector<std::
         return bits;
     };
 
-    // Pack every key into one 64-bit word, most significant key first, when their widths allow;
-    // the widths are known only after a key's first pass, so the packed fill shifts as it goes.
+    // Pack every key into one 64-bit word, most significant key first, while their widths allow;
+    // the per-key columns stay for a comparison sort when they do not.
     std::vector<int> bits(keys.size(), 0);
     int total = 0;
     bool fits = true;
     packed->assign(n, 0);
     std::vector<std::vector<std::uint64_t>> columns;
     for (std::size_t k = 0; k < keys.size(); ++k) {
-        if (fits) {
-            std::vector<std::uint64_t> &p = *packed;
-            // Values go to a scratch column first only when they might not fit.
-            std::vector<std::uint64_t> col(n);
-            std::uint64_t *c = col.data();
-            bits[k] = keyColumn(keys[k], [c](std::size_t r, std::uint64_t v) { c[r] = v; });
-            if (total + bits[k] <= 64) {
-                const int b = bits[k];
-                if (b > 0) {
-                    std::uint64_t *pp = p.data();
-                    if (total == 0)
-                        std::copy(c, c + n, pp);
-                    else
-                        for (std::size_t r = 0; r < n; ++r)
-                            pp[r] = (pp[r] << b) | c[r];
-                }
-                total += b;
-                columns.push_back(std::move(col));
-                continue;
-            }
-            fits = false;
-            columns.push_back(std::move(col));
-            continue;
-        }
         std::vector<std::uint64_t> col(n);
         std::uint64_t *c = col.data();
-        bits[k] = keyColumn(keys[k], [c](std::size_t r, std::uint64_t v) { c[r] = v; });
+        const int b = keyColumn(keys[k], [c](std::size_t r, std::uint64_t v) { c[r] = v; });
+        bits[k] = b;
+        if (fits && total + b <= 64) {
+            std::uint64_t *p = packed->data();
+            if (total == 0)
+                std::copy(c, c + n, p);
+            else if (b > 0)
+                for (std::size_t r = 0; r < n; ++r)
+                    p[r] = (p[r] << b) | c[r];
+            total += b;
+        } else {
+            fits = false;
+        }
         columns.push_back(std::move(col));
     }
     shifts->assign(keys.size(), 0);

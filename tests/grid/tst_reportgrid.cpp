@@ -34,6 +34,7 @@ private slots:
 
     void sortOrder_data();
     void sortOrder();
+    void keysWiderThanOneWordSortTheSame();
     void rowTypesAfterGrouping_data();
     void rowTypesAfterGrouping();
     void groupRowsReportCountsAndValues();
@@ -210,6 +211,51 @@ void tst_ReportGrid::sortOrder()
     }
     m_grid->resort();
     QCOMPARE(recordIds(*m_grid), ids);
+}
+
+void tst_ReportGrid::keysWiderThanOneWordSortTheSame()
+{
+    // Costs spread over 2^60 need 61 bits; with the date and the description the keys no longer
+    // pack into one word, and the comparison sort must agree with a plain tuple sort.
+    struct Expect {
+        std::int64_t cost;
+        QDate date;
+        QString description;
+        int id;
+    };
+    std::vector<InvRow> rows;
+    std::vector<Expect> expect;
+    const char *words[] = {"pear", "apple", "fig"};
+    for (int i = 0; i < 60; ++i) {
+        const std::int64_t cost = (i % 4 == 0 ? std::int64_t(1) << 60 : std::int64_t(i % 3)) * (i % 2 ? -1 : 1);
+        const QDate date = QDate(2020, 1, 1).addDays(i % 5);
+        rows.push_back({i + 1, "A", 1, words[i % 3], cost, date});
+        expect.push_back({cost, date, QString::fromLatin1(words[i % 3]), i + 1});
+    }
+    m_grid->setTable(inventoryTable(rows));
+    m_grid->sortKeys().add(5, 1);
+    m_grid->sortKeys().add(6, -1);
+    m_grid->sortKeys().add(4, 1);
+    m_grid->resort();
+    std::stable_sort(expect.begin(), expect.end(), [](const Expect &a, const Expect &b) {
+        if (a.cost != b.cost)
+            return a.cost < b.cost;
+        if (a.date != b.date)
+            return a.date > b.date;
+        return a.description < b.description;
+    });
+    QList<int> ids;
+    for (const Expect &e : expect)
+        ids << e.id;
+    QCOMPARE(recordIds(*m_grid), ids);
+    // Grouping by the wide key finds the same boundaries: 2^60, 2, 1, 0, -1, -2.
+    m_grid->sortKeys().clear();
+    m_grid->groups().add(5, -1);
+    m_grid->groups().add(6, 1);
+    m_grid->regroup(true);
+    QCOMPARE(m_grid->rowCount(), 6);
+    QCOMPARE(m_grid->value(6, 5).toDouble(), -0.02);
+    QCOMPARE(m_grid->value(1, 5).toDouble(), double(std::int64_t(1) << 60) / 100);
 }
 
 void tst_ReportGrid::rowTypesAfterGrouping_data()
