@@ -10,7 +10,6 @@
 namespace velmora {
 
 class ReportGrid;
-namespace Ui { class frmCardView; }
 
 class frmCardView : public QDialog {
     Q_OBJECT

@@ -11,7 +11,6 @@
 namespace velmora {
 
 class ReportGrid;
-namespace Ui { class frmGroupBy; }
 
 class frmGroupBy : public QDialog {
     Q_OBJECT

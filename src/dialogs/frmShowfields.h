@@ -9,7 +9,6 @@
 namespace velmora {
 
 class ReportGrid;
-namespace Ui { class frmShowfields; }
 
 class frmShowfields : public QDialog {
     Q_OBJECT

@@ -10,7 +10,6 @@
 namespace velmora {
 
 class ReportGrid;
-namespace Ui { class frmSort; }
 
 class frmSort : public QDialog {
     Q_OBJECT

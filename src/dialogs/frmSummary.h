@@ -10,7 +10,6 @@
 namespace velmora {
 
 class ReportGrid;
-namespace Ui { class frmSummary; }
 
 class frmSummary : public QDialog {
     Q_OBJECT

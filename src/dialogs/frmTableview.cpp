@@ -14,7 +14,8 @@ namespace velmora {
 // Choices this dialog makes where the grid leaves room:
 // - A font picked through "Font..." is the grid's own heading or body font, so it shows on the
 //   grid at once and stays after Cancel; text colours, check boxes and lines wait for OK.
-// - The "new item" row box is written back on OK; it can only be on while in-cell editing is.
+// - The "new item" row box is written back on OK; it can only be on while in-cell editing is, so
+//   it opens cleared and disabled on a grid that does not allow editing.
 // - A line style entry keeps the grid's mode 2 lines and otherwise sets mode -1. When the grid's
 //   style matches no entry the list opens with nothing selected, and OK then leaves the lines as
 //   they were.

@@ -10,7 +10,6 @@
 namespace velmora {
 
 class ReportGrid;
-namespace Ui { class frmTableview; }
 
 class frmTableview : public QDialog {
     Q_OBJECT
