@@ -41,6 +41,9 @@ constexpr int ColumnPass = 12;
 constexpr int LastLayout = 14;
 } // namespace Step
 
+// Our number for a statement that yields no row set, the one a support desk knows for it.
+constexpr int NotARowSet = 3704;
+
 // A failure of the load step, carried to its one report.
 struct LoadFailure {
     Failure failure;
@@ -216,6 +219,15 @@ void frmMain::Form_Load()
 
         step = Step::ViewSetUp;
         commonViewSetUp();
+        if (table->columnCount() == 0) {
+            // The statement ran but is no query (an update, a procedure without output): there
+            // is nothing to bind, and the engine had nothing to complain about.
+            Failure notRows;
+            notRows.number = NotARowSet;
+            notRows.description = QStringLiteral("The statement returned no rows to show; a report needs a query "
+                                                 "that selects rows.");
+            fail(notRows, step);
+        }
         const bool editable = kind.data == DataSettings::Deletable ||
                               (kind.data == DataSettings::ReadCustom && access == AccessMode::ReadWrite);
         writer.reset();

@@ -119,7 +119,8 @@ frmMain *tst_QLrvx::openInventory(QLrvx &control)
 
 void tst_QLrvx::showsItsLabel()
 {
-    QLrvx control;
+    QWidget hostForm;   // the host's form the control sits on
+    QLrvx control(&hostForm);
     auto *label = control.findChild<QLabel *>();
     QVERIFY(label);
     QCOMPARE(label->text(), QStringLiteral("Tallybook + Email"));
@@ -164,7 +165,8 @@ void tst_QLrvx::requestWrites()
     QFETCH(QString, title);
     QFETCH(bool, keepsSql);
 
-    QLrvx control;
+    QWidget hostForm;   // the host's form the control sits on
+    QLrvx control(&hostForm);
     frmMain *viewer = openInventory(control);
     QVERIFY(viewer);
 
@@ -248,7 +250,8 @@ void tst_QLrvx::masterStoreNumber()
     QFETCH(QString, argument);
     QFETCH(QString, storeNumber);
     QFETCH(QString, filter);
-    QLrvx control;
+    QWidget hostForm;   // the host's form the control sits on
+    QLrvx control(&hostForm);
     QVERIFY(openInventory(control));
     request().MasterFilter = QStringLiteral("left by an earlier call");
 
@@ -263,7 +266,8 @@ void tst_QLrvx::masterStoreNumber()
 void tst_QLrvx::masterWithoutPipeEmptiesEarlierFilter()
 {
     // Through a real load each time, so the filter really narrows the second report.
-    QLrvx control;
+    QWidget hostForm;   // the host's form the control sits on
+    QLrvx control(&hostForm);
     QString data = m_data, local = m_local, conn = m_connString, name = QStringLiteral("Main");
     QString number = QStringLiteral("3|category = 'TV'");
     control.ShowMasterInv(data, local, conn, name, number);
@@ -281,7 +285,8 @@ void tst_QLrvx::masterWithoutPipeEmptiesEarlierFilter()
 
 void tst_QLrvx::secondCallReusesOpenViewer()
 {
-    QLrvx control;
+    QWidget hostForm;   // the host's form the control sits on
+    QLrvx control(&hostForm);
     frmMain *viewer = openInventory(control);
     QVERIFY(viewer);
     const std::shared_ptr<RecordTable> rows = viewer->Jgrid->table();
@@ -306,7 +311,8 @@ void tst_QLrvx::splashShownPaintedAndUnloaded()
 {
     SplashWatcher watcher;
     qApp->installEventFilter(&watcher);
-    QLrvx control;
+    QWidget hostForm;   // the host's form the control sits on
+    QLrvx control(&hostForm);
     frmMain *viewer = openInventory(control);
     qApp->removeEventFilter(&watcher);
 
