@@ -590,7 +590,7 @@ QVariant ReportGrid::value(int position, int columnIndex) const
             return {};
         return d->table->value(d->model.groupSampleRecord(e.index), c->sourceColumn());
     }
-    const int slot = d->totalOfColumn.empty() ? -1 : d->totalOfColumn[std::size_t(columnIndex - 1)];
+    const int slot = columnIndex > int(d->totalOfColumn.size()) ? -1 : d->totalOfColumn[std::size_t(columnIndex - 1)];
     if (slot < 0 || slot >= d->model.totalCount())
         return {};
     const grid::GroupTotal &t = d->model.total(e.index, slot);

@@ -380,6 +380,10 @@ void tst_ReportGrid::totalsColumnGroupsEverything()
     QCOMPARE(m_grid->text(12, 5), QStringLiteral("3,910.96"));
     QCOMPARE(m_grid->value(12, 1).toLongLong(), 10);
     QCOMPARE(m_grid->value(12, 5).toDouble(), 3910.96);
+    // A column added after the rows were built has no total.
+    GridColumn *late = m_grid->addColumn(QStringLiteral("late"));
+    QVERIFY(!m_grid->value(12, late->index()).isValid());
+    QCOMPARE(m_grid->text(12, late->index()), QString());
 }
 
 void tst_ReportGrid::totalsExactToTheCent()
