@@ -1,5 +1,6 @@
 #include "viewer/frmMain.h"
 
+#include "control/modMain.h"
 #include "control/reportrequest.h"
 #include "data/connection.h"
 #include "dialogs/frmCardView.h"
@@ -20,7 +21,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -29,6 +32,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -252,6 +256,8 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(std::make_unique<Impl
 
     Jgrid = new ReportGrid(d->area);
     Jgrid->setObjectName(QStringLiteral("Jgrid"));
+    // The group-by box starts as the menu's check mark says.
+    Jgrid->setGroupByBoxVisible(mnugbBox->isChecked());
 
     Toolbar = new CommandBar(d->area);
     Toolbar->setObjectName(QStringLiteral("Toolbar"));
@@ -263,8 +269,19 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(std::make_unique<Impl
     Esc = new QPushButton(QStringLiteral("Esc - Exit"), d->area);
     Esc->setObjectName(QStringLiteral("Esc"));
     Esc->setFocusPolicy(Qt::TabFocus);
-    // The window's cancel button: Esc presses it wherever the focus is in the window.
-    Esc->setShortcut(QKeySequence(Qt::Key_Escape));
+    // The window's cancel button: Esc presses it wherever the focus is in the window, except in
+    // an open cell editor of the grid, where Esc first cancels the edit.
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setObjectName(QStringLiteral("EscShortcut"));
+    connect(escape, &QShortcut::activated, this, [this] {
+        QWidget *focus = QApplication::focusWidget();
+        if (qobject_cast<QLineEdit *>(focus) && Jgrid->isAncestorOf(focus)) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(focus, &press);
+            return;
+        }
+        Esc->click();
+    });
 
     // Failures the user must hear about (no printer, a file that cannot be written) are said here.
     d->status = new QLabel(statusBar());
@@ -319,8 +336,9 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(std::make_unique<Impl
     connect(mnuexpall, &QAction::triggered, this, [this] { Jgrid->expandAll(); });
     connect(mnuSum, &QAction::triggered, this, [this] { frmSummary::ShowSummary(*Jgrid, this); });
     connect(mnugbBox, &QAction::triggered, this, [this] { toggleGroupByBox(kGroupByBoxPanel); });
-    connect(mnuHelp, &QAction::triggered, this, [this] {
-        platform::showHelp(this, platform::defaultHelpFile(), 4);
+    connect(mnuHelp, &QAction::triggered, this, [] {
+        short topic = 4;
+        ShowHelpTopic(topic);
     });
 
     connect(MNUcolumnRemove, &QAction::triggered, this, [this] {

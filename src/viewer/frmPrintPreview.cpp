@@ -90,13 +90,10 @@ frmPrintPreview::frmPrintPreview(QPrinter *printer, frmMain *viewer) : m_viewer(
     connect(zoomOut, &QToolButton::clicked, GEXPreview1, [this] { GEXPreview1->zoomOut(); });
     connect(zoomIn, &QToolButton::clicked, GEXPreview1, [this] { GEXPreview1->zoomIn(); });
     connect(fit, &QToolButton::clicked, GEXPreview1, &QPrintPreviewWidget::fitInView);
-    connect(first, &QToolButton::clicked, GEXPreview1, [this] { GEXPreview1->setCurrentPage(1); });
-    connect(previous, &QToolButton::clicked, GEXPreview1,
-            [this] { GEXPreview1->setCurrentPage(GEXPreview1->currentPage() - 1); });
-    connect(next, &QToolButton::clicked, GEXPreview1,
-            [this] { GEXPreview1->setCurrentPage(GEXPreview1->currentPage() + 1); });
-    connect(last, &QToolButton::clicked, GEXPreview1,
-            [this] { GEXPreview1->setCurrentPage(GEXPreview1->pageCount()); });
+    connect(first, &QToolButton::clicked, this, [this] { showPage(1); });
+    connect(previous, &QToolButton::clicked, this, [this] { showPage(GEXPreview1->currentPage() - 1); });
+    connect(next, &QToolButton::clicked, this, [this] { showPage(GEXPreview1->currentPage() + 1); });
+    connect(last, &QToolButton::clicked, this, [this] { showPage(GEXPreview1->pageCount()); });
     connect(print, &QToolButton::clicked, this, &frmPrintPreview::printFromPreview);
     connect(close, &QToolButton::clicked, this, &QWidget::close);
 
@@ -129,6 +126,14 @@ void frmPrintPreview::GEXPreview1_PageChange()
         ->setText(previewPageStatus(GEXPreview1->currentPage(), GEXPreview1->pageCount(), facing));
 }
 
+void frmPrintPreview::showPage(int page)
+{
+    // The preview reports a page change only when scrolling makes another page the most visible
+    // one; a page chosen here is said at once.
+    GEXPreview1->setCurrentPage(qBound(1, page, qMax(1, GEXPreview1->pageCount())));
+    GEXPreview1_PageChange();
+}
+
 void frmPrintPreview::Form_Resize()
 {
     // Resizing never fails visibly: a minimised window simply gets nothing.
@@ -151,10 +156,16 @@ void frmPrintPreview::keyPressEvent(QKeyEvent *event)
         close();
         return;
     case Qt::Key_PageDown:
-        GEXPreview1->setCurrentPage(GEXPreview1->currentPage() + 1);
+        showPage(GEXPreview1->currentPage() + 1);
         return;
     case Qt::Key_PageUp:
-        GEXPreview1->setCurrentPage(GEXPreview1->currentPage() - 1);
+        showPage(GEXPreview1->currentPage() - 1);
+        return;
+    case Qt::Key_Home:
+        showPage(1);
+        return;
+    case Qt::Key_End:
+        showPage(GEXPreview1->pageCount());
         return;
     default:
         break;

@@ -31,6 +31,8 @@ public:
     void GEXPreview1_PageChange();
     void GEXPreview1_PaginationStart();
     QString statusText() const;
+    // Shows page `page` (clamped to the pages there are) and says so in the status line.
+    void showPage(int page);
     // The viewer goes away first: closing hands nothing back.
     void releaseViewer() { m_viewer = nullptr; }
 
