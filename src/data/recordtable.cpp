@@ -7,7 +7,11 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <type_traits>
+#include <utility>
 
 namespace velmora {
 
@@ -38,15 +42,26 @@ std::int64_t pow10(int scale)
     return (scale >= 0 && scale <= 18) ? kPow10[scale] : 1;
 }
 
-// FNV-1a over UTF-16 code units: cheap, and good enough for the short texts of a report.
-std::uint32_t hashUnits(const char16_t *s, std::size_t n)
+// Eight bytes at a time, mixed by multiplication: quick for the short and the 200-character texts
+// of a report alike.
+std::uint32_t hashBytes(const char *p, std::size_t n)
 {
-    std::uint32_t h = 2166136261u;
-    for (std::size_t i = 0; i < n; ++i) {
-        h ^= s[i];
-        h *= 16777619u;
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+    while (n >= 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        h = (h ^ w) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 32;
+        p += 8;
+        n -= 8;
     }
-    return h;
+    if (n) {
+        std::uint64_t w = 0;
+        std::memcpy(&w, p, n);
+        h = (h ^ w) * 0xC4CEB9FE1A85EC53ull;
+    }
+    h ^= h >> 29;
+    return std::uint32_t(h);
 }
 
 // Decodes UTF-8 into out (cleared first). Invalid sequences become U+FFFD, as QString would do.
@@ -177,26 +192,116 @@ bool parseScaled(QStringView text, int scale, std::int64_t &out)
     return true;
 }
 
+// A growable array of plain values on malloc/realloc: large blocks are mmapped by the allocator
+// and realloc moves their pages instead of copying them, which keeps a million-row fetch from
+// spending its time re-copying and faulting in ever larger std::vector buffers.
+template <typename T>
+class PodVec {
+    static_assert(std::is_trivially_copyable_v<T>);
+
+public:
+    PodVec() = default;
+    ~PodVec() { std::free(m_data); }
+    PodVec(PodVec &&o) noexcept
+        : m_data(std::exchange(o.m_data, nullptr)), m_size(std::exchange(o.m_size, 0)), m_cap(std::exchange(o.m_cap, 0))
+    {
+    }
+    PodVec &operator=(PodVec &&o) noexcept
+    {
+        std::swap(m_data, o.m_data);
+        std::swap(m_size, o.m_size);
+        std::swap(m_cap, o.m_cap);
+        return *this;
+    }
+    PodVec(const PodVec &) = delete;
+    PodVec &operator=(const PodVec &) = delete;
+
+    std::size_t size() const { return m_size; }
+    std::size_t capacity() const { return m_cap; }
+    bool empty() const { return m_size == 0; }
+    T *data() { return m_data; }
+    const T *data() const { return m_data; }
+    T *begin() { return m_data; }
+    T *end() { return m_data + m_size; }
+    T &operator[](std::size_t i) { return m_data[i]; }
+    const T &operator[](std::size_t i) const { return m_data[i]; }
+
+    void reserve(std::size_t n)
+    {
+        if (n > m_cap)
+            reallocate(n);
+    }
+    void shrink_to_fit()
+    {
+        if (m_cap > m_size)
+            reallocate(m_size);
+    }
+    void push_back(T v)
+    {
+        if (m_size == m_cap)
+            reallocate(m_cap < 1024 ? 1024 : m_cap * 2);
+        m_data[m_size++] = v;
+    }
+    // Appends [first, last); the position must be end().
+    void insert(T *, const T *first, const T *last)
+    {
+        const std::size_t n = std::size_t(last - first);
+        if (m_size + n > m_cap)
+            reallocate(std::max(m_size + n, m_cap < 1024 ? std::size_t(1024) : m_cap * 2));
+        if (n)
+            std::memcpy(m_data + m_size, first, n * sizeof(T));
+        m_size += n;
+    }
+    void erase(T *pos)
+    {
+        std::memmove(pos, pos + 1, std::size_t(end() - pos - 1) * sizeof(T));
+        --m_size;
+    }
+
+private:
+    void reallocate(std::size_t n)
+    {
+        if (n == 0) {
+            std::free(m_data);
+            m_data = nullptr;
+            m_cap = 0;
+            return;
+        }
+        void *p = std::realloc(m_data, n * sizeof(T));
+        if (!p)
+            throw std::bad_alloc();
+        m_data = static_cast<T *>(p);
+        m_cap = n;
+    }
+
+    T *m_data = nullptr;
+    std::size_t m_size = 0;
+    std::size_t m_cap = 0;
+};
+
 } // namespace
 
 struct RecordTable::Impl {
     struct Column {
         ColumnInfo info;
-        std::vector<std::int64_t> ints;   // Integer, Boolean, Timestamp
-        std::vector<double> reals;        // Double
-        std::vector<std::int32_t> dates;  // Date
-        std::vector<std::uint32_t> codes; // Text
+        PodVec<std::int64_t> ints;   // Integer, Boolean, Timestamp
+        PodVec<double> reals;        // Double
+        PodVec<std::int32_t> dates;  // Date
+        PodVec<std::uint32_t> codes; // Text
         std::vector<std::uint64_t> nulls; // empty while the column has no null
 
-        // Text dictionary: every distinct text once, in a single UTF-16 pool that the QStrings
-        // of the finished table view without copying (QString::fromRawData).
-        std::vector<char16_t> pool;
+        // Text dictionary: every distinct text once. While building, the texts sit in one UTF-16
+        // pool; finish() gives each its own QString.
+        PodVec<char16_t> pool;
         std::vector<QString> dict;
 
         // Build-time only: where each dictionary entry lies in the pool, and an open-addressing
         // table of (code + 1) keyed by the text's hash. Dropped by finish().
         std::vector<std::size_t> starts;
         std::vector<std::uint32_t> lengths;
+        PodVec<char> keys;
+        std::vector<std::size_t> keyStarts;
+        std::vector<std::uint32_t> keyLengths;
         std::vector<std::uint32_t> hashes;
         std::vector<std::uint32_t> probe;
         std::int64_t nullTextCode = -1;
@@ -243,25 +348,31 @@ struct RecordTable::Impl {
             }
         }
 
-        std::uint32_t intern(const char16_t *s, std::size_t n)
+        // Texts are looked up by their UTF-8 bytes, as the database delivers them, so a repeated
+        // value (most of a report's texts) costs a hash and a compare, never a decode.
+        std::uint32_t intern(const char *utf8, std::size_t n, std::vector<char16_t> &scratch)
         {
             if ((hashes.size() + 1) * 2 > probe.size())
                 growSlots();
-            const std::uint32_t h = hashUnits(s, n);
+            const std::uint32_t h = hashBytes(utf8, n);
             const std::size_t mask = probe.size() - 1;
             std::size_t i = h & mask;
             while (const std::uint32_t entry = probe[i]) {
                 const std::uint32_t code = entry - 1;
-                if (hashes[code] == h && lengths[code] == n
-                    && (n == 0 || std::memcmp(pool.data() + starts[code], s, n * sizeof(char16_t)) == 0))
+                if (hashes[code] == h && keyLengths[code] == n
+                    && (n == 0 || std::memcmp(keys.data() + keyStarts[code], utf8, n) == 0))
                     return code;
                 i = (i + 1) & mask;
             }
             const auto code = std::uint32_t(hashes.size());
-            starts.push_back(pool.size());
-            lengths.push_back(std::uint32_t(n));
+            keyStarts.push_back(keys.size());
+            keyLengths.push_back(std::uint32_t(n));
+            keys.insert(keys.end(), utf8, utf8 + n);
             hashes.push_back(h);
-            pool.insert(pool.end(), s, s + n);
+            decodeUtf8(utf8, int(n), scratch);
+            starts.push_back(pool.size());
+            lengths.push_back(std::uint32_t(scratch.size()));
+            pool.insert(pool.end(), scratch.data(), scratch.data() + scratch.size());
             probe[i] = code + 1;
             return code;
         }
@@ -278,16 +389,21 @@ struct RecordTable::Impl {
 
         void freeze()
         {
-            pool.shrink_to_fit();
+            // Each text owns its characters: a copy of a dictionary text (a QVariant, a model's
+            // cache) must stay valid after the table is gone, which views into one shared pool
+            // (QString::fromRawData) would not.
             dict.clear();
             dict.reserve(starts.size());
             for (std::size_t code = 0; code < starts.size(); ++code)
-                dict.push_back(QString::fromRawData(reinterpret_cast<const QChar *>(pool.data() + starts[code]),
-                                                    qsizetype(lengths[code])));
+                dict.emplace_back(reinterpret_cast<const QChar *>(pool.data() + starts[code]), qsizetype(lengths[code]));
+            pool = PodVec<char16_t>();
             std::vector<std::size_t>().swap(starts);
             std::vector<std::uint32_t>().swap(lengths);
             std::vector<std::uint32_t>().swap(hashes);
             std::vector<std::uint32_t>().swap(probe);
+            keys = PodVec<char>();
+            std::vector<std::size_t>().swap(keyStarts);
+            std::vector<std::uint32_t>().swap(keyLengths);
         }
     };
 
@@ -298,14 +414,19 @@ struct RecordTable::Impl {
 };
 
 namespace {
-template <typename T>
-void shrinkIfLoose(std::vector<T> &v)
+template <typename V>
+void shrinkIfLoose(V &v)
 {
     if (v.capacity() > v.size() + v.size() / 16 + 64)
         v.shrink_to_fit();
 }
 template <typename T>
 std::size_t bytesOf(const std::vector<T> &v)
+{
+    return v.capacity() * sizeof(T);
+}
+template <typename T>
+std::size_t bytesOf(const PodVec<T> &v)
 {
     return v.capacity() * sizeof(T);
 }
@@ -535,10 +656,10 @@ std::size_t RecordTable::memoryBytes() const
     for (const auto &c : d->columns) {
         total += bytesOf(c.ints) + bytesOf(c.reals) + bytesOf(c.dates) + bytesOf(c.codes) + bytesOf(c.nulls)
             + bytesOf(c.pool) + bytesOf(c.dict);
-        // Texts added by edits own their characters; the loaded ones view the pool.
+        // Each text's own block: the array header, the characters and their terminator.
         for (const QString &s : c.dict)
             if (s.capacity() > 0)
-                total += std::size_t(s.capacity()) * sizeof(QChar) + 16;
+                total += std::size_t(s.capacity() + 1) * sizeof(QChar) + 16;
     }
     return total;
 }
@@ -580,7 +701,7 @@ void RecordTable::Builder::appendNull(int col)
     case ColumnType::Text:
         // A null text points at the empty text, so code arrays stay valid dictionary indexes.
         if (c.nullTextCode < 0)
-            c.nullTextCode = c.intern(nullptr, 0);
+            c.nullTextCode = c.intern(nullptr, 0, d->scratch);
         c.codes.push_back(std::uint32_t(c.nullTextCode));
         break;
     default: c.ints.push_back(0); break;
@@ -619,15 +740,15 @@ void RecordTable::Builder::appendText(int col, QStringView v)
 {
     auto &c = d->columns[std::size_t(col)];
     assert(c.info.type == ColumnType::Text);
-    c.codes.push_back(c.intern(reinterpret_cast<const char16_t *>(v.utf16()), std::size_t(v.size())));
+    const QByteArray utf8 = v.toUtf8();
+    c.codes.push_back(c.intern(utf8.constData(), std::size_t(utf8.size()), d->scratch));
 }
 
 void RecordTable::Builder::appendTextUtf8(int col, const char *utf8, int bytes)
 {
     auto &c = d->columns[std::size_t(col)];
     assert(c.info.type == ColumnType::Text);
-    decodeUtf8(utf8, bytes, d->scratch);
-    c.codes.push_back(c.intern(d->scratch.data(), d->scratch.size()));
+    c.codes.push_back(c.intern(utf8, std::size_t(std::max(bytes, 0)), d->scratch));
 }
 
 RecordTable RecordTable::Builder::finish()

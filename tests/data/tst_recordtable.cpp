@@ -76,6 +76,7 @@ private slots:
     void manyRowsNullBitsAcrossWords();
     void memoryCountsArrays();
     void timeValueSplitsNegative();
+    void textCopiesOutliveTheTable();
 };
 
 void tst_RecordTable::shape()
@@ -301,6 +302,26 @@ void tst_RecordTable::timeValueSplitsNegative()
     QCOMPARE(TimeValue::julianDay(ts), -1);
     QCOMPARE(TimeValue::msecsOfDay(ts), 1000);
     QCOMPARE(TimeValue::julianDay(TimeValue::fromParts(5, 0)), 5);
+}
+
+void tst_RecordTable::textCopiesOutliveTheTable()
+{
+    QString copy;
+    QVariant value;
+    {
+        RecordTable t = sampleTable();
+        copy = t.text(0, 5);
+        value = t.value(2, 5);
+    }
+    // Overwrite freed memory with other texts before looking at the copies again.
+    RecordTable::Builder b;
+    b.addColumn(col("t", ColumnType::Text, TypeCode::WideText));
+    for (int i = 0; i < 1000; ++i)
+        b.appendText(0, QStringLiteral("filler %1 filler filler").arg(i));
+    const RecordTable other = b.finish();
+    QCOMPARE(copy, QStringLiteral("TV-100"));
+    QCOMPARE(value.toString(), QStringLiteral("TV-100"));
+    QCOMPARE(other.rowCount(), 1000);
 }
 
 QTEST_GUILESS_MAIN(tst_RecordTable)
