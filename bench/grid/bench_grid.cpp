@@ -6,11 +6,13 @@
 
 #include <QAbstractScrollArea>
 #include <QAbstractTableModel>
+#include <QCollator>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QSortFilterProxyModel>
 
 #include <algorithm>
+#include <cmath>
 #include <ctime>
 #include <cstdio>
 #include <cstring>
@@ -256,6 +258,20 @@ int main(int argc, char **argv)
                 "sort of the row ids: %.3f)\n",
                 group.wall, group.cpu, grid.rowCount(), groupBaseline);
     const double bytesGrouped = double(grid.memoryBytes()) / rows;
+    {
+        // The report total under the groups equals a plain sum of the column.
+        std::int64_t sum = 0;
+        for (int r = 0; r < table->rowCount(); ++r)
+            sum += table->integer(r, 6);
+        std::int64_t footers = 0;
+        for (int p = 1; p <= grid.rowCount(); ++p)
+            if (grid.row(p).type == GridRowType::GroupFooter && grid.row(p).level == 1)
+                footers += std::llround(grid.value(p, grid.columnByKey(u"cost")->index()).toDouble() * 100);
+        if (footers != sum) {
+            std::printf("FAILED: group totals %lld differ from the column sum %lld\n", (long long)footers, (long long)sum);
+            return 1;
+        }
+    }
 
     const Timing expand = best([] {}, [&] {
         grid.expandAll();
@@ -289,6 +305,18 @@ int main(int argc, char **argv)
         grid.sortKeys().add(cost, -1);
         grid.resort();
     });
+    {
+        // The order must be the collator's: adjacent rows never step backwards.
+        grid.sortKeys().clear();
+        grid.sortKeys().add(description, 1);
+        grid.resort();
+        QCollator collator;
+        for (int p = 1; p + 1 <= grid.rowCount(); p += 997)
+            if (collator.compare(grid.text(p, description), grid.text(p + 1, description)) > 0) {
+                std::printf("FAILED: rows %d and %d are out of order\n", p, p + 1);
+                return 1;
+            }
+    }
     std::printf("sort seconds: %.3f (cpu %.3f; description %.3f, cpu %.3f; cost %.3f, cpu %.3f; the first description "
                 "sort, ranking %d texts with the collator: %.3f, cpu %.3f)\n",
                 std::max(sortText.wall, sortNumber.wall), std::max(sortText.cpu, sortNumber.cpu), sortText.wall,

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <bit>
 #include <numeric>
+#include <optional>
+#include <thread>
 
 namespace velmora::grid {
 
@@ -102,11 +104,26 @@ const std::vector<std::uint32_t> &GridViewModel::textRanks(int source)
     const QLocale locale = m_localeSet ? m_locale : QLocale();
     if (cache.dictionarySize == size && cache.locale == locale.name())
         return cache.ranks;
-    QCollator collator(locale);
+    // Collation keys cost about a microsecond each; a large dictionary shares the work with a
+    // second thread (each with its own collator: one is not safe to share).
+    std::vector<std::optional<QCollatorSortKey>> collationKeys(static_cast<std::size_t>(size));
+    auto makeKeys = [this, source, &locale, &collationKeys](int from, int to) {
+        QCollator collator(locale);
+        for (int code = from; code < to; ++code)
+            collationKeys[std::size_t(code)].emplace(collator.sortKey(m_table->dictionaryText(source, std::uint32_t(code))));
+    };
+    if (size >= 20000 && std::thread::hardware_concurrency() > 1) {
+        std::thread helper(makeKeys, size / 2, size);
+        makeKeys(0, size / 2);
+        helper.join();
+    } else {
+        makeKeys(0, size);
+    }
     std::vector<QCollatorSortKey> keys;
     keys.reserve(std::size_t(size));
-    for (int code = 0; code < size; ++code)
-        keys.push_back(collator.sortKey(m_table->dictionaryText(source, std::uint32_t(code))));
+    for (auto &k : collationKeys)
+        keys.push_back(std::move(*k));
+    collationKeys.clear();
     std::vector<std::uint32_t> order(static_cast<std::size_t>(size));
     std::iota(order.begin(), order.end(), 0u);
     std::sort(order.begin(), order.end(),
