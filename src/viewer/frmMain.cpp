@@ -273,11 +273,16 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(std::make_unique<Impl
     // an open cell editor of the grid, where Esc first cancels the edit.
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setObjectName(QStringLiteral("EscShortcut"));
-    connect(escape, &QShortcut::activated, this, [this] {
+    connect(escape, &QShortcut::activated, this, [this, escape] {
         QWidget *focus = QApplication::focusWidget();
         if (qobject_cast<QLineEdit *>(focus) && Jgrid->isAncestorOf(focus)) {
+            // Handed on with the shortcut off, so the key reaches the editor instead of coming back here.
+            escape->setEnabled(false);
             QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
             QApplication::sendEvent(focus, &press);
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(focus, &release);
+            escape->setEnabled(true);
             return;
         }
         Esc->click();

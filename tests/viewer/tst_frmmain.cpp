@@ -13,6 +13,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -137,6 +138,7 @@ private slots:
     void helpOpensTopic4();
     void closingUnloadsEveryWindowOfTheComponent_data();
     void closingUnloadsEveryWindowOfTheComponent();
+    void escapeInACellEditorCancelsTheEditFirst();
 
     // Grid events.
     void headerClickSortsAscendingDescendingAscending();
@@ -790,6 +792,28 @@ void tst_frmMain::closingUnloadsEveryWindowOfTheComponent()
     QVERIFY(!host.isNull());
     QCOMPARE(frmMain::instance(), nullptr);
     delete host.data();
+}
+
+void tst_frmMain::escapeInACellEditorCancelsTheEditFirst()
+{
+    ReportGrid *g = viewer->Jgrid;
+    g->setAllowEdit(true);
+    const QPoint p = findPoint(g, [g](QPoint q) {
+        return g->hitTest(q) == GridArea::Record && g->rowFromPoint(q) == 2 && g->columnFromPoint(q) == 1;
+    });
+    QVERIFY(p.x() >= 0);
+    doubleClickGrid(g, p);
+    QTRY_VERIFY(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
+    QWidget *editor = QApplication::focusWidget();
+    QVERIFY(g->isAncestorOf(editor));
+    QTest::keyClicks(editor, QStringLiteral("changed"));
+    QTest::keyClick(editor, Qt::Key_Escape);
+    QTRY_VERIFY(!qobject_cast<QLineEdit *>(QApplication::focusWidget()));
+    QVERIFY(!viewer.isNull());
+    QCOMPARE(g->text(2, 1), QStringLiteral("Bravo Sound"));
+    // With no edit open, Esc closes as everywhere else.
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : viewer.data(), Qt::Key_Escape);
+    QTRY_VERIFY(viewer.isNull());
 }
 
 // ---- Grid events ------------------------------------------------------------------------------
