@@ -57,12 +57,12 @@ QString quoteLiteral(const QString &text)
 
 // The attachment and its one transaction. Shared with the writers of its results, so a writer
 // kept by the grid never outlives the attachment it writes through.
-struct Session {
+struct FbSession {
     fb::Handle<IAttachment> attachment;
     fb::Handle<ITransaction> transaction;
     AccessMode mode = AccessMode::Read;
 
-    ~Session()
+    ~FbSession()
     {
         if (transaction) {
             fb::Status st;
@@ -234,7 +234,7 @@ T load(const unsigned char *p)
 
 } // namespace
 
-Result<RecordTable> Session::query(const QString &sql, int step)
+Result<RecordTable> FbSession::query(const QString &sql, int step)
 {
     fb::Status st;
     const QByteArray text = sql.toUtf8();
@@ -359,7 +359,7 @@ Result<RecordTable> Session::query(const QString &sql, int step)
     return builder.finish();
 }
 
-Status Session::execute(const QString &sql, int step)
+Status FbSession::execute(const QString &sql, int step)
 {
     fb::Status st;
     const QByteArray text = sql.toUtf8();
@@ -370,7 +370,7 @@ Status Session::execute(const QString &sql, int step)
     return {};
 }
 
-Result<quint64> Session::executeWithText(const QString &sql, const std::vector<std::optional<QByteArray>> &params,
+Result<quint64> FbSession::executeWithText(const QString &sql, const std::vector<std::optional<QByteArray>> &params,
                                          int step)
 {
     fb::Status st;
@@ -431,7 +431,7 @@ Result<quint64> Session::executeWithText(const QString &sql, const std::vector<s
 // ---- Connection --------------------------------------------------------------------------------
 
 struct Connection::Impl {
-    std::shared_ptr<Session> session;
+    std::shared_ptr<FbSession> session;
 };
 
 Connection::Connection() : d(std::make_unique<Impl>()) {}
@@ -459,7 +459,7 @@ Result<std::unique_ptr<Connection>> Connection::open(const QString &connString, 
     if (st.failed())
         return st.failure(kStepOpen);
 
-    auto session = std::make_shared<Session>();
+    auto session = std::make_shared<FbSession>();
     session->mode = mode;
     const QByteArray dsn = cs.dsn().toUtf8();
     session->attachment = fb::Handle<IAttachment>(fb::provider()->attachDatabase(
@@ -508,7 +508,7 @@ QString columnList(const QStringList &names)
 
 class FbRecordWriter final : public RecordWriter {
 public:
-    FbRecordWriter(std::shared_ptr<Session> session, std::shared_ptr<RecordTable> table)
+    FbRecordWriter(std::shared_ptr<FbSession> session, std::shared_ptr<RecordTable> table)
         : m_session(std::move(session)), m_table(std::move(table))
     {
         m_reason = analyse();
@@ -774,7 +774,7 @@ private:
         return f;
     }
 
-    std::shared_ptr<Session> m_session;
+    std::shared_ptr<FbSession> m_session;
     std::shared_ptr<RecordTable> m_table;
     Status m_reason;
     QString m_relation;
