@@ -81,6 +81,8 @@ int GridCardView::cardAt(QPoint pos) const
 
 void GridCardView::ensureVisible(int row)
 {
+    if (!isVisible())
+        return;
     updateScrollBars();
     const QRect r = cardRect(row);
     if (r.top() < 0)
@@ -137,6 +139,14 @@ void GridCardView::paintEvent(QPaintEvent *)
             }
         }
     }
+}
+
+void GridCardView::showEvent(QShowEvent *event)
+{
+    QAbstractScrollArea::showEvent(event);
+    updateScrollBars();
+    if (m_grid->currentRow() > 0)
+        ensureVisible(m_grid->currentRow() - 1);
 }
 
 void GridCardView::resizeEvent(QResizeEvent *event)

@@ -143,6 +143,9 @@ void GridTableView::setFirstRow(int row)
 
 void GridTableView::ensureVisible(int row)
 {
+    // Before the first show the viewport has no size yet: scrolling then would hide the top rows.
+    if (!isVisible())
+        return;
     updateScrollBars();
     const int first = firstRow();
     const int cap = visibleRowCapacity();
@@ -315,6 +318,14 @@ void GridTableView::paintRows(QPainter &p)
             p.drawRect(QRect(0, y, std::max(tableRight, width) - 1, rh - 1));
         }
     }
+}
+
+void GridTableView::showEvent(QShowEvent *event)
+{
+    QAbstractScrollArea::showEvent(event);
+    updateScrollBars();
+    if (m_grid->currentRow() > 0)
+        ensureVisible(m_grid->currentRow() - 1);
 }
 
 void GridTableView::resizeEvent(QResizeEvent *event)

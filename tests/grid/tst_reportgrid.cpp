@@ -872,6 +872,7 @@ void tst_ReportGrid::paintIsLimitedToTheScreen()
     m_grid->groups().add(3, 1);
     m_grid->groups().add(2, 1);
     m_grid->regroup();
+    m_grid->moveFirst();
     int captions = 0;
     connect(m_grid.get(), &ReportGrid::formatRow, this, [&captions](const GridRow &, QString &) { ++captions; });
     m_grid->show();
