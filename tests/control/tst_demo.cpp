@@ -1,0 +1,131 @@
+// The demo host on the sample database: every report button opens the viewer on rows, with no
+// failure box, and the master inventory button hands the store number back without its filter.
+
+#include "../../apps/demo/demowindow.h"
+
+#include "control/reportrequest.h"
+#include "grid/reportgrid.h"
+#include "viewer/frmMain.h"
+
+#include "../common/testservices.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace velmora;
+
+class tst_Demo : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanup();
+    void titleAndFields();
+    void reportButtons_data();
+    void reportButtons();
+    void masterButtonKeepsTheStoreNumber();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_db;
+    std::unique_ptr<DemoWindow> m_window;
+};
+
+void tst_Demo::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
+    m_db = test::copySampleDatabase(m_dir.path());
+    QVERIFY(QFileInfo::exists(m_db));
+    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("data"))));
+    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("local"))));
+    // Folders given without the separator, as a user types them: the demo adds it.
+    m_window = std::make_unique<DemoWindow>(DemoWindow::Options{
+        m_dir.filePath(QStringLiteral("data")), m_dir.filePath(QStringLiteral("local")), m_db});
+    m_window->show();
+}
+
+void tst_Demo::cleanup()
+{
+    frmMain::unloadAll();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(m_window->isVisible());   // closing the viewer leaves the host alone
+}
+
+void tst_Demo::titleAndFields()
+{
+    QVERIFY(m_window->windowTitle().contains(QStringLiteral("Demo")));
+    QCOMPARE(m_window->findChild<QLineEdit *>(QStringLiteral("txtDatapath"))->text(),
+             m_dir.filePath(QStringLiteral("data/")));
+    QCOMPARE(m_window->findChild<QLineEdit *>(QStringLiteral("txtLocalPath"))->text(),
+             m_dir.filePath(QStringLiteral("local/")));
+    QVERIFY(m_window->findChild<QLineEdit *>(QStringLiteral("txtConnString"))->text().contains(m_db));
+    QVERIFY(m_window->findChild<QWidget *>(QStringLiteral("QLrvx1")));
+}
+
+void tst_Demo::reportButtons_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<bool>("editable");
+    QTest::newRow("inventory") << "cmdShowINVReport" << "" << false;
+    QTest::newRow("service") << "cmdServiceReport" << "servicereport" << false;
+    QTest::newRow("projected revenue") << "cmdProjectedReport" << "projreport" << false;
+    QTest::newRow("custom sql") << "cmdCustomSQL" << "customsql" << false;
+    QTest::newRow("custom sql editable") << "cmdCustomSQLSecurity" << "customsqlsecurity" << true;
+    QTest::newRow("custom sql readonly") << "cmdCustomSQLSecurityReadonly" << "customsqlsecurity" << false;
+    QTest::newRow("deleted inventory") << "cmdShowDeletedInv" << "deletedinv" << false;
+    QTest::newRow("master inventory") << "cmdShowMasterInv" << "masterinv" << false;
+}
+
+void tst_Demo::reportButtons()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, key);
+    QFETCH(bool, editable);
+    auto *b = m_window->findChild<QPushButton *>(button);
+    QVERIFY(b);
+
+    // A failure box would hold the click; note it and answer it.
+    QString boxText;
+    QTimer watch;
+    watch.setInterval(10);
+    connect(&watch, &QTimer::timeout, this, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            boxText = box->text();
+            box->accept();
+        }
+    });
+    watch.start();
+    QTest::mouseClick(b, Qt::LeftButton);
+    watch.stop();
+
+    QVERIFY2(boxText.isEmpty(), qPrintable(boxText));
+    QCOMPARE(request().ReportKey, key);
+    frmMain *viewer = frmMain::instance();
+    QVERIFY(viewer && viewer->isVisible());
+    QVERIFY(viewer->Jgrid->table());
+    QVERIFY2(viewer->Jgrid->table()->rowCount() > 0, qPrintable(request().SQLstatement));
+    QCOMPARE(viewer->Jgrid->allowEdit(), editable);
+}
+
+void tst_Demo::masterButtonKeepsTheStoreNumber()
+{
+    auto *number = m_window->findChild<QLineEdit *>(QStringLiteral("txtStoreNumber"));
+    auto *filter = m_window->findChild<QLineEdit *>(QStringLiteral("txtMasterFilter"));
+    number->setText(QStringLiteral("07"));
+    filter->setText(QStringLiteral("category = 'AUDIO'"));
+    QTest::mouseClick(m_window->findChild<QPushButton *>(QStringLiteral("cmdShowMasterInv")), Qt::LeftButton);
+    QCOMPARE(number->text(), QStringLiteral("07"));
+    QCOMPARE(request().MasterFilter, QStringLiteral("category = 'AUDIO'"));
+    QVERIFY(request().SQLstatement.endsWith(QStringLiteral("store <> 7 and category = 'AUDIO'")));
+    QVERIFY(frmMain::instance()->Jgrid->table()->rowCount() > 0);
+}
+
+QTEST_MAIN(tst_Demo)
+#include "tst_demo.moc"
