@@ -7,9 +7,11 @@
 
 using namespace Firebird;
 
-namespace sampledb {
+namespace sampledb
+{
 
-namespace {
+namespace
+{
 
 std::string describe(IUtil *util, IStatus *status)
 {
@@ -19,7 +21,8 @@ std::string describe(IUtil *util, IStatus *status)
 }
 
 // One input message laid out as the engine describes it.
-class Message {
+class Message
+{
 public:
     Message(ThrowStatusWrapper &status, IMessageMetadata *meta, const Table &table) : m_table(table)
     {
@@ -49,8 +52,7 @@ private:
         unsigned nullOffset;
     };
 
-    template <typename T>
-    void store(const Field &f, T value)
+    template <typename T> void store(const Field &f, T value)
     {
         std::memcpy(&m_buffer[f.offset], &value, sizeof value);
         setNull(f, false);
@@ -72,10 +74,17 @@ private:
         if (f.scale != 0)
             mismatch(i);
         switch (f.type) {
-        case SQL_SHORT: store(f, static_cast<ISC_SHORT>(v)); break;
-        case SQL_LONG: store(f, static_cast<ISC_LONG>(v)); break;
-        case SQL_INT64: store(f, static_cast<ISC_INT64>(v)); break;
-        default: mismatch(i);
+        case SQL_SHORT:
+            store(f, static_cast<ISC_SHORT>(v));
+            break;
+        case SQL_LONG:
+            store(f, static_cast<ISC_LONG>(v));
+            break;
+        case SQL_INT64:
+            store(f, static_cast<ISC_INT64>(v));
+            break;
+        default:
+            mismatch(i);
         }
     }
     void put(std::size_t i, Money v)
@@ -134,8 +143,7 @@ struct FirebirdWriter::Engine {
     IAttachment *attachment = nullptr;
     ITransaction *transaction = nullptr;
 
-    template <typename F>
-    void guarded(const std::string &what, F &&f)
+    template <typename F> void guarded(const std::string &what, F &&f)
     {
         try {
             f();
@@ -146,8 +154,7 @@ struct FirebirdWriter::Engine {
 
     void execute(const std::string &sql)
     {
-        attachment->execute(&status, transaction, 0, sql.c_str(), SQL_DIALECT_V6, nullptr, nullptr, nullptr,
-                            nullptr);
+        attachment->execute(&status, transaction, 0, sql.c_str(), SQL_DIALECT_V6, nullptr, nullptr, nullptr, nullptr);
     }
 
     void commit()
@@ -209,8 +216,8 @@ void FirebirdWriter::insert(const Generator &generator, const Table &table, std:
                             const std::function<void(const Row &)> &rowDone)
 {
     d->guarded("cannot fill " + table.name, [&] {
-        IStatement *statement = d->attachment->prepare(&d->status, d->transaction, 0,
-                                                       table.insertStatement().c_str(), SQL_DIALECT_V6, 0);
+        IStatement *statement =
+            d->attachment->prepare(&d->status, d->transaction, 0, table.insertStatement().c_str(), SQL_DIALECT_V6, 0);
         IMessageMetadata *meta = statement->getInputMetadata(&d->status);
         try {
             Message message(d->status, meta, table);
@@ -240,8 +247,8 @@ void FirebirdWriter::finish(const std::vector<Table> &tables)
         for (const Table &t : tables)
             for (const Column &c : t.columns)
                 if (c.primaryKey)
-                    d->execute("ALTER TABLE " + t.name + " ADD CONSTRAINT pk_" + t.name + " PRIMARY KEY (" +
-                               c.name + ")");
+                    d->execute("ALTER TABLE " + t.name + " ADD CONSTRAINT pk_" + t.name + " PRIMARY KEY (" + c.name +
+                               ")");
         d->commit();
         d->attachment->detach(&d->status);
         d->attachment = nullptr;

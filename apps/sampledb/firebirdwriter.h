@@ -6,13 +6,15 @@
 #include <memory>
 #include <string>
 
-namespace sampledb {
+namespace sampledb
+{
 
 // Creates the store database and fills it through one prepared INSERT per table in one
 // transaction: the engine then only appends pages, which is what makes a million rows take
 // seconds rather than minutes. Every engine failure is thrown as std::runtime_error carrying the
 // engine's own messages.
-class FirebirdWriter {
+class FirebirdWriter
+{
 public:
     FirebirdWriter();
     ~FirebirdWriter();

@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <stdexcept>
 
-namespace sampledb {
+namespace sampledb
+{
 
-namespace {
+namespace
+{
 
 enum Salt : std::uint64_t {
     SaltInventory = 0x1111,
@@ -26,7 +28,8 @@ std::uint64_t mix(std::uint64_t z)
 }
 
 // splitmix64, seeded per row so that a row never depends on how many rows came before it.
-class Rng {
+class Rng
+{
 public:
     Rng(std::uint64_t seed, std::uint64_t salt, std::int64_t index)
         : m_state(mix(seed * 0x9e3779b97f4a7c15ULL ^ mix(salt + 0x632be59bd9b4e019ULL * (index + 1))))
@@ -43,14 +46,9 @@ public:
         return lo + static_cast<std::int64_t>(next() % static_cast<std::uint64_t>(hi - lo + 1));
     }
     bool chance(int percent) { return range(0, 99) < percent; }
-    template <typename T, std::size_t N>
-    const T &pick(const std::array<T, N> &items)
-    {
-        return items[next() % N];
-    }
+    template <typename T, std::size_t N> const T &pick(const std::array<T, N> &items) { return items[next() % N]; }
     // Index chosen with the given relative weights.
-    template <std::size_t N>
-    std::size_t weighted(const std::array<int, N> &weights)
+    template <std::size_t N> std::size_t weighted(const std::array<int, N> &weights)
     {
         int total = 0;
         for (int w : weights)
@@ -68,8 +66,7 @@ private:
     std::uint64_t m_state;
 };
 
-template <typename... Args>
-std::string format(const char *fmt, Args... args)
+template <typename... Args> std::string format(const char *fmt, Args... args)
 {
     char buf[256];
     std::snprintf(buf, sizeof buf, fmt, args...);
@@ -105,59 +102,106 @@ struct Category {
 };
 
 const std::array<Category, 12> kCategories{{
-    {"TV", {"Samsung", "LG", "Sony", "Vizio", "TCL", "Hisense"},
-     {"LED TV", "QLED smart TV", "OLED TV", "4K UHD smart TV", "Roku TV", "Google TV"}, 180, 2400, 6, 38},
-    {"AUDIO", {"Bose", "Yamaha", "Denon", "Sonos", "JBL", "Onkyo"},
-     {"soundbar", "7.2 AV receiver", "bookshelf speakers", "turntable", "home theater system",
-      "subwoofer 12\""}, 80, 1500, 1.5, 25},
-    {"APPLIANCE", {"Whirlpool", "Bosch", "Frigidaire", "GE", "Maytag", "Miele"},
-     {"refrigerator 25 cu ft", "front load washer", "electric dryer", "gas range", "dishwasher",
-      "chest freezer"}, 150, 2800, 30, 140},
-    {"COMPUTER", {"Dell", "Lenovo", "HP", "Apple", "Asus", "Acer"},
-     {"laptop 15.6\"", "laptop 14\"", "desktop tower", "tablet 10.9\"", "all-in-one 24\"",
-      "Chromebook 11.6\""}, 250, 2500, 0.5, 12},
-    {"FURNITURE", {"Ashley", "La-Z-Boy", "Müller Möbel", "Señor Sofá", "Broyhill", "Crème Home"},
+    {"TV",
+     {"Samsung", "LG", "Sony", "Vizio", "TCL", "Hisense"},
+     {"LED TV", "QLED smart TV", "OLED TV", "4K UHD smart TV", "Roku TV", "Google TV"},
+     180,
+     2400,
+     6,
+     38},
+    {"AUDIO",
+     {"Bose", "Yamaha", "Denon", "Sonos", "JBL", "Onkyo"},
+     {"soundbar", "7.2 AV receiver", "bookshelf speakers", "turntable", "home theater system", "subwoofer 12\""},
+     80,
+     1500,
+     1.5,
+     25},
+    {"APPLIANCE",
+     {"Whirlpool", "Bosch", "Frigidaire", "GE", "Maytag", "Miele"},
+     {"refrigerator 25 cu ft", "front load washer", "electric dryer", "gas range", "dishwasher", "chest freezer"},
+     150,
+     2800,
+     30,
+     140},
+    {"COMPUTER",
+     {"Dell", "Lenovo", "HP", "Apple", "Asus", "Acer"},
+     {"laptop 15.6\"", "laptop 14\"", "desktop tower", "tablet 10.9\"", "all-in-one 24\"", "Chromebook 11.6\""},
+     250,
+     2500,
+     0.5,
+     12},
+    {"FURNITURE",
+     {"Ashley", "La-Z-Boy", "Müller Möbel", "Señor Sofá", "Broyhill", "Crème Home"},
      {"sofa", "sectional 3 pc", "power recliner", "dinette set 5 pc", "bedroom set 6 pc", "coffee table"},
-     200, 3000, 15, 160},
-    {"BEDDING", {"Sealy", "Serta", "Tempur-Pedic", "Simmons", "Beautyrest", "Sleep Number"},
+     200,
+     3000,
+     15,
+     160},
+    {"BEDDING",
+     {"Sealy", "Serta", "Tempur-Pedic", "Simmons", "Beautyrest", "Sleep Number"},
      {"queen mattress set", "king mattress set", "twin mattress", "adjustable base", "full mattress set",
-      "bunk bed with mattresses"}, 300, 2500, 20, 90},
-    {"PHONE", {"Apple", "Samsung", "Motorola", "Google", "OnePlus", "Nokia"},
+      "bunk bed with mattresses"},
+     300,
+     2500,
+     20,
+     90},
+    {"PHONE",
+     {"Apple", "Samsung", "Motorola", "Google", "OnePlus", "Nokia"},
      {"smartphone 128GB", "smartphone 256GB", "smartphone 64GB", "flip phone", "smartwatch", "tablet 8\""},
-     150, 1200, 0.15, 0.6},
-    {"GAMING", {"Sony", "Microsoft", "Nintendo", "Valve", "Razer", "Logitech"},
-     {"console", "console bundle", "handheld console", "VR headset", "gaming chair", "racing wheel"}, 200,
-     650, 0.4, 22},
-    {"CAMERA", {"Canon", "Nikon", "Fujifilm", "Sony", "Panasonic", "GoPro"},
-     {"mirrorless kit", "DSLR kit", "action camera", "camcorder", "instant camera", "lens 70-200mm"}, 150,
-     2000, 0.2, 2.5},
-    {"JEWELRY", {"Kay", "Zales", "Pandora", "Fossil", "Citizen", "Seiko"},
+     150,
+     1200,
+     0.15,
+     0.6},
+    {"GAMING",
+     {"Sony", "Microsoft", "Nintendo", "Valve", "Razer", "Logitech"},
+     {"console", "console bundle", "handheld console", "VR headset", "gaming chair", "racing wheel"},
+     200,
+     650,
+     0.4,
+     22},
+    {"CAMERA",
+     {"Canon", "Nikon", "Fujifilm", "Sony", "Panasonic", "GoPro"},
+     {"mirrorless kit", "DSLR kit", "action camera", "camcorder", "instant camera", "lens 70-200mm"},
+     150,
+     2000,
+     0.2,
+     2.5},
+    {"JEWELRY",
+     {"Kay", "Zales", "Pandora", "Fossil", "Citizen", "Seiko"},
      {"14k gold chain 20\"", "diamond stud earrings", "tennis bracelet", "men's watch", "engagement ring",
-      "pendant necklace"}, 100, 3000, 0.01, 0.3},
-    {"TOOLS", {"DeWalt", "Makita", "Milwaukee", "Bosch", "Ryobi", "Husqvarna"},
-     {"cordless drill kit", "circular saw", "riding mower", "pressure washer", "generator 7500W",
-      "chainsaw 18\""}, 80, 2200, 1.5, 220},
-    {"MUSICAL", {"Yamaha", "Fender", "Gibson", "Roland", "Casio", "Kawai"},
-     {"digital piano", "electric guitar", "acoustic guitar", "drum kit", "keyboard 61 key", "bass amp"}, 150,
-     3000, 3, 65},
+      "pendant necklace"},
+     100,
+     3000,
+     0.01,
+     0.3},
+    {"TOOLS",
+     {"DeWalt", "Makita", "Milwaukee", "Bosch", "Ryobi", "Husqvarna"},
+     {"cordless drill kit", "circular saw", "riding mower", "pressure washer", "generator 7500W", "chainsaw 18\""},
+     80,
+     2200,
+     1.5,
+     220},
+    {"MUSICAL",
+     {"Yamaha", "Fender", "Gibson", "Roland", "Casio", "Kawai"},
+     {"digital piano", "electric guitar", "acoustic guitar", "drum kit", "keyboard 61 key", "bass amp"},
+     150,
+     3000,
+     3,
+     65},
 }};
 const std::array<int, 12> kCategoryWeights{18, 10, 16, 12, 16, 8, 6, 4, 2, 3, 3, 2};
 
 const std::array<int, 12> kStoreWeights{20, 14, 12, 10, 9, 8, 7, 6, 5, 4, 3, 2};
 
-const std::array<const char *, 8> kDetails{
-    "with remote and power cord",
-    "includes wall mount kit",
-    "minor scratch on left side",
-    "open box, all accessories present",
-    "customer return – tested OK",
-    "délivré avec manuel (FR/EN/ES)",
-    "färbig: graphite; Fußteil ersetzt",
-    "日本製 – imported unit, 110 V"};
+const std::array<const char *, 8> kDetails{"with remote and power cord",        "includes wall mount kit",
+                                           "minor scratch on left side",        "open box, all accessories present",
+                                           "customer return – tested OK",       "délivré avec manuel (FR/EN/ES)",
+                                           "färbig: graphite; Fußteil ersetzt", "日本製 – imported unit, 110 V"};
 
 const std::array<const char *, 10> kLongNotes{
     "Repossessed unit: cleaned, inspected and re-tagged; replace the missing feet before it goes back on the floor.",
-    "Previous renter reported intermittent power; bench tested 48 hours without a fault, keep the ticket with the unit.",
+    "Previous renter reported intermittent power; bench tested 48 hours without a fault, keep the ticket with the "
+    "unit.",
     "Display model from the front window – slight fading on the top panel, priced accordingly, no further discount.",
     "Transferred from the warehouse after inventory count; serial verified against the vendor invoice and the label.",
     "Extended warranty until the end of next year; keep the original box for returns to the vendor's service centre.",
@@ -167,13 +211,13 @@ const std::array<const char *, 10> kLongNotes{
     "Zubehör vollständig, Gerät geprüft; the German manual is in the drawer under the register with the others.",
     "店頭展示品 – floor model, small dent at the back; approved for rent-to-own with the reduced weekly rate."};
 
-const std::array<const char *, 6> kLocations{"Floor", "Back room", "Warehouse A", "Warehouse B", "Repair bench",
-                                             "Lager Süd"};
+const std::array<const char *, 6> kLocations{"Floor",       "Back room",    "Warehouse A",
+                                             "Warehouse B", "Repair bench", "Lager Süd"};
 
 const std::array<const char *, 8> kVendors{"Consolidated Electronics Supply", "Midwest Appliance Dist.",
-                                           "Atlantic Furniture Wholesale", "Pacific Rim Imports",
-                                           "Großhandel Weiß & Söhne", "Distribuidora Peñalver",
-                                           "Northern Sleep Products", "Summit Tool & Equipment"};
+                                           "Atlantic Furniture Wholesale",    "Pacific Rim Imports",
+                                           "Großhandel Weiß & Söhne",         "Distribuidora Peñalver",
+                                           "Northern Sleep Products",         "Summit Tool & Equipment"};
 
 // Names come in groups so that first name, family name, e-mail and order stay coherent.
 struct NameGroup {
@@ -188,31 +232,38 @@ const std::array<NameGroup, 7> kNameGroups{{
     {{"James", "Mary", "Robert", "Patricia", "Michael", "Linda", "David", "Jennifer"},
      {"james", "mary", "robert", "patricia", "michael", "linda", "david", "jennifer"},
      {"Smith", "Johnson", "Williams", "Brown", "Jones", "Miller", "Davis", "O'Connor"},
-     {"smith", "johnson", "williams", "brown", "jones", "miller", "davis", "oconnor"}, false},
+     {"smith", "johnson", "williams", "brown", "jones", "miller", "davis", "oconnor"},
+     false},
     {{"José", "María", "Begoña", "Ramón", "Lucía", "Iñigo", "Sofía", "Andrés"},
      {"jose", "maria", "begona", "ramon", "lucia", "inigo", "sofia", "andres"},
      {"Núñez", "Peña", "Ibáñez", "García", "Muñoz", "Hernández", "Castañeda", "López"},
-     {"nunez", "pena", "ibanez", "garcia", "munoz", "hernandez", "castaneda", "lopez"}, false},
+     {"nunez", "pena", "ibanez", "garcia", "munoz", "hernandez", "castaneda", "lopez"},
+     false},
     {{"Jürgen", "Günther", "Käthe", "Jörg", "Dörte", "Uwe", "Birgit", "Sören"},
      {"juergen", "guenther", "kaethe", "joerg", "doerte", "uwe", "birgit", "soeren"},
      {"Müller", "Schäfer", "Weiß", "Groß", "Köhler", "Strauß", "Bäcker", "Schröder"},
-     {"mueller", "schaefer", "weiss", "gross", "koehler", "strauss", "baecker", "schroeder"}, false},
+     {"mueller", "schaefer", "weiss", "gross", "koehler", "strauss", "baecker", "schroeder"},
+     false},
     {{"François", "Hélène", "Zoé", "Jérôme", "Cécile", "Noël", "Anaïs", "Benoît"},
      {"francois", "helene", "zoe", "jerome", "cecile", "noel", "anais", "benoit"},
      {"Lefèvre", "Dubois", "Bérubé", "Côté", "Gagné", "Lévesque", "Thériault", "Bélanger"},
-     {"lefevre", "dubois", "berube", "cote", "gagne", "levesque", "theriault", "belanger"}, false},
+     {"lefevre", "dubois", "berube", "cote", "gagne", "levesque", "theriault", "belanger"},
+     false},
     {{"太郎", "花子", "健", "美咲", "翔太", "陽菜", "大輔", "由美"},
      {"taro", "hanako", "ken", "misaki", "shota", "hina", "daisuke", "yumi"},
      {"田中", "佐藤", "鈴木", "高橋", "渡辺", "伊藤", "山本", "中村"},
-     {"tanaka", "sato", "suzuki", "takahashi", "watanabe", "ito", "yamamoto", "nakamura"}, true},
+     {"tanaka", "sato", "suzuki", "takahashi", "watanabe", "ito", "yamamoto", "nakamura"},
+     true},
     {{"伟", "芳", "娜", "敏", "静", "磊", "洋", "勇"},
      {"wei", "fang", "na", "min", "jing", "lei", "yang", "yong"},
      {"王", "李", "张", "刘", "陈", "杨", "黄", "赵"},
-     {"wang", "li", "zhang", "liu", "chen", "yang", "huang", "zhao"}, true},
+     {"wang", "li", "zhang", "liu", "chen", "yang", "huang", "zhao"},
+     true},
     {{"민준", "서연", "지훈", "수빈", "예준", "하은", "도윤", "지우"},
      {"minjun", "seoyeon", "jihoon", "subin", "yejun", "haeun", "doyun", "jiwoo"},
      {"김", "이", "박", "최", "정", "강", "조", "윤"},
-     {"kim", "lee", "park", "choi", "jung", "kang", "cho", "yoon"}, true},
+     {"kim", "lee", "park", "choi", "jung", "kang", "cho", "yoon"},
+     true},
 }};
 const std::array<int, 7> kNameGroupWeights{60, 15, 8, 7, 4, 3, 3};
 
@@ -223,13 +274,21 @@ struct City {
     int area;
 };
 const std::array<City, 12> kCities{{
-    {"Springfield", "IL", 62701, 217}, {"Española", "NM", 87532, 505}, {"Cañon City", "CO", 81212, 719},
-    {"Coeur d'Alene", "ID", 83814, 208}, {"Columbus", "OH", 43215, 614}, {"San José", "CA", 95112, 408},
-    {"Fort Wayne", "IN", 46802, 260}, {"Knoxville", "TN", 37902, 865}, {"Boise", "ID", 83702, 208},
-    {"La Cañada Flintridge", "CA", 91011, 818}, {"Toledo", "OH", 43604, 419}, {"Mobile", "AL", 36602, 251},
+    {"Springfield", "IL", 62701, 217},
+    {"Española", "NM", 87532, 505},
+    {"Cañon City", "CO", 81212, 719},
+    {"Coeur d'Alene", "ID", 83814, 208},
+    {"Columbus", "OH", 43215, 614},
+    {"San José", "CA", 95112, 408},
+    {"Fort Wayne", "IN", 46802, 260},
+    {"Knoxville", "TN", 37902, 865},
+    {"Boise", "ID", 83702, 208},
+    {"La Cañada Flintridge", "CA", 91011, 818},
+    {"Toledo", "OH", 43604, 419},
+    {"Mobile", "AL", 36602, 251},
 }};
-const std::array<const char *, 10> kStreets{"Maple", "Oak", "Peña", "Main", "Lakeview", "Müller", "Cedar",
-                                            "Washington", "Rue Ste-Thérèse", "Hillcrest"};
+const std::array<const char *, 10> kStreets{
+    "Maple", "Oak", "Peña", "Main", "Lakeview", "Müller", "Cedar", "Washington", "Rue Ste-Thérèse", "Hillcrest"};
 const std::array<const char *, 6> kStreetKinds{"St", "Ave", "Blvd", "Rd", "Ct", "Dr"};
 const std::array<const char *, 3> kMailDomains{"example.com", "example.net", "mail.example.org"};
 const std::array<const char *, 8> kCustomerComments{
@@ -243,7 +302,7 @@ const std::array<const char *, 8> kCustomerComments{
     "Spricht Deutsch; Rückruf bitte vormittags"};
 
 const std::array<const char *, 8> kTechs{"Ray Alvarez", "Tom Nguyen", "Björn Lindqvist", "Ana Muñoz",
-                                         "Kevin Park", "李 明", "Dwayne Carter", "Zoë Fontaine"};
+                                         "Kevin Park",  "李 明",      "Dwayne Carter",   "Zoë Fontaine"};
 const std::array<const char *, 8> kProblems{
     "No power",
     "Shuts off after about an hour of use",
@@ -301,14 +360,22 @@ std::size_t utf8Length(std::string_view text)
 std::string Column::sqlType() const
 {
     switch (type) {
-    case ColumnType::SmallInt: return "SMALLINT";
-    case ColumnType::Integer: return "INTEGER";
-    case ColumnType::BigInt: return "BIGINT";
-    case ColumnType::Money: return "NUMERIC(15,2)";
-    case ColumnType::Double: return "DOUBLE PRECISION";
-    case ColumnType::Date: return "DATE";
-    case ColumnType::Timestamp: return "TIMESTAMP";
-    case ColumnType::VarChar: return "VARCHAR(" + std::to_string(length) + ")";
+    case ColumnType::SmallInt:
+        return "SMALLINT";
+    case ColumnType::Integer:
+        return "INTEGER";
+    case ColumnType::BigInt:
+        return "BIGINT";
+    case ColumnType::Money:
+        return "NUMERIC(15,2)";
+    case ColumnType::Double:
+        return "DOUBLE PRECISION";
+    case ColumnType::Date:
+        return "DATE";
+    case ColumnType::Timestamp:
+        return "TIMESTAMP";
+    case ColumnType::VarChar:
+        return "VARCHAR(" + std::to_string(length) + ")";
     }
     return {};
 }
@@ -371,7 +438,8 @@ int Generator::daysFromCivil(int y, int m, int d)
     return civil(y, m, d) - civil(1858, 11, 17);
 }
 
-namespace {
+namespace
+{
 
 std::vector<Column> inventoryColumns()
 {
@@ -416,31 +484,18 @@ Generator::Generator(std::uint64_t seed, const Sizes &sizes) : m_seed(seed), m_s
     Table deleted{"delinventory", inventoryColumns()};
     deleted.columns.push_back({"deleted", T::Timestamp});
     m_tables.push_back(deleted);
-    m_tables.push_back({"customers",
-                        {
-                            {"account", T::VarChar, 12, true},
-                            {"name", T::VarChar, 60},
-                            {"altname", T::VarChar, 60},
-                            {"address", T::VarChar, 60},
-                            {"apt", T::VarChar, 10},
-                            {"city", T::VarChar, 30},
-                            {"state", T::VarChar, 2},
-                            {"zip", T::VarChar, 10},
-                            {"hmphone", T::VarChar, 14},
-                            {"wkphone", T::VarChar, 14},
-                            {"workext", T::VarChar, 6},
-                            {"mess", T::VarChar, 14},
-                            {"cell", T::VarChar, 14},
-                            {"phone5", T::VarChar, 14},
-                            {"comments", T::VarChar, 250},
-                            {"bbbalance", T::Money},
-                            {"deposit", T::Money},
-                            {"email", T::VarChar, 80},
-                            {"ss1", T::VarChar, 11},
-                            {"ss2", T::VarChar, 11},
-                            {"recupdate", T::Timestamp},
-                            {"emailinv", T::SmallInt},
-                        }});
+    m_tables.push_back(
+        {"customers",
+         {
+             {"account", T::VarChar, 12, true}, {"name", T::VarChar, 60},   {"altname", T::VarChar, 60},
+             {"address", T::VarChar, 60},       {"apt", T::VarChar, 10},    {"city", T::VarChar, 30},
+             {"state", T::VarChar, 2},          {"zip", T::VarChar, 10},    {"hmphone", T::VarChar, 14},
+             {"wkphone", T::VarChar, 14},       {"workext", T::VarChar, 6}, {"mess", T::VarChar, 14},
+             {"cell", T::VarChar, 14},          {"phone5", T::VarChar, 14}, {"comments", T::VarChar, 250},
+             {"bbbalance", T::Money},           {"deposit", T::Money},      {"email", T::VarChar, 80},
+             {"ss1", T::VarChar, 11},           {"ss2", T::VarChar, 11},    {"recupdate", T::Timestamp},
+             {"emailinv", T::SmallInt},
+         }});
     m_tables.push_back({"service",
                         {
                             {"id", T::Integer, 0, true},
@@ -509,7 +564,8 @@ void Generator::fill(const Table &table, std::int64_t index, Row &row) const
         throw std::logic_error("unknown table " + table.name);
 }
 
-namespace {
+namespace
+{
 
 // A model code is a function of category, brand and a small model number, so the same model
 // recurs on many rows (what a real store holds: several units of each model).
@@ -568,9 +624,8 @@ void Generator::inventoryRow(std::int64_t index, Row &row, bool deleted) const
     row[6] = std::int64_t(store);
 
     // Same model, same list cost, give or take the vendor's price changes.
-    const double listCost =
-        cat.minCost + static_cast<double>(mix(std::uint64_t(modelNumber) * 977 + brand) % 1000) / 1000.0 *
-                          (cat.maxCost - cat.minCost);
+    const double listCost = cat.minCost + static_cast<double>(mix(std::uint64_t(modelNumber) * 977 + brand) % 1000) /
+                                              1000.0 * (cat.maxCost - cat.minCost);
     const double cost = listCost * (0.92 + static_cast<double>(rng.range(0, 16)) / 100.0);
     row[7] = roundMoney(cost);
 
@@ -615,7 +670,8 @@ void Generator::inventoryRow(std::int64_t index, Row &row, bool deleted) const
     else
         row[8] = roundMoney(rbv);
     if (!rng.chance(20))
-        row[11] = rng.chance(70) ? Money{0} : roundMoney(static_cast<double>(rng.range(5, 150)) + 0.5 * rng.range(0, 1));
+        row[11] =
+            rng.chance(70) ? Money{0} : roundMoney(static_cast<double>(rng.range(5, 150)) + 0.5 * rng.range(0, 1));
 
     row[16] = std::string(cat.brands[brand]);
     row[17] = std::string(rng.pick(kVendors));
@@ -624,16 +680,16 @@ void Generator::inventoryRow(std::int64_t index, Row &row, bool deleted) const
         row[19] = makePerson(m_seed, rng.range(0, m_sizes.customers - 1)).account;
     if (!rng.chance(5))
         row[24] = static_cast<double>(rng.range(static_cast<std::int64_t>(cat.minWeight * 10),
-                                                 static_cast<std::int64_t>(cat.maxWeight * 10))) /
+                                                static_cast<std::int64_t>(cat.maxWeight * 10))) /
                   10.0;
-    row[25] = std::int64_t(100000000000LL + static_cast<std::int64_t>(mix(std::uint64_t(modelNumber) * 4099 + brand * 37 +
-                                                                           std::uint64_t(cat.name[0])) %
-                                                                       899999999999ULL));
+    row[25] = std::int64_t(100000000000LL + static_cast<std::int64_t>(mix(std::uint64_t(modelNumber) * 4099 +
+                                                                          brand * 37 + std::uint64_t(cat.name[0])) %
+                                                                      899999999999ULL));
     const int updated = std::max(received, daysFromCivil(2025, 1, 1) - static_cast<int>(rng.range(0, 400)));
     row[26] = Timestamp{updated, static_cast<std::uint32_t>(rng.range(8 * 3600, 20 * 3600))};
     if (deleted)
-        row[27] = Timestamp{updated + static_cast<int>(rng.range(1, 60)),
-                            static_cast<std::uint32_t>(rng.range(0, kDay - 1))};
+        row[27] =
+            Timestamp{updated + static_cast<int>(rng.range(1, 60)), static_cast<std::uint32_t>(rng.range(0, kDay - 1))};
 }
 
 void Generator::customerRow(std::int64_t index, Row &row) const
@@ -678,8 +734,8 @@ void Generator::customerRow(std::int64_t index, Row &row) const
     row[18] = format("%03d-%02d-%04d", static_cast<int>(rng.range(900, 999)), static_cast<int>(rng.range(10, 99)),
                      static_cast<int>(rng.range(1, 9999)));
     if (!std::holds_alternative<std::monostate>(row[2]))
-        row[19] = format("%03d-%02d-%04d", static_cast<int>(rng.range(900, 999)),
-                         static_cast<int>(rng.range(10, 99)), static_cast<int>(rng.range(1, 9999)));
+        row[19] = format("%03d-%02d-%04d", static_cast<int>(rng.range(900, 999)), static_cast<int>(rng.range(10, 99)),
+                         static_cast<int>(rng.range(1, 9999)));
     row[20] = Timestamp{daysFromCivil(2019, 1, 1) + static_cast<int>(rng.range(0, 2190)),
                         static_cast<std::uint32_t>(rng.range(0, kDay - 1))};
     row[21] = std::int64_t(std::holds_alternative<std::monostate>(row[17]) ? 0 : rng.chance(60));

@@ -10,7 +10,8 @@
 #include <variant>
 #include <vector>
 
-namespace sampledb {
+namespace sampledb
+{
 
 struct Money {
     std::int64_t cents;
@@ -60,7 +61,8 @@ struct Sizes {
     static Sizes forInventory(std::int64_t rows);
 };
 
-class Generator {
+class Generator
+{
 public:
     Generator(std::uint64_t seed, const Sizes &sizes);
 

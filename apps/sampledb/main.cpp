@@ -18,7 +18,8 @@
 namespace fs = std::filesystem;
 using namespace sampledb;
 
-namespace {
+namespace
+{
 
 const char *const kUsage =
     "usage: velmora-sampledb --output <file.fdb | host[/port]:path> [--rows N (20000)] [--seed S (1)]\n"
@@ -169,8 +170,7 @@ int main(int argc, char **argv)
     } catch (const std::exception &e) {
         std::fprintf(stderr, "velmora-sampledb: %s\n", e.what());
         const std::string text = e.what();
-        if (local && text.find("Permission denied") != std::string::npos &&
-            text.find("/firebird") != std::string::npos)
+        if (local && text.find("Permission denied") != std::string::npos && text.find("/firebird") != std::string::npos)
             std::fprintf(stderr, "velmora-sampledb: the embedded engine cannot write its lock folder; set "
                                  "FIREBIRD_LOCK to a folder you can write\n");
         if (local && target != o.output) {

@@ -5,14 +5,14 @@
 #include <cstdio>
 #include <stdexcept>
 
-namespace sampledb {
+namespace sampledb
+{
 
 const std::vector<std::string> &SearchFileWriter::columns()
 {
-    static const std::vector<std::string> names{"name", "altname", "address", "apt", "city", "state",
-                                                "zip", "hmphone", "wkphone", "workext", "mess", "cell",
-                                                "phone5", "comments", "account", "bbbalance", "deposit",
-                                                "email"};
+    static const std::vector<std::string> names{"name",   "altname",  "address", "apt",       "city",    "state",
+                                                "zip",    "hmphone",  "wkphone", "workext",   "mess",    "cell",
+                                                "phone5", "comments", "account", "bbbalance", "deposit", "email"};
     return names;
 }
 

@@ -5,12 +5,14 @@
 #include <memory>
 #include <string>
 
-namespace sampledb {
+namespace sampledb
+{
 
 // The customer search file: an SQLCipher database keyed with a password, holding the customer
 // search columns. Written under a temporary name and renamed when complete, so an interrupted run
 // never leaves a file that looks finished.
-class SearchFileWriter {
+class SearchFileWriter
+{
 public:
     SearchFileWriter(const std::string &path, const std::string &password, const Table &customers);
     ~SearchFileWriter();

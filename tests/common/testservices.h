@@ -18,7 +18,8 @@
 
 #include <algorithm>
 
-namespace velmora::test {
+namespace velmora::test
+{
 
 // The per-run folder of this build tree (servers' env files, sample database, mail).
 inline QString runDir()
@@ -68,8 +69,8 @@ struct FirebirdServer {
     // A path for a new database file in dbDir, unique in this run.
     QString newDatabasePath(const QString &stem = QStringLiteral("db")) const
     {
-        return QDir(dbDir).filePath(
-            stem + QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128).left(12) + QStringLiteral(".fdb"));
+        return QDir(dbDir).filePath(stem + QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128).left(12) +
+                                    QStringLiteral(".fdb"));
     }
 };
 
@@ -140,7 +141,10 @@ inline SmtpSink smtpSink()
 }
 
 // The run's sample database (2,000 inventory rows, seed 1).
-inline QString sampleDatabase() { return runDir() + QStringLiteral("/sample.fdb"); }
+inline QString sampleDatabase()
+{
+    return runDir() + QStringLiteral("/sample.fdb");
+}
 
 // Copies the sample database to a fresh file in `toFolder` and returns its path (empty on
 // failure). One process owns a database file, so every test works on its own copy.
@@ -157,7 +161,13 @@ inline QString copySampleDatabase(const QString &toFolder)
 }
 
 // The run's customer search file (SQLCipher, password sampleSearchPassword()).
-inline QString sampleSearchFile() { return runDir() + QStringLiteral("/search.tmp"); }
-inline QString sampleSearchPassword() { return QStringLiteral("velmora"); }
+inline QString sampleSearchFile()
+{
+    return runDir() + QStringLiteral("/search.tmp");
+}
+inline QString sampleSearchPassword()
+{
+    return QStringLiteral("velmora");
+}
 
 } // namespace velmora::test

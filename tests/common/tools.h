@@ -8,7 +8,8 @@
 #include <QString>
 #include <QStringList>
 
-namespace velmora::test {
+namespace velmora::test
+{
 
 struct ToolResult {
     bool started = false;
@@ -68,7 +69,8 @@ inline ToolResult isql(const QString &database, const QString &script, const QSt
 inline QString isqlValue(const QString &database, const QString &select, const QString &user = QStringLiteral("SYSDBA"),
                          const QString &password = {})
 {
-    const ToolResult r = isql(database, QStringLiteral("set list on;\n") + select + QStringLiteral(";\n"), user, password);
+    const ToolResult r =
+        isql(database, QStringLiteral("set list on;\n") + select + QStringLiteral(";\n"), user, password);
     if (r.exitCode != 0)
         return QStringLiteral("ERROR: ") + r.output;
     for (const QString &line : r.output.split(QLatin1Char('\n'))) {

@@ -11,7 +11,30 @@
 
 using namespace velmora::test;
 
-class tst_SampleDb : public QObject {
+namespace
+{
+
+QString keySql(const QString &table)
+{
+    return QStringLiteral("select cast(list(trim(s.rdb$field_name)) as varchar(200)) from rdb$relation_constraints c "
+                          "join rdb$index_segments s on s.rdb$index_name = c.rdb$index_name "
+                          "where c.rdb$constraint_type = 'PRIMARY KEY' and c.rdb$relation_name = '%1'")
+        .arg(table);
+}
+
+QString typeSql(const QString &table, const QString &column)
+{
+    return QStringLiteral("select f.rdb$field_type || ':' || coalesce(f.rdb$field_precision, 0) || ':' || "
+                          "f.rdb$field_scale || ':' || coalesce(f.rdb$character_length, 0) from rdb$relation_fields r "
+                          "join rdb$fields f on f.rdb$field_name = r.rdb$field_source "
+                          "where r.rdb$relation_name = '%1' and r.rdb$field_name = '%2'")
+        .arg(table, column);
+}
+
+} // namespace
+
+class tst_SampleDb : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -40,13 +63,55 @@ private slots:
     void commandLineErrors();
 
 private:
+    // The _data functions queue their queries with want(); the first value() of a test function
+    // runs all queued ones in one isql-fb session (each start of the engine costs a fraction of a
+    // second).
+    QString want(const QString &select);
+    QString value(const QString &select);
     QString generate(const QString &name, int rows, int seed);
     QString dump(const QString &db, const QString &select);
     QString sqlcipher(const QString &file, const QString &script);
 
     QTemporaryDir m_dir;
     QString m_db;
+    QStringList m_pending;
+    QHash<QString, QString> m_values;
 };
+
+QString tst_SampleDb::want(const QString &select)
+{
+    if (!m_values.contains(select) && !m_pending.contains(select))
+        m_pending << select;
+    return select;
+}
+
+QString tst_SampleDb::value(const QString &select)
+{
+    if (!m_values.contains(select)) {
+        want(select);
+        QString script = QStringLiteral("set list on;\n");
+        for (qsizetype i = 0; i < m_pending.size(); ++i)
+            script += QStringLiteral("select 'Q%1' as query_marker from rdb$database;\n%2;\n").arg(i).arg(m_pending[i]);
+        const ToolResult r = isql(m_db, script);
+        qsizetype current = -1;
+        for (const QString &line : r.output.split(QLatin1Char('\n'))) {
+            const QString t = line.trimmed();
+            if (t.startsWith(QLatin1String("QUERY_MARKER"))) {
+                current = t.mid(t.indexOf(QLatin1Char('Q'), 1) + 1).toInt();
+                continue;
+            }
+            if (t.isEmpty() || current < 0 || current >= m_pending.size() || m_values.contains(m_pending[current]))
+                continue;
+            const qsizetype gap = t.indexOf(QLatin1Char(' '));
+            m_values.insert(m_pending[current], gap < 0 ? QString() : t.mid(gap).trimmed());
+        }
+        for (const QString &q : std::as_const(m_pending))
+            if (!m_values.contains(q))
+                m_values.insert(q, QStringLiteral("(no value) ") + r.output.right(500));
+        m_pending.clear();
+    }
+    return m_values.value(select);
+}
 
 void tst_SampleDb::initTestCase()
 {
@@ -60,6 +125,8 @@ void tst_SampleDb::rowCounts_data()
 {
     QTest::addColumn<QString>("table");
     QTest::addColumn<int>("rows");
+    for (const char *t : {"inventory", "delinventory", "customers", "service", "projrevenue"})
+        want(QStringLiteral("select count(*) from ") + QLatin1String(t));
     QTest::newRow("inventory holds the rows asked for") << "inventory" << 2000;
     QTest::newRow("deleted inventory is one in 25") << "delinventory" << 80;
     QTest::newRow("customers are one in 8") << "customers" << 250;
@@ -71,29 +138,29 @@ void tst_SampleDb::rowCounts()
 {
     QFETCH(QString, table);
     QFETCH(int, rows);
-    QCOMPARE(isqlValue(m_db, QStringLiteral("select count(*) from ") + table), QString::number(rows));
+    QCOMPARE(value(QStringLiteral("select count(*) from ") + table), QString::number(rows));
 }
 
 void tst_SampleDb::primaryKeys_data()
 {
     QTest::addColumn<QString>("table");
     QTest::addColumn<QString>("key");
-    QTest::newRow("inventory by id") << "INVENTORY" << "ID";
-    QTest::newRow("deleted inventory by id") << "DELINVENTORY" << "ID";
-    QTest::newRow("customers by account") << "CUSTOMERS" << "ACCOUNT";
-    QTest::newRow("service by id") << "SERVICE" << "ID";
-    QTest::newRow("projected revenue by id") << "PROJREVENUE" << "ID";
+    const auto row = [this](const char *name, const QString &table, const QString &key) {
+        want(keySql(table));
+        QTest::newRow(name) << table << key;
+    };
+    row("inventory by id", "INVENTORY", "ID");
+    row("deleted inventory by id", "DELINVENTORY", "ID");
+    row("customers by account", "CUSTOMERS", "ACCOUNT");
+    row("service by id", "SERVICE", "ID");
+    row("projected revenue by id", "PROJREVENUE", "ID");
 }
 
 void tst_SampleDb::primaryKeys()
 {
     QFETCH(QString, table);
     QFETCH(QString, key);
-    const QString sql = QStringLiteral(
-        "select cast(list(trim(s.rdb$field_name)) as varchar(200)) from rdb$relation_constraints c "
-        "join rdb$index_segments s on s.rdb$index_name = c.rdb$index_name "
-        "where c.rdb$constraint_type = 'PRIMARY KEY' and c.rdb$relation_name = '%1'").arg(table);
-    QCOMPARE(isqlValue(m_db, sql), key);
+    QCOMPARE(value(keySql(table)), key);
 }
 
 void tst_SampleDb::columnTypes_data()
@@ -102,22 +169,26 @@ void tst_SampleDb::columnTypes_data()
     QTest::addColumn<QString>("table");
     QTest::addColumn<QString>("column");
     QTest::addColumn<QString>("type"); // type:precision:scale:characters
-    QTest::newRow("cost is NUMERIC(15,2)") << "INVENTORY" << "COST" << "16:15:-2:0";
-    QTest::newRow("rental income is NUMERIC(15,2)") << "INVENTORY" << "RENTALINCOME" << "16:15:-2:0";
-    QTest::newRow("model is VARCHAR(30)") << "INVENTORY" << "MODEL" << "37:0:0:30";
-    QTest::newRow("description is VARCHAR(200)") << "INVENTORY" << "DESCRIPTION" << "37:0:0:200";
-    QTest::newRow("store is INTEGER") << "INVENTORY" << "STORE" << "8:0:0:0";
-    QTest::newRow("daterec is DATE") << "INVENTORY" << "DATEREC" << "12:0:0:0";
-    QTest::newRow("weight is DOUBLE PRECISION") << "INVENTORY" << "WEIGHT" << "27:0:0:0";
-    QTest::newRow("upc is BIGINT") << "INVENTORY" << "UPC" << "16:0:0:0";
-    QTest::newRow("lastupdate is TIMESTAMP") << "INVENTORY" << "LASTUPDATE" << "35:0:0:0";
-    QTest::newRow("deleted is TIMESTAMP") << "DELINVENTORY" << "DELETED" << "35:0:0:0";
-    QTest::newRow("customer balance is NUMERIC(15,2)") << "CUSTOMERS" << "BBBALANCE" << "16:15:-2:0";
-    QTest::newRow("recupdate is TIMESTAMP") << "CUSTOMERS" << "RECUPDATE" << "35:0:0:0";
-    QTest::newRow("emailinv is SMALLINT") << "CUSTOMERS" << "EMAILINV" << "7:0:0:0";
-    QTest::newRow("service charge is NUMERIC(15,2)") << "SERVICE" << "SVCCHARGE" << "16:15:-2:0";
-    QTest::newRow("projected payment is NUMERIC(15,2)") << "PROJREVENUE" << "PROJPMT" << "16:15:-2:0";
-    QTest::newRow("payment paid is NUMERIC(15,2)") << "PROJREVENUE" << "PMTPAID" << "16:15:-2:0";
+    const auto row = [this](const char *name, const QString &table, const QString &column, const QString &type) {
+        want(typeSql(table, column));
+        QTest::newRow(name) << table << column << type;
+    };
+    row("cost is NUMERIC(15,2)", "INVENTORY", "COST", "16:15:-2:0");
+    row("rental income is NUMERIC(15,2)", "INVENTORY", "RENTALINCOME", "16:15:-2:0");
+    row("model is VARCHAR(30)", "INVENTORY", "MODEL", "37:0:0:30");
+    row("description is VARCHAR(200)", "INVENTORY", "DESCRIPTION", "37:0:0:200");
+    row("store is INTEGER", "INVENTORY", "STORE", "8:0:0:0");
+    row("daterec is DATE", "INVENTORY", "DATEREC", "12:0:0:0");
+    row("weight is DOUBLE PRECISION", "INVENTORY", "WEIGHT", "27:0:0:0");
+    row("upc is BIGINT", "INVENTORY", "UPC", "16:0:0:0");
+    row("lastupdate is TIMESTAMP", "INVENTORY", "LASTUPDATE", "35:0:0:0");
+    row("deleted is TIMESTAMP", "DELINVENTORY", "DELETED", "35:0:0:0");
+    row("customer balance is NUMERIC(15,2)", "CUSTOMERS", "BBBALANCE", "16:15:-2:0");
+    row("recupdate is TIMESTAMP", "CUSTOMERS", "RECUPDATE", "35:0:0:0");
+    row("emailinv is SMALLINT", "CUSTOMERS", "EMAILINV", "7:0:0:0");
+    row("service charge is NUMERIC(15,2)", "SERVICE", "SVCCHARGE", "16:15:-2:0");
+    row("projected payment is NUMERIC(15,2)", "PROJREVENUE", "PROJPMT", "16:15:-2:0");
+    row("payment paid is NUMERIC(15,2)", "PROJREVENUE", "PMTPAID", "16:15:-2:0");
 }
 
 void tst_SampleDb::columnTypes()
@@ -125,12 +196,7 @@ void tst_SampleDb::columnTypes()
     QFETCH(QString, table);
     QFETCH(QString, column);
     QFETCH(QString, type);
-    const QString sql = QStringLiteral(
-        "select f.rdb$field_type || ':' || coalesce(f.rdb$field_precision, 0) || ':' || f.rdb$field_scale || ':' || "
-        "coalesce(f.rdb$character_length, 0) from rdb$relation_fields r join rdb$fields f on "
-        "f.rdb$field_name = r.rdb$field_source where r.rdb$relation_name = '%1' and r.rdb$field_name = '%2'")
-        .arg(table, column);
-    QCOMPARE(isqlValue(m_db, sql), type);
+    QCOMPARE(value(typeSql(table, column)), type);
 }
 
 void tst_SampleDb::realisticValues_data()
@@ -138,49 +204,45 @@ void tst_SampleDb::realisticValues_data()
     QTest::addColumn<QString>("select");
     QTest::addColumn<int>("atLeast");
     QTest::addColumn<int>("atMost");
-    QTest::newRow("twelve stores") << "select count(distinct store) from inventory" << 12 << 12;
-    QTest::newRow("several categories") << "select count(distinct category) from inventory" << 10 << 30;
-    QTest::newRow("models recur across units")
-        << "select count(*) from (select model from inventory group by model having count(*) > 2)" << 50 << 2000;
-    QTest::newRow("stock numbers are unique") << "select count(distinct stock) from inventory" << 2000 << 2000;
-    QTest::newRow("never-sold stock has no first sale date")
-        << "select count(*) from inventory where firstsaledate is null" << 100 << 1500;
-    QTest::newRow("some service states unknown") << "select count(*) from inventory where svcstatus is null" << 50
-                                                  << 500;
-    QTest::newRow("money carries cents") << "select count(*) from inventory where mod(cost * 100, 100) <> 0"
-                                         << 1000 << 2000;
-    QTest::newRow("long descriptions") << "select count(*) from inventory where char_length(description) > 120"
-                                       << 100 << 1000;
-    QTest::newRow("descriptions fill the column")
-        << "select max(char_length(description)) from inventory" << 150 << 200;
-    QTest::newRow("received dates span years")
-        << "select extract(year from max(daterec)) - extract(year from min(daterec)) from inventory" << 5 << 10;
-    QTest::newRow("names with u umlaut") << "select count(*) from customers where name containing 'ü'" << 1 << 250;
-    QTest::newRow("names with e acute") << "select count(*) from customers where name containing 'é'" << 1 << 250;
-    QTest::newRow("names with n tilde") << "select count(*) from customers where name containing 'ñ'" << 1 << 250;
-    QTest::newRow("names with sharp s") << "select count(*) from customers where name containing 'ß'" << 1 << 250;
-    QTest::newRow("CJK names (3 bytes a character)")
-        << "select count(*) from customers where octet_length(name) >= 3 * char_length(name) - 3" << 5 << 100;
-    QTest::newRow("names with apostrophes") << "select count(*) from customers where name containing ''''" << 1
-                                            << 250;
-    QTest::newRow("customers without e-mail") << "select count(*) from customers where email is null" << 20 << 150;
-    QTest::newRow("rented units name existing customers")
-        << "select count(*) from inventory i where i.customer is not null and not exists "
-           "(select 1 from customers c where c.account = i.customer)"
-        << 0 << 0;
-    QTest::newRow("master inventory lists other stores' stock")
-        << "SELECT count(*) from (SELECT model, serial, stock, description, category, store, cost, rentalincome, "
-           "daterec, firstsaledate, balance as RBV from inventory where status = 'STOCK' and svcstatus <>'SERVICE' "
-           "and store <> 7)"
-        << 500 << 1200;
-    QTest::newRow("open service tickets have no date out")
-        << "select count(*) from service where status = 'OPEN' and dateout is not null" << 0 << 0;
-    QTest::newRow("service charges summed") << "select cast(sum(svccharge) as integer) from service" << 10000
-                                            << 200000;
-    QTest::newRow("unpaid projected payments")
-        << "select count(*) from projrevenue where pmtpaid = 0 and paiddate is null" << 50 << 500;
-    QTest::newRow("deleted after received")
-        << "select count(*) from delinventory where cast(deleted as date) < daterec" << 0 << 0;
+    const auto row = [this](const char *name, const QString &select, int atLeast, int atMost) {
+        QTest::newRow(name) << want(select) << atLeast << atMost;
+    };
+    row("twelve stores", "select count(distinct store) from inventory", 12, 12);
+    row("several categories", "select count(distinct category) from inventory", 10, 30);
+    row("models recur across units",
+        "select count(*) from (select model from inventory group by model having count(*) > 2)", 50, 2000);
+    row("stock numbers are unique", "select count(distinct stock) from inventory", 2000, 2000);
+    row("never-sold stock has no first sale date", "select count(*) from inventory where firstsaledate is null", 100,
+        1500);
+    row("some service states unknown", "select count(*) from inventory where svcstatus is null", 50, 500);
+    row("money carries cents", "select count(*) from inventory where mod(cost * 100, 100) <> 0", 1000, 2000);
+    row("long descriptions", "select count(*) from inventory where char_length(description) > 120", 100, 1000);
+    row("descriptions fill the column", "select max(char_length(description)) from inventory", 150, 200);
+    row("received dates span years",
+        "select extract(year from max(daterec)) - extract(year from min(daterec)) from inventory", 5, 10);
+    row("names with u umlaut", "select count(*) from customers where name containing 'ü'", 1, 250);
+    row("names with e acute", "select count(*) from customers where name containing 'é'", 1, 250);
+    row("names with n tilde", "select count(*) from customers where name containing 'ñ'", 1, 250);
+    row("names with sharp s", "select count(*) from customers where name containing 'ß'", 1, 250);
+    row("CJK names (3 bytes a character)",
+        "select count(*) from customers where octet_length(name) >= 3 * char_length(name) - 3", 5, 100);
+    row("names with apostrophes", "select count(*) from customers where name containing ''''", 1, 250);
+    row("customers without e-mail", "select count(*) from customers where email is null", 20, 150);
+    row("rented units name existing customers",
+        "select count(*) from inventory i where i.customer is not null and not exists "
+        "(select 1 from customers c where c.account = i.customer)",
+        0, 0);
+    row("master inventory lists other stores' stock",
+        "SELECT count(*) from (SELECT model, serial, stock, description, category, store, cost, rentalincome, "
+        "daterec, firstsaledate, balance as RBV from inventory where status = 'STOCK' and svcstatus <>'SERVICE' "
+        "and store <> 7)",
+        500, 1200);
+    row("open service tickets have no date out",
+        "select count(*) from service where status = 'OPEN' and dateout is not null", 0, 0);
+    row("service charges summed", "select cast(sum(svccharge) as integer) from service", 10000, 200000);
+    row("unpaid projected payments", "select count(*) from projrevenue where pmtpaid = 0 and paiddate is null", 50,
+        500);
+    row("deleted after received", "select count(*) from delinventory where cast(deleted as date) < daterec", 0, 0);
 }
 
 void tst_SampleDb::realisticValues()
@@ -188,17 +250,17 @@ void tst_SampleDb::realisticValues()
     QFETCH(QString, select);
     QFETCH(int, atLeast);
     QFETCH(int, atMost);
-    const QString value = isqlValue(m_db, select);
+    const QString text = value(select);
     bool ok = false;
-    const int n = value.toInt(&ok);
-    QVERIFY2(ok, qPrintable(value));
-    QVERIFY2(n >= atLeast && n <= atMost, qPrintable(QStringLiteral("%1 not in [%2, %3]").arg(n).arg(atLeast).arg(atMost)));
+    const int n = text.toInt(&ok);
+    QVERIFY2(ok, qPrintable(text));
+    QVERIFY2(n >= atLeast && n <= atMost,
+             qPrintable(QStringLiteral("%1 not in [%2, %3]").arg(n).arg(atLeast).arg(atMost)));
 }
 
 void tst_SampleDb::databaseIsUtf8()
 {
-    QCOMPARE(isqlValue(m_db, QStringLiteral("select trim(rdb$character_set_name) from rdb$database")),
-             QStringLiteral("UTF8"));
+    QCOMPARE(value(QStringLiteral("select trim(rdb$character_set_name) from rdb$database")), QStringLiteral("UTF8"));
 }
 
 QString tst_SampleDb::generate(const QString &name, int rows, int seed)
@@ -223,12 +285,13 @@ void tst_SampleDb::sameSeedSameData()
     const QString a = generate(QStringLiteral("same-a.fdb"), 300, 7);
     const QString b = generate(QStringLiteral("same-b.fdb"), 300, 7);
     QVERIFY(!a.isEmpty() && !b.isEmpty());
-    for (const char *table : {"inventory", "delinventory", "customers", "service", "projrevenue"}) {
-        const QString select = QStringLiteral("select * from %1 order by 1").arg(QLatin1String(table));
-        const QString da = dump(a, select);
-        QVERIFY2(da.size() > 1000, qPrintable(da.left(300)));
-        QVERIFY2(da == dump(b, select), table);
-    }
+    QString select;
+    for (const char *table : {"inventory", "delinventory", "customers", "service", "projrevenue"})
+        select += QStringLiteral("select * from %1 order by 1;\n").arg(QLatin1String(table));
+    select.chop(2);
+    const QString da = dump(a, select);
+    QVERIFY2(da.size() > 100000 && da.contains(QLatin1String("PROJPMT")), qPrintable(da.left(300)));
+    QVERIFY(da == dump(b, select));
 }
 
 void tst_SampleDb::otherSeedOtherData()
@@ -259,10 +322,9 @@ QString tst_SampleDb::sqlcipher(const QString &file, const QString &script)
 
 void tst_SampleDb::searchFileReadsWithPassword()
 {
-    const QString out = sqlcipher(sampleSearchFile(),
-                                  QStringLiteral("PRAGMA key = '%1';\nPRAGMA cipher_version;\n"
-                                                 "SELECT count(*) FROM customers;\n")
-                                      .arg(sampleSearchPassword()));
+    const QString out = sqlcipher(sampleSearchFile(), QStringLiteral("PRAGMA key = '%1';\nPRAGMA cipher_version;\n"
+                                                                     "SELECT count(*) FROM customers;\n")
+                                                          .arg(sampleSearchPassword()));
     const QStringList lines = out.split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 2);
     QVERIFY2(!lines[0].isEmpty(), "the search file's library has no cipher");
@@ -275,21 +337,21 @@ void tst_SampleDb::searchFileReadsWithPassword()
         "name,altname,address,apt,city,state,zip,hmphone,wkphone,workext,mess,cell,phone5,comments,account,"
         "bbbalance,deposit,email");
     if (columns != expected) {
-        const QString header = sqlcipher(sampleSearchFile(),
-                                         QStringLiteral("PRAGMA key = 'velmora';\n.headers on\n.separator ,\n"
-                                                        "SELECT * FROM customers LIMIT 1;\n"))
-                                   .section(QLatin1Char('\n'), 0, 0);
+        const QString header =
+            sqlcipher(sampleSearchFile(), QStringLiteral("PRAGMA key = 'velmora';\n.headers on\n.separator ,\n"
+                                                         "SELECT * FROM customers LIMIT 1;\n"))
+                .section(QLatin1Char('\n'), 0, 0);
         QCOMPARE(header, expected);
     }
 }
 
 void tst_SampleDb::searchFileMatchesCustomers()
 {
-    const QString fromSearch = sqlcipher(sampleSearchFile(),
-                                         QStringLiteral("PRAGMA key = 'velmora';\n"
-                                                        "SELECT account || '|' || name || '|' || "
-                                                        "ifnull(email, '') || '|' || printf('%.2f', bbbalance) "
-                                                        "FROM customers ORDER BY account;\n"));
+    const QString fromSearch =
+        sqlcipher(sampleSearchFile(), QStringLiteral("PRAGMA key = 'velmora';\n"
+                                                     "SELECT account || '|' || name || '|' || "
+                                                     "ifnull(email, '') || '|' || printf('%.2f', bbbalance) "
+                                                     "FROM customers ORDER BY account;\n"));
     const ToolResult r = isql(m_db, QStringLiteral("set heading off;\n"
                                                    "select trim(account) || '|' || name || '|' || "
                                                    "coalesce(email, '') || '|' || bbbalance "
@@ -324,18 +386,16 @@ void tst_SampleDb::commandLineErrors_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
     const QString existing = QStringLiteral("@EXISTING@");
-    QTest::newRow("existing database kept") << QStringList{QStringLiteral("--output"), existing} << 1
-                                            << "already exists (pass --replace";
+    QTest::newRow("existing database kept")
+        << QStringList{QStringLiteral("--output"), existing} << 1 << "already exists (pass --replace";
     QTest::newRow("missing folder") << QStringList{QStringLiteral("--output"), QStringLiteral("@DIR@/no/such/x.fdb")}
                                     << 1 << "does not exist";
-    QTest::newRow("row count not a number")
-        << QStringList{QStringLiteral("--output"), QStringLiteral("@DIR@/n.fdb"), QStringLiteral("--rows"),
-                       QStringLiteral("many")}
-        << 2 << "--rows needs a whole number";
-    QTest::newRow("negative row count")
-        << QStringList{QStringLiteral("--output"), QStringLiteral("@DIR@/n.fdb"), QStringLiteral("--rows"),
-                       QStringLiteral("-5")}
-        << 2 << "--rows needs a whole number";
+    QTest::newRow("row count not a number") << QStringList{QStringLiteral("--output"), QStringLiteral("@DIR@/n.fdb"),
+                                                           QStringLiteral("--rows"), QStringLiteral("many")}
+                                            << 2 << "--rows needs a whole number";
+    QTest::newRow("negative row count") << QStringList{QStringLiteral("--output"), QStringLiteral("@DIR@/n.fdb"),
+                                                       QStringLiteral("--rows"), QStringLiteral("-5")}
+                                        << 2 << "--rows needs a whole number";
     QTest::newRow("search file without password")
         << QStringList{QStringLiteral("--output"), QStringLiteral("@DIR@/n.fdb"), QStringLiteral("--search-file"),
                        QStringLiteral("@DIR@/s.tmp")}
@@ -346,8 +406,9 @@ void tst_SampleDb::commandLineErrors_data()
                                                      QStringLiteral("--colour")}
                                       << 2 << "unknown argument \"--colour\"";
     QTest::newRow("server that is not there")
-        << QStringList{QStringLiteral("--output"), QStringLiteral("127.0.0.1/1:/tmp/none.fdb"), QStringLiteral("--user"),
-                       QStringLiteral("SYSDBA"), QStringLiteral("--password"), QStringLiteral("x")}
+        << QStringList{QStringLiteral("--output"),   QStringLiteral("127.0.0.1/1:/tmp/none.fdb"),
+                       QStringLiteral("--user"),     QStringLiteral("SYSDBA"),
+                       QStringLiteral("--password"), QStringLiteral("x")}
         << 1 << "Unable to complete network request to host";
 }
 

@@ -16,11 +16,15 @@
 
 using namespace velmora::test;
 
-namespace {
+namespace
+{
 
 const QString kPython = QStringLiteral("/usr/bin/python3");
 
-QString script(const char *name) { return QStringLiteral(VELMORA_SCRIPTS_DIR "/") + QLatin1String(name); }
+QString script(const char *name)
+{
+    return QStringLiteral(VELMORA_SCRIPTS_DIR "/") + QLatin1String(name);
+}
 
 // Sends one message; prints "OK" or "ERROR <code> <text>".
 const char *const kSend = R"PY(
@@ -57,7 +61,10 @@ print(m["from"].addresses[0].addr_spec)
 print(m.get_content().strip())
 )PY";
 
-bool processAlive(qint64 pid) { return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) == 0; }
+bool processAlive(qint64 pid)
+{
+    return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) == 0;
+}
 
 // The listening sockets of /proc/net/tcp: local address (hex, as the kernel writes it) by port.
 QMap<int, QString> listeningSockets()
@@ -79,7 +86,8 @@ QMap<int, QString> listeningSockets()
 
 } // namespace
 
-class tst_Services : public QObject {
+class tst_Services : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -156,10 +164,10 @@ void tst_Services::firebirdRefusesWrongPassword()
                                   m_fb.password + QStringLiteral("x"), QStringLiteral("-info_server_version")});
     QVERIFY(r.exitCode != 0);
     QVERIFY2(r.output.contains(QStringLiteral("Your user name and password are not defined")), qPrintable(r.output));
-    const ToolResult ok = runTool(QStringLiteral("fbsvcmgr"),
-                                  {QStringLiteral("%1/%2:service_mgr").arg(m_fb.host).arg(m_fb.port),
-                                   QStringLiteral("-user"), m_fb.user, QStringLiteral("-password"), m_fb.password,
-                                   QStringLiteral("-info_server_version")});
+    const ToolResult ok =
+        runTool(QStringLiteral("fbsvcmgr"),
+                {QStringLiteral("%1/%2:service_mgr").arg(m_fb.host).arg(m_fb.port), QStringLiteral("-user"), m_fb.user,
+                 QStringLiteral("-password"), m_fb.password, QStringLiteral("-info_server_version")});
     QCOMPARE(ok.exitCode, 0);
     QVERIFY2(ok.output.contains(QStringLiteral("3.0.")), qPrintable(ok.output));
 }
@@ -247,14 +255,26 @@ void tst_Services::smtpSink_data()
     QTest::addColumn<bool>("login");
     QTest::addColumn<QString>("password"); // "" = the sink's own
     QTest::addColumn<QString>("recipient");
-    QTest::addColumn<QString>("reply");    // start of the sender's result
+    QTest::addColumn<QString>("reply"); // start of the sender's result
     QTest::addColumn<bool>("stored");
-    QTest::newRow("plain mail accepted") << false << "" << "buyer@example.com" << "OK" << true;
-    QTest::newRow("mail after AUTH accepted") << true << "" << "buyer@example.com" << "OK" << true;
-    QTest::newRow("wrong password refused") << true << "wrong" << "buyer@example.com" << "ERROR 535" << false;
-    QTest::newRow("refused recipient") << false << "" << "refuse.me@example.com" << "ERROR 550" << false;
-    QTest::newRow("temporary failure") << false << "" << "tempfail@example.com" << "ERROR 451" << false;
-    QTest::newRow("rejected after the message") << false << "" << "rejectdata@example.com" << "ERROR 554" << false;
+    QTest::newRow("plain mail accepted") << false << ""
+                                         << "buyer@example.com"
+                                         << "OK" << true;
+    QTest::newRow("mail after AUTH accepted") << true << ""
+                                              << "buyer@example.com"
+                                              << "OK" << true;
+    QTest::newRow("wrong password refused") << true << "wrong"
+                                            << "buyer@example.com"
+                                            << "ERROR 535" << false;
+    QTest::newRow("refused recipient") << false << ""
+                                       << "refuse.me@example.com"
+                                       << "ERROR 550" << false;
+    QTest::newRow("temporary failure") << false << ""
+                                       << "tempfail@example.com"
+                                       << "ERROR 451" << false;
+    QTest::newRow("rejected after the message") << false << ""
+                                                << "rejectdata@example.com"
+                                                << "ERROR 554" << false;
 }
 
 void tst_Services::smtpSink()
@@ -306,12 +326,12 @@ void tst_Services::smtpSinkRequiringAuth()
     QVERIFY(sink.isValid());
     QVERIFY(sink.port != m_smtp.port);
 
-    const QString anonymous = send(sink, QString(), QString(), QStringLiteral("a@example.com"), QStringLiteral("x"),
-                                   QStringLiteral("x"));
+    const QString anonymous =
+        send(sink, QString(), QString(), QStringLiteral("a@example.com"), QStringLiteral("x"), QStringLiteral("x"));
     QVERIFY2(anonymous.startsWith(QStringLiteral("ERROR 530")), qPrintable(anonymous));
     QCOMPARE(sink.messageCount(), 0);
-    const QString authed = send(sink, sink.user, sink.password, QStringLiteral("a@example.com"), QStringLiteral("y"),
-                                QStringLiteral("y"));
+    const QString authed =
+        send(sink, sink.user, sink.password, QStringLiteral("a@example.com"), QStringLiteral("y"), QStringLiteral("y"));
     QCOMPARE(authed, QStringLiteral("OK"));
     QCOMPARE(sink.messageCount(), 1);
     QCOMPARE(QFileInfo(sink.messageFiles().first()).fileName(), QStringLiteral("1.eml"));
