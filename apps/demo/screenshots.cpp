@@ -1,0 +1,73 @@
+// Takes the README's pictures of the demo: the host form, and the inventory report grouped by
+// category. Run under a display (xvfb-run is enough):
+//   velmora-demo-screenshots --db <store.fdb> --data <folder/> --local <folder/> --out <folder>
+
+#include "demowindow.h"
+
+#include "grid/reportgrid.h"
+#include "viewer/frmMain.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+bool save(QWidget *w, const QString &file)
+{
+    QApplication::processEvents();
+    const bool ok = w->grab().save(file);
+    std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "could not write", qPrintable(file));
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    const QCommandLineOption data(QStringLiteral("data"), QStringLiteral("data folder"), QStringLiteral("folder"));
+    const QCommandLineOption local(QStringLiteral("local"), QStringLiteral("local folder"), QStringLiteral("folder"));
+    const QCommandLineOption db(QStringLiteral("db"), QStringLiteral("store database"), QStringLiteral("path.fdb"));
+    const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("where the pictures go"),
+                                 QStringLiteral("folder"), QStringLiteral("."));
+    parser.addOptions({data, local, db, out});
+    parser.addHelpOption();
+    parser.process(app);
+    const QString folder = parser.value(out);
+    QDir().mkpath(folder);
+
+    DemoWindow window({parser.value(data), parser.value(local), parser.value(db)});
+    window.resize(1000, 560);
+    window.show();
+    int failures = 0;
+    QTimer::singleShot(300, [&] {
+        failures += !save(&window, folder + QStringLiteral("/demo-host.png"));
+        window.findChild<QPushButton *>(QStringLiteral("cmdShowINVReport"))->click();
+        velmora::frmMain *viewer = velmora::frmMain::instance();
+        if (!viewer) {
+            ++failures;
+            QApplication::exit(1);
+            return;
+        }
+        viewer->resize(1200, 700);
+        velmora::ReportGrid &grid = *viewer->Jgrid;
+        // As a user dragging "category" into the group-by box under the report totals.
+        grid.setGroupByBoxVisible(true);
+        if (velmora::GridColumn *category = grid.columnByKey(u"category"))
+            grid.groups().add(category->index(), 1);
+        grid.expandAll();
+        QTimer::singleShot(300, [&, viewer] {
+            failures += !save(viewer, folder + QStringLiteral("/inventory-grouped.png"));
+            velmora::frmMain::unloadAll();
+            QApplication::exit(failures);
+        });
+    });
+    return app.exec();
+}
