@@ -5,6 +5,9 @@
 // remembered in the per-user settings store (section "Saved Reports").
 
 #include <QString>
+#include <QStringList>
+
+class QWidget;
 
 namespace velmora {
 
@@ -39,5 +42,12 @@ QString rememberedLayout(const QString &settingName);
 // Stores fileName under settingName in section "Saved Reports", replacing any value whose name
 // differs only in letter case.
 void rememberLayout(const QString &settingName, const QString &fileName);
+
+// Makes sure the data folder exists and creates each missing folder of relativeFolders (parents
+// listed first) under it. False, with the folder that failed in `failed`, when the data folder
+// cannot be reached or a folder cannot be made.
+bool makeLayoutFolders(const QStringList &relativeFolders, QString &failed);
+// Tells the user that the layout folder `folder` cannot be reached or made.
+void showLayoutFolderFailure(QWidget *parent, const QString &folder);
 
 } // namespace velmora

@@ -1,0 +1,3 @@
+target_sources(velmora_ui PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/layouts.h ${CMAKE_CURRENT_LIST_DIR}/layouts.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FileDLG.h ${CMAKE_CURRENT_LIST_DIR}/FileDLG.cpp ${CMAKE_CURRENT_LIST_DIR}/FileDLG.ui)

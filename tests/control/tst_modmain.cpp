@@ -1,0 +1,434 @@
+#include "control/modMain.h"
+#include "control/reportrequest.h"
+#include "platform/helpwindow.h"
+#include "platform/platform.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTimer>
+
+#include <grp.h>
+#include <unistd.h>
+
+#include <vector>
+
+using namespace velmora;
+
+namespace {
+
+const QString ShellFolders = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Acts as user and group "nobody" while alive when running as root, so permissions apply.
+class Unprivileged {
+public:
+    Unprivileged()
+    {
+        if (::geteuid() != 0)
+            return;
+        m_groups.resize(std::size_t(::getgroups(0, nullptr)));
+        ::getgroups(int(m_groups.size()), m_groups.data());
+        m_active = ::setgroups(0, nullptr) == 0 && ::setegid(65534) == 0 && ::seteuid(65534) == 0;
+    }
+    ~Unprivileged()
+    {
+        if (!m_active)
+            return;
+        (void)::seteuid(0);
+        (void)::setegid(0);
+        (void)::setgroups(m_groups.size(), m_groups.data());
+    }
+
+private:
+    std::vector<gid_t> m_groups;
+    bool m_active = false;
+};
+
+// Closes the next message box once it shows, keeping its text; the watch ends with the object.
+struct MessageCatcher {
+    QString text;
+    int shown = 0;
+    QTimer timer;
+    void arm()
+    {
+        timer.setInterval(5);
+        QObject::connect(&timer, &QTimer::timeout, [this] { poll(); });
+        timer.start();
+    }
+    void poll()
+    {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        timer.stop();
+        text = box->text();
+        ++shown;
+        box->done(QMessageBox::Ok);
+    }
+};
+
+} // namespace
+
+class tst_ModMain : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void iniWriteRead_data();
+    void iniWriteRead();
+    void iniSelectorPicksTheFile();
+    void iniDeleteKeyAndSection();
+    void iniSectionRead();
+    void iniLimits();
+    void iniMissingFolderFails();
+
+    void regText_data();
+    void regText();
+
+    void folderExists_data();
+    void folderExists();
+    void folderUnreadable();
+
+    void helpTopicOpensWindow_data();
+    void helpTopicOpensWindow();
+    void helpFileNamedInOtherCase();
+    void helpMissingFileSaysSo();
+    void helpCompiledFileRefused();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_local;
+    QString m_data;
+    QTemporaryDir m_home;
+};
+
+void tst_ModMain::initTestCase()
+{
+    QVERIFY(m_home.isValid());
+    // The user's folders come from the XDG user-dirs file, which the test writes itself.
+    const QString config = m_home.filePath(QStringLiteral("config"));
+    QVERIFY(QDir().mkpath(config));
+    qputenv("HOME", m_home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", config.toUtf8());
+    QFile dirs(config + QStringLiteral("/user-dirs.dirs"));
+    QVERIFY(dirs.open(QIODevice::WriteOnly));
+    dirs.write("XDG_DOCUMENTS_DIR=\"$HOME/Meine Dokumente\"\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
+    dirs.close();
+    QVERIFY(QDir(m_home.path()).mkpath(QStringLiteral("Meine Dokumente")));
+    QVERIFY(QDir(m_home.path()).mkpath(QStringLiteral("Schreibtisch")));
+}
+
+void tst_ModMain::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("local")));
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("data")));
+    m_local = m_dir->filePath(QStringLiteral("local")) + u'/';
+    m_data = m_dir->filePath(QStringLiteral("data")) + u'/';
+    request().LocalPath = m_local;
+    request().Datapath = m_data;
+}
+
+void tst_ModMain::cleanup()
+{
+    if (platform::HelpWindow *w = platform::helpWindow())
+        w->hide();
+}
+
+void tst_ModMain::iniWriteRead_data()
+{
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("readSection");
+    QTest::addColumn<QString>("readKey");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("same spelling") << "Email" << "SMTPServer" << "mail.example.com" << "Email" << "SMTPServer"
+                                   << "mail.example.com";
+    QTest::newRow("read in other letter case") << "Email" << "SMTPServer" << "mail.example.com" << "EMAIL"
+                                               << "smtpserver" << "mail.example.com";
+    QTest::newRow("other key gives the default") << "Email" << "SMTPServer" << "x" << "Email" << "Port" << "dflt";
+    QTest::newRow("non-ASCII value") << "Email" << "From" << "Jürgen Groß <j@example.com>" << "Email" << "From"
+                                     << "Jürgen Groß <j@example.com>";
+}
+
+void tst_ModMain::iniWriteRead()
+{
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QString, readSection);
+    QFETCH(QString, readKey);
+    QFETCH(QString, expected);
+    bool shared = false;
+    QVERIFY(WriteIniText(section, key, value, shared));
+    QString def = QStringLiteral("dflt");
+    QCOMPARE(ReadIniText(readSection, readKey, def, shared), expected);
+}
+
+void tst_ModMain::iniSelectorPicksTheFile()
+{
+    QString section = QStringLiteral("S");
+    QString key = QStringLiteral("k");
+    QString localValue = QStringLiteral("local");
+    QString sharedValue = QStringLiteral("shared");
+    bool local = true;
+    bool shared = false;
+    QVERIFY(WriteIniText(section, key, localValue, local));
+    QVERIFY(WriteIniText(section, key, sharedValue, shared));
+    QCOMPARE(readAll(m_local + QStringLiteral("vlmoset.dat")), QByteArray("[S]\r\nk=local\r\n"));
+    QCOMPARE(readAll(m_data + QStringLiteral("vlmfiles.dat")), QByteArray("[S]\r\nk=shared\r\n"));
+    QString def;
+    QCOMPARE(ReadIniText(section, key, def, local), QStringLiteral("local"));
+    QCOMPARE(ReadIniText(section, key, def, shared), QStringLiteral("shared"));
+}
+
+void tst_ModMain::iniDeleteKeyAndSection()
+{
+    bool shared = false;
+    QString email = QStringLiteral("Email");
+    QString other = QStringLiteral("Other");
+    QString a = QStringLiteral("A");
+    QString b = QStringLiteral("B");
+    QString one = QStringLiteral("1");
+    QString empty;
+    QVERIFY(WriteIniText(email, a, one, shared));
+    QVERIFY(WriteIniText(email, b, one, shared));
+    QVERIFY(WriteIniText(other, a, one, shared));
+
+    QString upperA = QStringLiteral("a");
+    QVERIFY(WriteIniText(email, upperA, empty, shared));   // key with empty value: key goes
+    QString def = QStringLiteral("gone");
+    QCOMPARE(ReadIniText(email, a, def, shared), QStringLiteral("gone"));
+    QCOMPARE(ReadIniText(email, b, def, shared), QStringLiteral("1"));
+
+    QString emptyKey;
+    QVERIFY(WriteIniText(email, emptyKey, empty, shared));   // no key, no value: section goes
+    QCOMPARE(ReadIniText(email, b, def, shared), QStringLiteral("gone"));
+    QCOMPARE(ReadIniText(other, a, def, shared), QStringLiteral("1"));
+    QCOMPARE(readAll(m_data + QStringLiteral("vlmfiles.dat")), QByteArray("[Other]\r\nA=1\r\n"));
+}
+
+void tst_ModMain::iniSectionRead()
+{
+    bool local = true;
+    QString section = QStringLiteral("Email");
+    QString k1 = QStringLiteral("Host"), v1 = QStringLiteral("h");
+    QString k2 = QStringLiteral("Port"), v2 = QStringLiteral("25");
+    QVERIFY(WriteIniText(section, k1, v1, local));
+    QVERIFY(WriteIniText(section, k2, v2, local));
+    QString emptyKey;
+    QString def = QStringLiteral("unused");
+    const QString list = ReadIniText(section, emptyKey, def, local);
+    QCOMPARE(list, QStringLiteral("Host=h") + QChar(0) + QStringLiteral("Port=25") + QChar(0));
+    QCOMPARE(list.split(QChar(0), Qt::SkipEmptyParts), (QStringList{"Host=h", "Port=25"}));
+    QString missing = QStringLiteral("Nothing");
+    QCOMPARE(ReadIniText(missing, emptyKey, def, local), QString());
+}
+
+void tst_ModMain::iniLimits()
+{
+    bool shared = false;
+    QString section = QStringLiteral("Big");
+    QString key = QStringLiteral("Long");
+    QString value(1000, u'x');
+    QVERIFY(WriteIniText(section, key, value, shared));
+    QString def;
+    QCOMPARE(ReadIniText(section, key, def, shared).size(), 254);
+    for (int i = 0; i < 200; ++i) {
+        QString k = QStringLiteral("k%1").arg(i);
+        QString v(200, u'v');
+        QVERIFY(WriteIniText(section, k, v, shared));
+    }
+    QString emptyKey;
+    QCOMPARE(ReadIniText(section, emptyKey, def, shared).size(), 31998);
+}
+
+void tst_ModMain::iniMissingFolderFails()
+{
+    request().Datapath = m_dir->filePath(QStringLiteral("unplugged")) + u'/';
+    bool shared = false;
+    QString section = QStringLiteral("S"), key = QStringLiteral("k"), value = QStringLiteral("v");
+    QVERIFY(!WriteIniText(section, key, value, shared));
+    QString def = QStringLiteral("d");
+    QCOMPARE(ReadIniText(section, key, def, shared), QStringLiteral("d"));
+    QVERIFY(!QFileInfo::exists(request().Datapath));
+}
+
+void tst_ModMain::regText_data()
+{
+    QTest::addColumn<quint32>("root");
+    QTest::addColumn<QString>("subKey");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");   // relative to HOME, or the default "DEF"
+
+    QTest::newRow("Personal is the documents folder") << 0x80000001u << ShellFolders << "Personal"
+                                                      << "~/Meine Dokumente";
+    QTest::newRow("Desktop is the desktop folder") << 0x80000001u << ShellFolders << "Desktop" << "~/Schreibtisch";
+    QTest::newRow("value name ignoring case") << 0x80000001u << ShellFolders << "personal" << "~/Meine Dokumente";
+    QTest::newRow("key ignoring case") << 0x80000001u << ShellFolders.toUpper() << "Desktop" << "~/Schreibtisch";
+    QTest::newRow("unknown value gives the default") << 0x80000001u << ShellFolders << "AppData" << "DEF";
+    QTest::newRow("other key gives the default") << 0x80000001u << "Software\\Velmora" << "Personal" << "DEF";
+    QTest::newRow("other root gives the default") << 0x80000002u << ShellFolders << "Personal" << "DEF";
+}
+
+void tst_ModMain::regText()
+{
+    QFETCH(quint32, root);
+    QFETCH(QString, subKey);
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+    if (expected.startsWith(u'~'))
+        expected.replace(0, 1, m_home.path());
+    QCOMPARE(GetRegText(root, subKey, value, QStringLiteral("DEF")), expected);
+}
+
+void tst_ModMain::folderExists_data()
+{
+    QTest::addColumn<QString>("relative");   // under the test folder; "" is the folder itself
+    QTest::addColumn<bool>("exists");
+    QTest::newRow("existing folder") << "data" << true;
+    QTest::newRow("empty folder") << "local" << true;
+    QTest::newRow("missing folder") << "nowhere" << false;
+    QTest::newRow("a file is no folder") << "data/file.txt" << false;
+    QTest::newRow("folder inside a missing one") << "nowhere/deeper" << false;
+}
+
+void tst_ModMain::folderExists()
+{
+    QFETCH(QString, relative);
+    QFETCH(bool, exists);
+    QFile file(m_data + QStringLiteral("file.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString path = m_dir->filePath(relative);
+    QCOMPARE(FolderExists(path), exists);
+    QCOMPARE(FolderExists(path + u'/'), exists);
+}
+
+void tst_ModMain::folderUnreadable()
+{
+    const QString locked = m_dir->filePath(QStringLiteral("locked"));
+    QVERIFY(QDir().mkpath(locked + QStringLiteral("/inner")));
+    QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                     | QFileDevice::ExeOwner | QFileDevice::ReadOther
+                                                     | QFileDevice::ExeOther));
+    QVERIFY(QFile::setPermissions(locked, QFileDevice::WriteOwner));
+    bool unreadable = true;
+    bool unreadableWithSeparator = true;
+    bool readable = false;
+    {
+        Unprivileged nobody;
+        unreadable = FolderExists(locked);
+        unreadableWithSeparator = FolderExists(locked + u'/');
+        readable = FolderExists(m_data);
+    }
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QVERIFY(!unreadable);
+    QVERIFY(!unreadableWithSeparator);
+    QVERIFY(readable);
+}
+
+void tst_ModMain::helpTopicOpensWindow_data()
+{
+    QTest::addColumn<short>("topic");
+    QTest::addColumn<QString>("visibleText");   // a text of the topic that must be on screen
+    QTest::newRow("viewer topic 4") << short(4) << "The report viewer";
+    QTest::newRow("connection problems topic 16") << short(16) << "Connection problems";
+    QTest::newRow("unknown topic shows the start") << short(99) << "Velmora Help";
+}
+
+void tst_ModMain::helpTopicOpensWindow()
+{
+    QFETCH(short, topic);
+    QFETCH(QString, visibleText);
+    QVERIFY(QFile::copy(QStringLiteral(VELMORA_SOURCE_DIR "/src/platform/help/velmora.chm"),
+                        m_local + QStringLiteral("velmora.chm")));
+    ShowHelpTopic(topic);
+    platform::HelpWindow *window = platform::helpWindow();
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->file(), QFileInfo(m_local + QStringLiteral("velmora.chm")).absoluteFilePath());
+    QCOMPARE(window->topic(), int(topic));
+    QTextBrowser *browser = window->findChild<QTextBrowser *>(QStringLiteral("helpBrowser"));
+    QVERIFY(browser);
+    // The topic's heading is on screen; for topics below the first screenful the view scrolled.
+    QTextBlock heading;
+    for (QTextBlock b = browser->document()->begin(); b.isValid(); b = b.next()) {
+        if (b.blockFormat().headingLevel() > 0 && b.text() == visibleText)
+            heading = b;
+    }
+    QVERIFY(heading.isValid());
+    QTextCursor at(heading);
+    const QRect rect = browser->cursorRect(at);
+    QVERIFY2(browser->viewport()->rect().contains(rect),
+             qPrintable(QStringLiteral("heading at y %1, viewport height %2").arg(rect.y()).arg(browser->viewport()->height())));
+    if (topic == 99)
+        QCOMPARE(browser->verticalScrollBar()->value(), 0);
+    else if (topic == 16)
+        QVERIFY(browser->verticalScrollBar()->value() > 0);
+}
+
+void tst_ModMain::helpFileNamedInOtherCase()
+{
+    QVERIFY(QFile::copy(QStringLiteral(VELMORA_SOURCE_DIR "/src/platform/help/velmora.chm"),
+                        m_local + QStringLiteral("Velmora.CHM")));
+    short topic = 16;
+    ShowHelpTopic(topic);
+    QVERIFY(platform::helpWindow());
+    QCOMPARE(QFileInfo(platform::helpWindow()->file()).fileName(), QStringLiteral("Velmora.CHM"));
+    // The component-wide default names the file "Velmora.chm".
+    platform::helpWindow()->hide();
+    platform::setDefaultHelpFile(m_local + QStringLiteral("Velmora.chm"));
+    platform::showHelp(nullptr, QString(), 4);
+    QVERIFY(platform::helpWindow()->isVisible());
+    QCOMPARE(platform::helpWindow()->topic(), 4);
+}
+
+void tst_ModMain::helpMissingFileSaysSo()
+{
+    MessageCatcher catcher;
+    catcher.arm();
+    short topic = 4;
+    ShowHelpTopic(topic);
+    QCOMPARE(catcher.shown, 1);
+    QVERIFY2(catcher.text.contains(QStringLiteral("velmora.chm")), qPrintable(catcher.text));
+    QVERIFY(catcher.text.contains(QStringLiteral("could not be found")));
+    QVERIFY(!platform::helpWindow() || !platform::helpWindow()->isVisible());
+}
+
+void tst_ModMain::helpCompiledFileRefused()
+{
+    QFile chm(m_local + QStringLiteral("velmora.chm"));
+    QVERIFY(chm.open(QIODevice::WriteOnly));
+    chm.write(QByteArray("ITSF\x03\x00\x00\x00", 8) + QByteArray(200, '\0'));
+    chm.close();
+    MessageCatcher catcher;
+    catcher.arm();
+    short topic = 4;
+    ShowHelpTopic(topic);
+    QCOMPARE(catcher.shown, 1);
+    QVERIFY2(catcher.text.contains(QStringLiteral("cannot be shown")), qPrintable(catcher.text));
+}
+
+QTEST_MAIN(tst_ModMain)
+#include "tst_modmain.moc"
