@@ -111,6 +111,7 @@ private slots:
     void helpFileNamedInOtherCase();
     void helpMissingFileSaysSo();
     void helpCompiledFileRefused();
+    void helpButtonOfAMessageBox();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -428,6 +429,39 @@ void tst_ModMain::helpCompiledFileRefused()
     ShowHelpTopic(topic);
     QCOMPARE(catcher.shown, 1);
     QVERIFY2(catcher.text.contains(QStringLiteral("cannot be shown")), qPrintable(catcher.text));
+}
+
+// The failure report's box has a Help button that shows the topic while the box stays open.
+void tst_ModMain::helpButtonOfAMessageBox()
+{
+    QVERIFY(QFile::copy(QStringLiteral(VELMORA_SOURCE_DIR "/src/platform/help/velmora.chm"),
+                        m_local + QStringLiteral("velmora.chm")));
+    bool helpShown = false;
+    int helpTopic = 0;
+    bool boxStillOpen = false;
+    QTimer timer;
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        timer.stop();
+        QAbstractButton *help = box->button(QMessageBox::Help);
+        QVERIFY(help);
+        QTest::mouseClick(help, Qt::LeftButton);
+        platform::HelpWindow *window = platform::helpWindow();
+        helpShown = window && window->isVisible();
+        helpTopic = window ? window->topic() : 0;
+        boxStillOpen = box->isVisible();
+        box->button(QMessageBox::Ok)->click();
+    });
+    timer.start();
+    platform::messageBox(nullptr, QStringLiteral("Not able to find Server computer"),
+                         platform::MsgStyle::Exclamation | platform::MsgStyle::HelpButton, {},
+                         m_local + QStringLiteral("velmora.chm"), 16);
+    QVERIFY(helpShown);
+    QCOMPARE(helpTopic, 16);
+    QVERIFY(boxStillOpen);
 }
 
 QTEST_MAIN(tst_ModMain)

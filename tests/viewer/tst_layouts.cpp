@@ -100,6 +100,7 @@ private slots:
     void overwriteAfterDeleteFromList();
     void unreachableDataFolder();
     void unwritableLayoutKeepsOldFile();
+    void viewerMenusOpenAndSave();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -453,6 +454,54 @@ void tst_Layouts::unwritableLayoutKeepsOldFile()
     QCOMPARE(readAll(layoutPath(QStringLiteral("Locked.txt"))), old);
     QCOMPARE(QDir(layoutPath({})).entryList(QDir::Files | QDir::Hidden), QStringList{"Locked.txt"});
     QCOMPARE(request().LayoutName, QStringLiteral("Locked.txt"));
+}
+
+// The user's way in: the viewer's File menu entries.
+void tst_Layouts::viewerMenusOpenAndSave()
+{
+    frmMain *v = viewer();
+    v->show();
+    QVERIFY(QTest::qWaitForWindowExposed(v));
+    auto action = [v](const char *name) {
+        QAction *a = v->findChild<QAction *>(QString::fromUtf8(name));
+        return a;
+    };
+    QVERIFY(action("MNUsaveAS") && action("MNUsave") && action("MNUopen"));
+
+    v->Jgrid->columnByKey(u"serial")->setVisible(false);
+    ModalAnswer<FileDLG> picker;
+    picker.action = [](FileDLG *dialog) { typeAndOk(dialog, QStringLiteral("From Menu")); };
+    picker.arm();
+    action("MNUsaveAS")->trigger();
+    QCOMPARE(picker.shown, 1);
+    QCOMPARE(readAll(layoutPath(QStringLiteral("From Menu.txt"))), QByteArray("model\r\ndescription\r\nstore\r\ncost\r\n"));
+    QCOMPARE(v->windowTitle(), QStringLiteral("Velmora Results... Layout: From Menu.txt"));
+
+    // Save now writes under the current name without asking.
+    v->Jgrid->columnByKey(u"cost")->setVisible(false);
+    ModalAnswer<FileDLG> noPicker;
+    noPicker.action = [](FileDLG *dialog) { dialog->reject(); };
+    noPicker.arm();
+    action("MNUsave")->trigger();
+    QCOMPARE(noPicker.shown, 0);
+    noPicker.timer.stop();
+    QCOMPARE(readAll(layoutPath(QStringLiteral("From Menu.txt"))), QByteArray("model\r\ndescription\r\nstore\r\n"));
+
+    // Open picks it from the list in open mode and applies it to the columns shown again.
+    for (int i = 1; i <= v->Jgrid->columnCount() - 1; ++i)
+        v->Jgrid->column(i)->setVisible(true);
+    ModalAnswer<FileDLG> opener;
+    opener.action = [](FileDLG *dialog) {
+        auto *list = dialog->findChild<QListWidget *>(QStringLiteral("List1"));
+        const QPoint at = list->visualItemRect(list->item(0)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    };
+    opener.arm();
+    action("MNUopen")->trigger();
+    QCOMPARE(opener.shown, 1);
+    QCOMPARE(test::shownColumns(*v->Jgrid), (QStringList{"model", "description", "store"}));
+    v->hide();
 }
 
 QTEST_MAIN(tst_Layouts)
