@@ -466,11 +466,14 @@ frmMain *frmMain::load()
 
 void frmMain::unloadAll()
 {
-    // Every window of the component is a class of ours; the host's windows are left alone.
+    // Every window of the component is a class of ours; the host's windows are left alone, and so
+    // are the controls themselves, which belong to the host even when it shows one as a window.
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget *window : windows) {
         const char *name = window->metaObject()->className();
         if (qstrncmp(name, "velmora::", 9) != 0 || !window->isWindow())
+            continue;
+        if (window->inherits("velmora::QLrvx") || window->inherits("velmora::QLCustSearch"))
             continue;
         window->hide();
         window->deleteLater();

@@ -15,6 +15,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -70,6 +72,7 @@ private slots:
     void masterStoreNumber();
     void masterWithoutPipeEmptiesEarlierFilter();
     void secondCallReusesOpenViewer();
+    void closingViewerLeavesHostControlAlone();
     void splashShownPaintedAndUnloaded();
     void customerSearchFailureReachesCaller_data();
     void customerSearchFailureReachesCaller();
@@ -305,6 +308,23 @@ void tst_QLrvx::secondCallReusesOpenViewer()
     QCOMPARE(viewer->Jgrid->printerSettings().headerLeft, header);    // not set up again
     QCOMPARE(request().ReportKey, QStringLiteral("servicereport"));   // but the request changed
     QCOMPARE(request().Storename, QStringLiteral("Other"));
+}
+
+void tst_QLrvx::closingViewerLeavesHostControlAlone()
+{
+    // A host may show the control as a window of its own; Esc in the viewer must not take it away.
+    QPointer<QLrvx> control = new QLrvx;
+    control->show();
+    frmMain *viewer = openInventory(*control);
+    QVERIFY(viewer);
+    auto *esc = viewer->findChild<QPushButton *>(QStringLiteral("Esc"));
+    QVERIFY(esc);
+    esc->click();
+    flushDeletes();
+    QVERIFY(!frmMain::instance());
+    QVERIFY(control);
+    QVERIFY(control->isVisible());
+    delete control;
 }
 
 void tst_QLrvx::splashShownPaintedAndUnloaded()
