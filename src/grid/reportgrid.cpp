@@ -385,6 +385,18 @@ void GridColumn::autoSize()
             w = std::max(w, body.horizontalAdvance(d.table->displayText(d.model.recordAt(e.index), m_source)) + 12);
         }
     }
+    if (m_aggregate != 0) {
+        // Totals are wider than the values they add up, and the outermost groups hold the largest;
+        // a total cut short is the one figure a user came to read.
+        QFont bold = d.bodyFont;
+        bold.setBold(true);
+        const QFontMetrics totals(bold);
+        const int groupCount = std::min(d.model.groupCount(), 500);
+        for (int g = 0; g < groupCount; ++g) {
+            if (d.model.group(g).parent < 0)
+                w = std::max(w, totals.horizontalAdvance(d.totalText(g, *this)) + 12);
+        }
+    }
     m_width = std::min(w, 600);
     m_grid->columnChanged(this);
 }
