@@ -101,16 +101,16 @@ struct ReportGrid::Impl {
 
     std::vector<grid::TotalSpec> totalSpecs()
     {
-        std::vector<grid::TotalSpec> specs;
+        std::vector<grid::TotalSpec> wanted;
         totalOfColumn.assign(columns.size(), -1);
         for (std::size_t i = 0; i < columns.size(); ++i) {
             const GridColumn &c = *columns[i];
             if (c.aggregateFunction() == 1 || c.aggregateFunction() == 2) {
-                totalOfColumn[i] = int(specs.size());
-                specs.push_back({c.sourceColumn(), c.aggregateFunction()});
+                totalOfColumn[i] = int(wanted.size());
+                wanted.push_back({c.sourceColumn(), c.aggregateFunction()});
             }
         }
-        return specs;
+        return wanted;
     }
 
     bool footers() const
