@@ -1,12 +1,14 @@
-// Takes the README's pictures of the demo: the host form, and the inventory report grouped by
-// category. Run under a display (xvfb-run is enough):
+// Takes the README's pictures of the demo: the host form, the inventory report grouped by category
+// with its totals, and that report's print preview. Run under a display (xvfb-run is enough):
 //   velmora-demo-screenshots --db <store.fdb> --data <folder/> --local <folder/> --out <folder>
 
 #include "demowindow.h"
 
 #include "grid/reportgrid.h"
 #include "viewer/frmMain.h"
+#include "viewer/frmPrintPreview.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
@@ -62,11 +64,32 @@ int main(int argc, char **argv)
         grid.setGroupByBoxVisible(true);
         if (velmora::GridColumn *category = grid.columnByKey(u"category"))
             grid.groups().add(category->index(), 1);
-        grid.expandAll();
+        // Collapsed categories keep their totals lines: the per-category summary a manager reads.
+        grid.collapseAll();
+        grid.setExpanded(1, true);
         QTimer::singleShot(300, [&, viewer] {
             failures += !save(viewer, folder + QStringLiteral("/inventory-grouped.png"));
-            velmora::frmMain::unloadAll();
-            QApplication::exit(failures);
+            auto *preview = viewer->findChild<QAction *>(QStringLiteral("mnuPrintPreview"));
+            if (!preview) {
+                ++failures;
+                QApplication::exit(failures);
+                return;
+            }
+            // A user trims the long description away before printing, and fits the rest to the page.
+            if (velmora::GridColumn *description = viewer->Jgrid->columnByKey(u"description"))
+                description->setVisible(false);
+            if (auto *fit = viewer->MNUfitcol; fit && !fit->isChecked())
+                fit->trigger();
+            preview->setEnabled(true);
+            preview->trigger();
+            QTimer::singleShot(800, [&, viewer] {
+                if (QWidget *window = viewer->printPreview())
+                    failures += !save(window, folder + QStringLiteral("/print-preview.png"));
+                else
+                    ++failures;
+                velmora::frmMain::unloadAll();
+                QApplication::exit(failures);
+            });
         });
     });
     return app.exec();
