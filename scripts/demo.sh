@@ -66,6 +66,9 @@ else
   step "sample data already in $demo_dir (--fresh makes it again)"
 fi
 
+# The component's help file sits in the workstation folder, where a host ships it.
+cp -f "$root/src/platform/help/velmora.chm" "$demo_dir/local/velmora.chm"
+
 if [ "$has_demo" = 0 ]; then
   echo "demo.sh: the demo host (apps/demo) is not in this checkout yet; the sample data is ready in $demo_dir"
   exit 0

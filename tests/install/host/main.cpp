@@ -1,11 +1,27 @@
+// A host as its developers write one against the installed package: a form with the report control
+// on it, and the one failure the component lets reach a host.
 #include <velmora/error.h>
+#include <velmora/qlrvx.h>
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QLabel>
+#include <QVBoxLayout>
+#include <QWidget>
+
 #include <cstdio>
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
+    QWidget form;
+    auto *layout = new QVBoxLayout(&form);
+    auto *reports = new velmora::QLrvx(&form);
+    layout->addWidget(reports);
+    form.show();
+    QApplication::processEvents();
+    const QLabel *label = reports->findChild<QLabel *>();
+    std::printf("velmora host: control shows \"%s\"\n", label ? qPrintable(label->text()) : "(nothing)");
+
     try {
         throw velmora::Error(42, QStringLiteral("Customer search file missing"),
                              {QStringLiteral("file is encrypted or is not a database"), QStringLiteral("step 13")});
