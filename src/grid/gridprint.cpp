@@ -40,7 +40,9 @@ struct PageLayout {
     QFont bodyFont;
     std::vector<GridColumn *> columns;
     std::vector<double> x;     // table units
-    double tableWidth = 0;
+    // Columns that do not fit across one page continue on the pages after it, so that nothing
+    // printed is lost to the paper's edge: [first, last) column ranges, one per page across.
+    std::vector<std::pair<std::size_t, std::size_t>> slices;
 };
 
 PageLayout layoutFor(ReportGrid &grid, QPrinter *printer)
@@ -54,10 +56,19 @@ PageLayout layoutFor(ReportGrid &grid, QPrinter *printer)
         l.x.push_back(x);
         x += c->width();
     }
-    l.tableWidth = x;
+
     l.scale = dpi / ScreenDpi;
     if (grid.printerSettings().fitColumnsToPage && x * l.scale > l.page.width() && x > 0)
         l.scale = l.page.width() / x;
+    const double across = l.page.width() / l.scale;
+    std::size_t first = 0;
+    for (std::size_t i = 0; i < l.columns.size(); ++i) {
+        if (i > first && l.x[i] + l.columns[i]->width() - l.x[first] > across) {
+            l.slices.emplace_back(first, i);
+            first = i;
+        }
+    }
+    l.slices.emplace_back(first, l.columns.size());
     l.bandFont = pixelFont(grid.bodyFont());
     l.headingFont = pixelFont(grid.headingFont());
     l.bodyFont = pixelFont(grid.bodyFont());
@@ -83,13 +94,19 @@ std::vector<int> rowsToPrint(ReportGrid &grid, bool selectedOnly)
     return rows;
 }
 
-int pagesFor(const PageLayout &l, std::size_t rows)
+// Pages down the rows, before the column slices multiply them.
+int pagesDown(const PageLayout &l, std::size_t rows)
 {
     if (rows == 0)
         return 0;
     if (rows <= std::size_t(l.firstPageRows))
         return 1;
     return 1 + int((rows - std::size_t(l.firstPageRows) + std::size_t(l.rowsPerPage) - 1) / std::size_t(l.rowsPerPage));
+}
+
+int pagesFor(const PageLayout &l, std::size_t rows)
+{
+    return pagesDown(l, rows) * int(l.slices.size());
 }
 
 void drawBand(QPainter &p, const QRectF &r, const QString &left, const QString &center, const QString &right)
@@ -133,15 +150,21 @@ void ReportGrid::printTo(QPrinter *printer, bool selectedOnly)
     const int pages = pagesFor(l, rows.size());
     if (pages == 0)
         return;
+    const int across = int(l.slices.size());
     QPainter p;
     if (!p.begin(printer))
         return;
     const PrinterSettings &s = printerSettings();
     const QColor text = bodyTextColor();
-    std::size_t next = 0;
     for (int page = 1; page <= pages; ++page) {
         if (page > 1 && !printer->newPage())
             break;
+        // Across, then down: every slice of a band of rows before the next band.
+        const int down = (page - 1) / across;
+        const auto [firstColumn, endColumn] = l.slices[std::size_t((page - 1) % across)];
+        const double sliceLeft = l.x[firstColumn];
+        const double sliceWidth = (endColumn > firstColumn ? l.x[endColumn - 1] + l.columns[endColumn - 1]->width() : sliceLeft) - sliceLeft;
+        std::size_t next = down == 0 ? 0 : std::size_t(l.firstPageRows) + std::size_t(down - 1) * std::size_t(l.rowsPerPage);
         emit printPage(page, pages);
         p.resetTransform();
         p.setFont(l.bandFont);
@@ -159,24 +182,25 @@ void ReportGrid::printTo(QPrinter *printer, bool selectedOnly)
         const double width = l.page.width() / l.scale;
         p.setClipRect(QRectF(0, 0, width, (l.page.height() - 2 * l.bandHeight) / l.scale));
         double y = 0;
-        if (page == 1 || s.repeatHeaders) {
+        const double lineWidth = std::min(width, sliceWidth);
+        if (down == 0 || s.repeatHeaders) {
             p.setFont(l.headingFont);
-            p.fillRect(QRectF(0, 0, std::min(width, l.tableWidth), l.headerRowHeight), QColor(230, 230, 230));
+            p.fillRect(QRectF(0, 0, lineWidth, l.headerRowHeight), QColor(230, 230, 230));
             p.setPen(headingTextColor());
-            for (std::size_t i = 0; i < l.columns.size(); ++i) {
-                const QRectF cell(l.x[i] + 3, 0, l.columns[i]->width() - 6, l.headerRowHeight);
+            for (std::size_t i = firstColumn; i < endColumn; ++i) {
+                const QRectF cell(l.x[i] - sliceLeft + 3, 0, l.columns[i]->width() - 6, l.headerRowHeight);
                 p.drawText(cell, Qt::AlignVCenter | (numeric(l.columns[i]) ? Qt::AlignRight : Qt::AlignLeft),
                            l.columns[i]->caption());
             }
             p.setPen(Qt::darkGray);
-            p.drawLine(QPointF(0, l.headerRowHeight), QPointF(std::min(width, l.tableWidth), l.headerRowHeight));
+            p.drawLine(QPointF(0, l.headerRowHeight), QPointF(lineWidth, l.headerRowHeight));
             y = l.headerRowHeight;
         }
-        const int capacity = page == 1 ? l.firstPageRows : l.rowsPerPage;
+        const int capacity = down == 0 ? l.firstPageRows : l.rowsPerPage;
         for (int k = 0; k < capacity && next < rows.size(); ++k, ++next) {
             const int pos = rows[next];
             const GridRow r = row(pos);
-            const QRectF line(0, y, std::min(width, l.tableWidth), l.rowHeight);
+            const QRectF line(0, y, lineWidth, l.rowHeight);
             if (r.type == GridRowType::GroupHeader) {
                 p.fillRect(line, groupHeadingBackColor());
                 QFont f = l.bodyFont;
@@ -190,12 +214,12 @@ void ReportGrid::printTo(QPrinter *printer, bool selectedOnly)
                 f.setBold(r.type == GridRowType::GroupFooter);
                 p.setFont(f);
                 p.setPen(text);
-                for (std::size_t i = 0; i < l.columns.size(); ++i) {
+                for (std::size_t i = firstColumn; i < endColumn; ++i) {
                     const GridColumn *c = l.columns[i];
                     const QString t = this->text(pos, c->index());
                     if (t.isEmpty())
                         continue;
-                    const QRectF cell(l.x[i] + 3, y, c->width() - 6, l.rowHeight);
+                    const QRectF cell(l.x[i] - sliceLeft + 3, y, c->width() - 6, l.rowHeight);
                     const bool right = numeric(c) || r.type == GridRowType::GroupFooter;
                     p.drawText(cell, Qt::AlignVCenter | (right ? Qt::AlignRight : Qt::AlignLeft),
                                QFontMetricsF(f).elidedText(t, Qt::ElideRight, cell.width()));
