@@ -43,6 +43,7 @@ struct PageLayout {
     // Columns that do not fit across one page continue on the pages after it, so that nothing
     // printed is lost to the paper's edge: [first, last) column ranges, one per page across.
     std::vector<std::pair<std::size_t, std::size_t>> slices;
+    double frozenWidth = 0;    // table units of the first column repeated on later pages across; 0 when not
 };
 
 PageLayout layoutFor(ReportGrid &grid, QPrinter *printer)
@@ -63,9 +64,14 @@ PageLayout layoutFor(ReportGrid &grid, QPrinter *printer)
     const double across = l.page.width() / l.scale;
     std::size_t first = 0;
     for (std::size_t i = 0; i < l.columns.size(); ++i) {
-        if (i > first && l.x[i] + l.columns[i]->width() - l.x[first] > across) {
+        // Pages after the first across give room to the repeated first column.
+        const double room = first > 0 && l.frozenWidth > 0 ? across - l.frozenWidth : across;
+        if (i > first && l.x[i] + l.columns[i]->width() - l.x[first] > room) {
             l.slices.emplace_back(first, i);
             first = i;
+            if (l.frozenWidth == 0 && grid.printerSettings().repeatFrozenColumns && !l.columns.empty()
+                && l.columns[0]->width() < across / 2)
+                l.frozenWidth = l.columns[0]->width();
         }
     }
     l.slices.emplace_back(first, l.columns.size());
@@ -162,8 +168,15 @@ void ReportGrid::printTo(QPrinter *printer, bool selectedOnly)
         // Across, then down: every slice of a band of rows before the next band.
         const int down = (page - 1) / across;
         const auto [firstColumn, endColumn] = l.slices[std::size_t((page - 1) % across)];
-        const double sliceLeft = l.x[firstColumn];
-        const double sliceWidth = (endColumn > firstColumn ? l.x[endColumn - 1] + l.columns[endColumn - 1]->width() : sliceLeft) - sliceLeft;
+        const double frozen = firstColumn > 0 ? l.frozenWidth : 0;
+        // Table x of a column on this page: the repeated first column, then the slice's own.
+        const auto columnX = [&](std::size_t i) { return i == 0 && firstColumn > 0 ? 0.0 : l.x[i] - l.x[firstColumn] + frozen; };
+        std::vector<std::size_t> shown;
+        if (frozen > 0)
+            shown.push_back(0);
+        for (std::size_t i = firstColumn; i < endColumn; ++i)
+            shown.push_back(i);
+        const double sliceWidth = shown.empty() ? 0 : columnX(shown.back()) + l.columns[shown.back()]->width();
         std::size_t next = down == 0 ? 0 : std::size_t(l.firstPageRows) + std::size_t(down - 1) * std::size_t(l.rowsPerPage);
         emit printPage(page, pages);
         p.resetTransform();
@@ -187,8 +200,8 @@ void ReportGrid::printTo(QPrinter *printer, bool selectedOnly)
             p.setFont(l.headingFont);
             p.fillRect(QRectF(0, 0, lineWidth, l.headerRowHeight), QColor(230, 230, 230));
             p.setPen(headingTextColor());
-            for (std::size_t i = firstColumn; i < endColumn; ++i) {
-                const QRectF cell(l.x[i] - sliceLeft + 3, 0, l.columns[i]->width() - 6, l.headerRowHeight);
+            for (std::size_t i : shown) {
+                const QRectF cell(columnX(i) + 3, 0, l.columns[i]->width() - 6, l.headerRowHeight);
                 p.drawText(cell, Qt::AlignVCenter | (numeric(l.columns[i]) ? Qt::AlignRight : Qt::AlignLeft),
                            l.columns[i]->caption());
             }
@@ -214,12 +227,12 @@ void ReportGrid::printTo(QPrinter *printer, bool selectedOnly)
                 f.setBold(r.type == GridRowType::GroupFooter);
                 p.setFont(f);
                 p.setPen(text);
-                for (std::size_t i = firstColumn; i < endColumn; ++i) {
+                for (std::size_t i : shown) {
                     const GridColumn *c = l.columns[i];
                     const QString t = this->text(pos, c->index());
                     if (t.isEmpty())
                         continue;
-                    const QRectF cell(l.x[i] - sliceLeft + 3, y, c->width() - 6, l.rowHeight);
+                    const QRectF cell(columnX(i) + 3, y, c->width() - 6, l.rowHeight);
                     const bool right = numeric(c) || r.type == GridRowType::GroupFooter;
                     p.drawText(cell, Qt::AlignVCenter | (right ? Qt::AlignRight : Qt::AlignLeft),
                                QFontMetricsF(f).elidedText(t, Qt::ElideRight, cell.width()));

@@ -138,6 +138,9 @@ struct PrinterSettings {
     int orientation = 1;      // 1 portrait, 2 landscape
     bool fitColumnsToPage = false;
     bool repeatHeaders = true;
+    // When columns continue on a further page across, the first shown column is printed again at
+    // the left of that page, so its rows can still be told apart.
+    bool repeatFrozenColumns = false;
     QString headerLeft;       // header text part 1
     QString headerCenter;     // part 2
     QString headerRight;      // part 3

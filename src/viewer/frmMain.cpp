@@ -819,6 +819,7 @@ void applyPrintSettings(ReportGrid &grid)
 {
     PrinterSettings &settings = grid.printerSettings();
     settings.repeatHeaders = true;
+    settings.repeatFrozenColumns = true;
     settings.headerLeft = request().ReportTitle;
 }
 

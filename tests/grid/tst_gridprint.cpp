@@ -169,18 +169,22 @@ void tst_GridPrint::everyPageRepeatsColumnHeaders()
 void tst_GridPrint::fitToWidthKeepsEveryColumn_data()
 {
     QTest::addColumn<bool>("fit");
+    QTest::addColumn<bool>("repeatFirstColumn");
     QTest::addColumn<bool>("onePage");
-    QTest::newRow("fit columns to the page") << true << true;
-    QTest::newRow("columns as wide as on screen continue on the next pages") << false << false;
+    QTest::newRow("fit columns to the page") << true << false << true;
+    QTest::newRow("columns as wide as on screen continue on the next pages") << false << false << false;
+    QTest::newRow("continued pages repeat the first column") << false << true << false;
 }
 
 void tst_GridPrint::fitToWidthKeepsEveryColumn()
 {
     QFETCH(bool, fit);
+    QFETCH(bool, repeatFirstColumn);
     QFETCH(bool, onePage);
     for (int c = 1; c <= m_grid->columnCount(); ++c)
         m_grid->column(c)->setWidth(300);   // 1800 px: far wider than a portrait page
     m_grid->printerSettings().fitColumnsToPage = fit;
+    m_grid->printerSettings().repeatFrozenColumns = repeatFirstColumn;
     QSignalSpy pages(m_grid.get(), &ReportGrid::printPage);
     bool ok = false;
     const QString text = printToPdf(false, &ok);
@@ -197,6 +201,7 @@ void tst_GridPrint::fitToWidthKeepsEveryColumn()
         // Each page across repeats the header band but holds other columns.
         QCOMPARE(text.count(QStringLiteral("Inventory Report")), total);
         QCOMPARE(text.count(QRegularExpression(QStringLiteral("\\bdaterec\\b"))), 1);
+        QCOMPARE(text.count(QRegularExpression(QStringLiteral("\\bid\\b"))), repeatFirstColumn ? total : 1);
     }
 }
 

@@ -154,8 +154,9 @@ frmPrintPreview *tst_PrintPreview::openPreview()
 {
     viewer->findChild<QAction *>(QStringLiteral("mnuPrintPreview"))->trigger();
     frmPrintPreview *preview = viewer->printPreview();
-    if (preview)
-        QTest::qWaitForWindowExposed(preview);
+    // A preview that never shows is caught by the callers' checks of its state.
+    if (preview && !QTest::qWaitForWindowExposed(preview))
+        qWarning("the print preview was not exposed");
     return preview;
 }
 
