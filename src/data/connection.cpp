@@ -570,6 +570,94 @@ public:
         return {};
     }
 
+    Result<int> insertRow(const std::vector<std::pair<int, QVariant>> &values) override
+    {
+        if (!m_reason)
+            return m_reason.failure();
+        if (values.empty())
+            return ownFailure(QStringLiteral("The new row has no values to save."));
+        std::vector<QVariant> row(std::size_t(m_table->columnCount()));
+        QStringList names;
+        QStringList marks;
+        std::vector<std::optional<QByteArray>> params;
+        QSet<QString> seen;
+        for (const auto &[col, value] : values) {
+            if (col < 0 || col >= m_table->columnCount())
+                return ownFailure(QStringLiteral("There is no such column to fill."));
+            const ColumnInfo &info = m_table->column(col);
+            if (info.relation.isEmpty())
+                return ownFailure(QStringLiteral("The column \"%1\" is calculated by the query, not stored in a table: "
+                                                 "it cannot be filled in.")
+                                      .arg(info.name));
+            if (info.sourceField == u"DB_KEY" || m_binary.contains(info.sourceField))
+                return ownFailure(QStringLiteral("The column \"%1\" holds binary data and cannot be filled in here.")
+                                      .arg(info.name));
+            auto converted = convert(info, value);
+            if (!converted)
+                return converted.failure();
+            row[std::size_t(col)] = converted->value(0, 0);
+            // The same field shown twice is written once.
+            if (seen.contains(info.sourceField))
+                continue;
+            seen.insert(info.sourceField);
+            names << quoteIdent(info.sourceField);
+            marks << QStringLiteral("?");
+            params.push_back(paramText(*converted, 0, 0));
+        }
+        const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                .arg(quoteIdent(m_relation), names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+        auto affected = m_session->executeWithText(sql, params, 0);
+        if (!affected)
+            return explain(affected.failure(), QStringLiteral("added"));
+
+        // The database may have filled columns the user left out (defaults, triggers, computed
+        // fields) or normalised what was given. When every primary key value was given, the row
+        // is read back by its key so the table shows what is stored and later edits of the row
+        // match it. A key the database generates cannot be found again without RETURNING, which
+        // the text-parameter statement path does not read; such a row keeps the values as given
+        // and is matched on those until the report is reopened.
+        if (!m_keyColumns.empty()) {
+            QStringList terms;
+            bool keyed = true;
+            for (int kc : m_keyColumns) {
+                const QVariant &v = row[std::size_t(kc)];
+                if (!v.isValid() || v.isNull()) {
+                    keyed = false;
+                    break;
+                }
+                RecordTable::Builder b;
+                b.addColumn(m_table->column(kc));
+                b.appendNull(0);
+                RecordTable one = b.finish();
+                one.setValue(0, 0, v);
+                terms << QStringLiteral("%1 = %2").arg(quoteIdent(m_table->column(kc).sourceField),
+                                                       quoteLiteral(QString::fromUtf8(*paramText(one, 0, 0))));
+            }
+            if (keyed) {
+                QStringList fields;
+                std::vector<int> cols;
+                for (int c = 0; c < m_table->columnCount(); ++c) {
+                    const ColumnInfo &info = m_table->column(c);
+                    if (info.relation != m_relation)
+                        continue;
+                    fields << (info.sourceField == u"DB_KEY" ? QStringLiteral("RDB$DB_KEY") : quoteIdent(info.sourceField));
+                    cols.push_back(c);
+                }
+                auto stored = m_session->query(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                                                   .arg(fields.join(QStringLiteral(", ")), quoteIdent(m_relation),
+                                                        terms.join(QStringLiteral(" AND "))),
+                                               0);
+                // The row is in the database either way; a failed read-back only costs the
+                // database-filled values, so it is not reported as a failed insert.
+                if (stored && stored->rowCount() == 1 && stored->columnCount() == int(cols.size())) {
+                    for (std::size_t i = 0; i < cols.size(); ++i)
+                        row[std::size_t(cols[i])] = stored->value(0, int(i));
+                }
+            }
+        }
+        return m_table->appendRow(row);
+    }
+
 private:
     Status analyse()
     {

@@ -7,6 +7,8 @@
 #include <QVariant>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace velmora {
 
@@ -24,6 +26,10 @@ public:
     // On success the table is changed too (RecordTable::setValue / removeRow).
     virtual Status updateCell(int row, int col, const QVariant &newValue) = 0;
     virtual Status deleteRow(int row) = 0;
+    // Adds a row to the table with the given columns (RecordTable indexes) set; columns left out
+    // get the table's defaults. On success the row is appended to the RecordTable too and its
+    // index there is returned.
+    virtual Result<int> insertRow(const std::vector<std::pair<int, QVariant>> &values) = 0;
 };
 
 // One attachment to the store database, opened in a catalogue access mode: Read runs in a

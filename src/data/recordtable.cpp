@@ -650,6 +650,23 @@ void RecordTable::removeRow(int row)
     --d->rows;
 }
 
+int RecordTable::appendRow(const std::vector<QVariant> &values)
+{
+    const int row = d->rows;
+    for (auto &c : d->columns) {
+        switch (c.info.type) {
+        case ColumnType::Double: c.reals.push_back(0); break;
+        case ColumnType::Date: c.dates.push_back(0); break;
+        case ColumnType::Text: c.codes.push_back(0); break;
+        default: c.ints.push_back(0); break;
+        }
+    }
+    ++d->rows;
+    for (int col = 0; col < int(d->columns.size()); ++col)
+        setValue(row, col, std::size_t(col) < values.size() ? values[std::size_t(col)] : QVariant());
+    return row;
+}
+
 std::size_t RecordTable::memoryBytes() const
 {
     std::size_t total = 0;

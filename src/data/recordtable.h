@@ -103,6 +103,9 @@ public:
     // Changes after a successful write-back.
     void setValue(int row, int col, const QVariant &value);   // invalid QVariant = null
     void removeRow(int row);
+    // Adds a row after the last one, values by column (missing or invalid ones are null);
+    // returns its index.
+    int appendRow(const std::vector<QVariant> &values);
 
     // Bytes held by the arrays, bitmaps and string pools.
     std::size_t memoryBytes() const;

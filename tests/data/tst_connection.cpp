@@ -59,6 +59,10 @@ private slots:
     void refusals_data();
     void refusals();
     void expressionColumnCannotBeChanged();
+    void insertRowWritesAndAppends();
+    void insertReadsBackWhatTheDatabaseFilled();
+    void insertRefused_data();
+    void insertRefused();
 
 private:
     QString conn(AccessMode = AccessMode::ReadWrite) const;
@@ -560,6 +564,112 @@ void tst_Connection::expressionColumnCannotBeChanged()
     QVERIFY(st.failure().description.contains(QStringLiteral("calculated by the query")));
     CHECK_OK(w->updateCell(0, 1, 7));
     QCOMPARE(r.value()->displayText(0, 1), QStringLiteral("7.00"));
+}
+
+void tst_Connection::insertRowWritesAndAppends()
+{
+    auto c = open(AccessMode::ReadWrite);
+    QVERIFY(c);
+    auto r = c->query(QStringLiteral("SELECT id, money, vc, d, ts, flag FROM types ORDER BY id"));
+    CHECK_OK(r);
+    RecordTable &t = *r.value();
+    auto w = c->writer(r.value());
+    const auto added = w->insertRow({{0, QStringLiteral("10")},
+                                     {1, QStringLiteral("12.5")},
+                                     {2, QStringLiteral("Neu ñ 東")},
+                                     {3, QStringLiteral("2025-03-01")},
+                                     {4, QDateTime(QDate(2025, 3, 1), QTime(8, 30, 0, 250))},
+                                     {5, QStringLiteral("true")}});
+    CHECK_OK(added);
+    QCOMPARE(added.value(), 3);
+    QCOMPARE(t.rowCount(), 4);
+    QCOMPARE(t.integer(3, 0), 10);
+    QCOMPARE(t.displayText(3, 1), QStringLiteral("12.50"));
+    QCOMPARE(t.text(3, 2), QStringLiteral("Neu ñ 東"));
+    QCOMPARE(t.value(3, 3).toDate(), QDate(2025, 3, 1));
+    QCOMPARE(t.value(3, 5).toBool(), true);
+
+    auto other = open(AccessMode::Read);
+    QVERIFY(other);
+    auto check = other->query(QStringLiteral("SELECT money, vc, d, ts, flag FROM types WHERE id = 10"));
+    CHECK_OK(check);
+    QCOMPARE(check.value()->rowCount(), 1);
+    QCOMPARE(check.value()->integer(0, 0), 1250);
+    QCOMPARE(check.value()->text(0, 1), QStringLiteral("Neu ñ 東"));
+    QCOMPARE(check.value()->value(0, 2).toDate(), QDate(2025, 3, 1));
+    QCOMPARE(check.value()->value(0, 3).toDateTime(), QDateTime(QDate(2025, 3, 1), QTime(8, 30, 0, 250)));
+
+    // The appended row is matched like any other: it can be changed and deleted at once.
+    CHECK_OK(w->updateCell(3, 2, QStringLiteral("edited")));
+    CHECK_OK(w->deleteRow(3));
+    QCOMPARE(t.rowCount(), 3);
+}
+
+void tst_Connection::insertReadsBackWhatTheDatabaseFilled()
+{
+    auto c = open(AccessMode::ReadWrite);
+    QVERIFY(c);
+    CHECK_OK(c->execute(QStringLiteral("CREATE TABLE orders (id INTEGER NOT NULL PRIMARY KEY, item VARCHAR(20), "
+                                       "status VARCHAR(8) DEFAULT 'open' NOT NULL, code VARCHAR(10))")));
+    CHECK_OK(c->execute(QStringLiteral("CREATE TRIGGER orders_code FOR orders BEFORE INSERT AS "
+                                       "BEGIN NEW.code = UPPER(NEW.item); END")));
+    auto r = c->query(QStringLiteral("SELECT id, item, status, code FROM orders"));
+    CHECK_OK(r);
+    QCOMPARE(r.value()->rowCount(), 0);
+    auto w = c->writer(r.value());
+    const auto added = w->insertRow({{0, 7}, {1, QStringLiteral("lamp")}});
+    CHECK_OK(added);
+    QCOMPARE(added.value(), 0);
+    QCOMPARE(r.value()->text(0, 2), QStringLiteral("open"));
+    QCOMPARE(r.value()->text(0, 3), QStringLiteral("LAMP"));
+    // What the table holds is what the database holds, so an edit of the new row matches it.
+    CHECK_OK(w->updateCell(0, 2, QStringLiteral("shipped")));
+}
+
+void tst_Connection::insertRefused_data()
+{
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("read-only connection") << true << "SELECT * FROM stores" << 1 << QVariant(QStringLiteral("New"))
+                                          << "read only";
+    QTest::newRow("join") << false << "SELECT t.id, s.name FROM types t JOIN stores s ON s.store = t.id" << 0
+                          << QVariant(11) << "join";
+    QTest::newRow("expression column") << false << "SELECT id, money * 2 AS twice FROM types" << 1 << QVariant(5)
+                                       << "calculated by the query";
+    QTest::newRow("value does not convert") << false << "SELECT id, money FROM types" << 1
+                                            << QVariant(QStringLiteral("twelve")) << "not a valid value";
+    QTest::newRow("date does not convert") << false << "SELECT id, d FROM types" << 1
+                                           << QVariant(QStringLiteral("2024-13-45")) << "not a valid value";
+    QTest::newRow("required column empty") << false << "SELECT id, vc FROM types" << 0 << QVariant()
+                                           << "must have a value";
+    QTest::newRow("duplicate key") << false << "SELECT id, vc FROM types" << 0 << QVariant(1) << "PRIMARY";
+}
+
+void tst_Connection::insertRefused()
+{
+    QFETCH(bool, readOnly);
+    QFETCH(QString, sql);
+    QFETCH(int, column);
+    QFETCH(QVariant, value);
+    QFETCH(QString, reason);
+    auto c = open(readOnly ? AccessMode::Read : AccessMode::ReadWrite);
+    QVERIFY(c);
+    auto r = c->query(sql);
+    CHECK_OK(r);
+    const int before = r.value()->rowCount();
+    auto w = c->writer(r.value());
+    const auto added = w->insertRow({{column, value}});
+    QVERIFY(!added.ok());
+    QVERIFY2(failureText(added.failure()).contains(reason), qPrintable(failureText(added.failure())));
+    QCOMPARE(r.value()->rowCount(), before);
+    auto counts = c->query(QStringLiteral("SELECT (SELECT COUNT(*) FROM types), (SELECT COUNT(*) FROM stores) "
+                                          "FROM rdb$database"));
+    CHECK_OK(counts);
+    QCOMPARE(counts.value()->integer(0, 0), 3);
+    QCOMPARE(counts.value()->integer(0, 1), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_Connection)
