@@ -14,6 +14,7 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <utility>
 
 namespace velmora::grid {
 
@@ -44,14 +45,18 @@ protected:
     void keyPressEvent(QKeyEvent *e) override
     {
         if (e->key() == Qt::Key_Escape) {
-            m_view->cancelEdit();
+            m_view->editorEscape();
             return;
         }
         if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
-            m_view->commitEdit();
+            m_view->editorReturn();
             return;
         }
         QLineEdit::keyPressEvent(e);
+    }
+    bool focusNextPrevChild(bool next) override
+    {
+        return m_view->editorTab(next) || QLineEdit::focusNextPrevChild(next);
     }
     void focusOutEvent(QFocusEvent *e) override
     {
@@ -110,7 +115,7 @@ std::vector<GridTableView::ColumnSpan> GridTableView::columnLayout() const
 
 void GridTableView::updateScrollBars()
 {
-    const int rows = m_grid->rowCount();
+    const int rows = m_grid->rowCount() + (m_grid->newRowShown() ? 1 : 0);
     const int cap = visibleRowCapacity();
     verticalScrollBar()->setPageStep(cap);
     verticalScrollBar()->setRange(0, std::max(0, rows - cap));
@@ -123,12 +128,19 @@ void GridTableView::updateScrollBars()
 void GridTableView::rowsChanged()
 {
     cancelEdit();
+    if (!m_grid->newRowShown())
+        m_onNewRow = false;
     updateScrollBars();
     viewport()->update();
 }
 
 void GridTableView::columnsChanged()
 {
+    if (!m_grid->newRowShown()) {
+        if (m_editNew)
+            cancelEdit();
+        m_onNewRow = false;
+    }
     updateScrollBars();
     viewport()->update();
 }
@@ -163,6 +175,13 @@ int GridTableView::rowAt(QPoint pos) const
         return -1;
     const int row = firstRow() + (pos.y() - headerHeight()) / rowHeight();
     return row < m_grid->rowCount() ? row : -1;
+}
+
+bool GridTableView::newRowAt(QPoint pos) const
+{
+    if (!m_grid->newRowShown() || pos.y() < headerHeight() || pos.x() < 0 || pos.x() >= viewport()->width())
+        return false;
+    return firstRow() + (pos.y() - headerHeight()) / rowHeight() == m_grid->rowCount();
 }
 
 int GridTableView::columnAt(QPoint pos) const
@@ -313,10 +332,60 @@ void GridTableView::paintRows(QPainter &p)
             p.setPen(linePen);
             p.drawLine(0, y + rh - 1, std::max(tableRight, 0), y + rh - 1);
         }
-        if (row == current && hasFocus()) {
+        if (row == current && hasFocus() && !m_onNewRow) {
             p.setPen(QPen(pal.color(QPalette::Text), 0, Qt::DotLine));
             p.drawRect(QRect(0, y, std::max(tableRight, width) - 1, rh - 1));
         }
+    }
+    if (m_grid->newRowShown()) {
+        const int y = top + (rows - first) * rh;
+        if (y + rh > top && y < viewport()->height())
+            paintNewRow(p, y);
+    }
+}
+
+void GridTableView::paintNewRow(QPainter &p, int y)
+{
+    const int rh = rowHeight();
+    const int dx = horizontalScrollBar()->value();
+    const int width = viewport()->width();
+    const auto spans = columnLayout();
+    const int tableRight = spans.empty() ? 0 : spans.back().x + spans.back().width - dx;
+    const QPalette pal = palette();
+    // A faint band, so the row reads as a place to type rather than as a record.
+    QColor band = pal.color(QPalette::Highlight);
+    band.setAlpha(24);
+    p.fillRect(QRect(0, y, std::max(tableRight, width), rh), band);
+    const QFont body = m_grid->bodyFont();
+    const QFontMetrics fm(body);
+    if (!m_grid->newRowPending()) {
+        QFont hint = body;
+        hint.setItalic(true);
+        p.setFont(hint);
+        p.setPen(pal.color(QPalette::PlaceholderText));
+        p.drawText(QRect(4 - dx, y, std::max(tableRight, width) - 8, rh), Qt::AlignVCenter | Qt::AlignLeft,
+                   tr("Click here to add a new record"));
+    } else {
+        p.setFont(body);
+        p.setPen(m_grid->bodyTextColor());
+        for (const ColumnSpan &s : spans) {
+            const int x = s.x - dx;
+            if (x + s.width < 0 || x > width)
+                continue;
+            const QString t = m_grid->newRowText(s.column->index());
+            if (t.isEmpty())
+                continue;
+            const QRect cell(x + 4, y, s.width - 8, rh);
+            const bool right = s.column->dataType() == GridDataType::Number;
+            p.drawText(cell, Qt::AlignVCenter | (right ? Qt::AlignRight : Qt::AlignLeft),
+                       fm.elidedText(t, Qt::ElideRight, cell.width()));
+        }
+    }
+    p.setPen(QPen(pal.color(QPalette::Mid), 0, Qt::DashLine));
+    p.drawLine(0, y, std::max(tableRight, 0), y);
+    if (m_onNewRow && hasFocus()) {
+        p.setPen(QPen(pal.color(QPalette::Text), 0, Qt::DotLine));
+        p.drawRect(QRect(0, y, std::max(tableRight, width) - 1, rh - 1));
     }
 }
 
@@ -344,6 +413,45 @@ void GridTableView::focusInEvent(QFocusEvent *event)
 {
     QAbstractScrollArea::focusInEvent(event);
     viewport()->update();
+}
+
+void GridTableView::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
+    // Focus going to the row's own editor or a pop-up is not leaving the row.
+    const QWidget *to = QApplication::focusWidget();
+    if (m_onNewRow && !m_editor && event->reason() != Qt::PopupFocusReason && to && to != this && !isAncestorOf(to))
+        leaveNewRow();
+}
+
+void GridTableView::enterNewRow()
+{
+    if (!m_grid->newRowShown())
+        return;
+    m_onNewRow = true;
+    ensureVisible(m_grid->rowCount());
+    viewport()->update();
+}
+
+bool GridTableView::leaveNewRow()
+{
+    if (!m_onNewRow)
+        return true;
+    if (m_inserting)
+        return false;
+    if (m_grid->newRowPending()) {
+        m_inserting = true;
+        const bool inserted = m_grid->commitNewRow();
+        m_inserting = false;
+        if (!inserted) {
+            viewport()->update();
+            return false;
+        }
+    }
+    m_onNewRow = false;
+    viewport()->update();
+    return true;
 }
 
 bool GridTableView::viewportEvent(QEvent *event)
@@ -376,6 +484,17 @@ void GridTableView::mousePressEvent(QMouseEvent *event)
         }
         return;
     }
+    if (newRowAt(pos)) {
+        if (const int col = columnAt(pos))
+            m_grid->setCurrentColumn(col);
+        enterNewRow();
+        if (event->button() == Qt::LeftButton && m_grid->allowEdit())
+            startEdit();
+        return;
+    }
+    if (m_onNewRow && rowAt(pos) >= 0 && !leaveNewRow())
+        return;
+    // Positions are read after the insert: the new record may have moved the rows.
     const int row = rowAt(pos);
     if (row < 0)
         return;
@@ -493,29 +612,64 @@ void GridTableView::keyPressEvent(QKeyEvent *event)
     const int cur = m_grid->currentRow() - 1;
     const GridRow r = cur >= 0 ? m_grid->row(cur + 1) : GridRow{};
     const Qt::KeyboardModifiers mods = event->modifiers();
-    auto stepColumn = [this](int delta) {
-        const auto cols = m_grid->displayedColumns();
-        if (cols.empty())
+    if (m_onNewRow) {
+        switch (key) {
+        case Qt::Key_Up:
+        case Qt::Key_PageUp:
+        case Qt::Key_Home: {
+            const bool pending = m_grid->newRowPending();
+            if (!leaveNewRow() || pending)
+                return;   // refused, or the inserted record is current now
+            moveCurrent(key == Qt::Key_Up ? rows - 1 : key == Qt::Key_Home ? 0 : rows - visibleRowCapacity(), mods);
             return;
-        int i = 0;
-        for (std::size_t k = 0; k < cols.size(); ++k)
-            if (cols[k]->index() == m_grid->currentColumn())
-                i = int(k);
-        i = std::clamp(i + delta, 0, int(cols.size()) - 1);
-        m_grid->setCurrentColumn(cols[std::size_t(i)]->index());
-        const auto spans = columnLayout();
-        const ColumnSpan &s = spans[std::size_t(i)];
-        if (s.x < horizontalScrollBar()->value())
-            horizontalScrollBar()->setValue(s.x);
-        else if (s.x + s.width > horizontalScrollBar()->value() + viewport()->width())
-            horizontalScrollBar()->setValue(s.x + s.width - viewport()->width());
-    };
+        }
+        case Qt::Key_Down:
+        case Qt::Key_PageDown:
+        case Qt::Key_End:
+        case Qt::Key_Delete:
+            return;
+        case Qt::Key_Left:
+            stepColumn(-1);
+            return;
+        case Qt::Key_Right:
+            stepColumn(1);
+            return;
+        case Qt::Key_Escape:
+            m_grid->discardNewRow();
+            return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (m_grid->newRowPending())
+                leaveNewRow();
+            else
+                startEdit();
+            return;
+        case Qt::Key_F2:
+            startEdit();
+            return;
+        default:
+            break;
+        }
+        const QString typed = event->text();
+        if (!typed.isEmpty() && typed.at(0).isPrint() && !(mods & (Qt::ControlModifier | Qt::AltModifier))) {
+            int ch = typed.at(0).unicode();
+            emit m_grid->keyPress(ch);
+            if (ch != 0)
+                startEdit(QString(QChar(ch)), true);
+            return;
+        }
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
     switch (key) {
     case Qt::Key_Up:
         moveCurrent(cur - 1, mods);
         return;
     case Qt::Key_Down:
-        moveCurrent(cur + 1, mods);
+        if (cur >= rows - 1 && !(mods & Qt::ShiftModifier) && m_grid->newRowShown())
+            enterNewRow();
+        else
+            moveCurrent(cur + 1, mods);
         return;
     case Qt::Key_PageUp:
         moveCurrent(cur - visibleRowCapacity(), mods);
@@ -586,11 +740,31 @@ void GridTableView::keyPressEvent(QKeyEvent *event)
     QAbstractScrollArea::keyPressEvent(event);
 }
 
+void GridTableView::stepColumn(int delta)
+{
+    const auto cols = m_grid->displayedColumns();
+    if (cols.empty())
+        return;
+    int i = 0;
+    for (std::size_t k = 0; k < cols.size(); ++k)
+        if (cols[k]->index() == m_grid->currentColumn())
+            i = int(k);
+    i = std::clamp(i + delta, 0, int(cols.size()) - 1);
+    m_grid->setCurrentColumn(cols[std::size_t(i)]->index());
+    const auto spans = columnLayout();
+    const ColumnSpan &s = spans[std::size_t(i)];
+    if (s.x < horizontalScrollBar()->value())
+        horizontalScrollBar()->setValue(s.x);
+    else if (s.x + s.width > horizontalScrollBar()->value() + viewport()->width())
+        horizontalScrollBar()->setValue(s.x + s.width - viewport()->width());
+}
+
 void GridTableView::startEdit(const QString &initialText, bool replace)
 {
     cancelEdit();
     const int pos = m_grid->currentRow();
-    if (pos < 1 || m_grid->row(pos).type != GridRowType::Record)
+    const bool newRow = m_onNewRow && m_grid->newRowShown() && m_grid->allowEdit();
+    if (!newRow && (pos < 1 || m_grid->row(pos).type != GridRowType::Record))
         return;
     const auto cols = m_grid->displayedColumns();
     int display = -1;
@@ -603,15 +777,18 @@ void GridTableView::startEdit(const QString &initialText, bool replace)
         display = 0;
         m_grid->setCurrentColumn(cols.front()->index());
     }
-    ensureVisible(pos - 1);
+    const int line = newRow ? m_grid->rowCount() : pos - 1;
+    ensureVisible(line);
     m_editPosition = pos;
+    m_editNew = newRow;
     m_editColumn = cols[std::size_t(display)]->index();
     auto *editor = new CellEditor(viewport(), this);
     editor->setObjectName(QStringLiteral("cellEditor"));
     editor->setFont(m_grid->bodyFont());
     editor->setFrame(false);
-    editor->setText(replace ? initialText : m_grid->text(pos, m_editColumn));
-    editor->setGeometry(cellRect(pos - 1, display));
+    editor->setText(replace ? initialText
+                            : newRow ? m_grid->newRowText(m_editColumn) : m_grid->text(pos, m_editColumn));
+    editor->setGeometry(cellRect(line, display));
     editor->show();
     editor->setFocus(Qt::OtherFocusReason);
     m_editor = editor;
@@ -623,11 +800,18 @@ void GridTableView::commitEdit()
         return;
     QLineEdit *editor = m_editor;
     m_editor = nullptr;
+    const bool newRow = std::exchange(m_editNew, false);
     const QString text = editor->text();
+    // Focus goes back to the grid only from its own editor: when the user clicked elsewhere,
+    // the edit is committed without taking the focus away from where they went.
+    const bool hadFocus = editor->hasFocus();
     editor->hide();
     editor->deleteLater();
-    setFocus(Qt::OtherFocusReason);
-    if (text != m_grid->text(m_editPosition, m_editColumn))
+    if (hadFocus || !QApplication::focusWidget())
+        setFocus(Qt::OtherFocusReason);
+    if (newRow)
+        m_grid->setNewRowText(m_editColumn, text);
+    else if (text != m_grid->text(m_editPosition, m_editColumn))
         m_grid->editCell(m_editPosition, m_editColumn, text);
     viewport()->update();
 }
@@ -635,8 +819,40 @@ void GridTableView::commitEdit()
 void GridTableView::commitEditor(QLineEdit *editor)
 {
     // Focus left this editor; a later editor is not this one's business.
-    if (m_editor == editor)
-        commitEdit();
+    if (m_editor != editor)
+        return;
+    const bool newRow = m_editNew;
+    commitEdit();
+    // Leaving the grid altogether leaves the new-item row too.
+    const QWidget *to = QApplication::focusWidget();
+    if (newRow && to && to != this && !isAncestorOf(to))
+        leaveNewRow();
+}
+
+void GridTableView::editorReturn()
+{
+    const bool newRow = m_editNew;
+    commitEdit();
+    if (newRow)
+        leaveNewRow();
+}
+
+void GridTableView::editorEscape()
+{
+    const bool newRow = m_editNew;
+    cancelEdit();
+    if (newRow)
+        m_grid->discardNewRow();
+}
+
+bool GridTableView::editorTab(bool next)
+{
+    if (!m_editNew)
+        return false;
+    commitEdit();
+    stepColumn(next ? 1 : -1);
+    startEdit();
+    return true;
 }
 
 void GridTableView::cancelEdit()
@@ -645,6 +861,7 @@ void GridTableView::cancelEdit()
         return;
     QLineEdit *editor = m_editor;
     m_editor = nullptr;
+    m_editNew = false;
     editor->hide();
     editor->deleteLater();
     setFocus(Qt::OtherFocusReason);

@@ -46,6 +46,18 @@ public:
     void commitEdit();
     void commitEditor(QLineEdit *editor);
     void cancelEdit();
+    // The editor's own keys: Enter commits (and inserts the new-item row), Escape cancels (and
+    // drops the new-item row), Tab moves along the new-item row.
+    void editorReturn();
+    void editorEscape();
+    bool editorTab(bool next);
+    // The new-item row under the last row; 0-based row number rowCount() of the grid.
+    bool onNewRow() const { return m_onNewRow; }
+    bool newRowAt(QPoint viewportPos) const;
+    void enterNewRow();
+    // Inserts what was typed into the new-item row and leaves it; false when the insert was
+    // refused (the row stays current with its texts).
+    bool leaveNewRow();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -61,6 +73,7 @@ protected:
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     bool viewportEvent(QEvent *event) override;
 
 private:
@@ -70,6 +83,8 @@ private:
     void paintHeader(QPainter &p);
     void paintRows(QPainter &p);
     void moveCurrent(int row, Qt::KeyboardModifiers modifiers);
+    void stepColumn(int delta);
+    void paintNewRow(QPainter &p, int y);
     void startHeaderDrag(GridColumn *column);
     void startRowDrag();
 
@@ -77,6 +92,9 @@ private:
     QPointer<QLineEdit> m_editor;
     int m_editPosition = 0;
     int m_editColumn = 0;
+    bool m_editNew = false;       // the editor sits on the new-item row
+    bool m_onNewRow = false;      // the new-item row is the current row
+    bool m_inserting = false;     // an insert (and a refusal's message box) is under way
     // Mouse state.
     QPoint m_pressPos;
     int m_pressColumn = 0;        // header: column index pressed

@@ -72,6 +72,7 @@ struct ReportGrid::Impl {
     bool allowEdit = false;
     bool allowDelete = false;
     bool allowAddNew = false;
+    std::map<int, QString> newRow;       // column index -> text typed into the new-item row
     int gridLines = 2;
     int gridLineStyle = 0;
     QColor groupBack;
@@ -488,6 +489,7 @@ ReportGrid::~ReportGrid() = default;
 void ReportGrid::setTable(std::shared_ptr<RecordTable> table, std::shared_ptr<RecordWriter> writer)
 {
     d->tableView->cancelEdit();
+    d->newRow.clear();
     d->table = std::move(table);
     d->writer = std::move(writer);
     d->columns.clear();
@@ -918,11 +920,16 @@ void ReportGrid::setAllowEdit(bool on)
     d->allowEdit = on;
     if (!on)
         d->tableView->cancelEdit();
+    d->tableView->columnsChanged();
 }
 bool ReportGrid::allowDelete() const { return d->allowDelete; }
 void ReportGrid::setAllowDelete(bool on) { d->allowDelete = on; }
 bool ReportGrid::allowAddNew() const { return d->allowAddNew; }
-void ReportGrid::setAllowAddNew(bool on) { d->allowAddNew = on; }
+void ReportGrid::setAllowAddNew(bool on)
+{
+    d->allowAddNew = on;
+    d->tableView->columnsChanged();
+}
 int ReportGrid::gridLines() const { return d->gridLines; }
 void ReportGrid::setGridLines(int mode)
 {
@@ -1062,6 +1069,89 @@ bool ReportGrid::editCell(int position, int columnIndex, const QString &text)
         d->totalsDirty = true;
     d->ensure();
     d->repaint();
+    return true;
+}
+
+bool ReportGrid::newRowShown() const
+{
+    return d->allowAddNew && d->allowEdit && d->table && d->writer && d->writer->canWrite().ok();
+}
+
+QString ReportGrid::newRowText(int columnIndex) const
+{
+    const auto it = d->newRow.find(columnIndex);
+    return it == d->newRow.end() ? QString() : it->second;
+}
+
+void ReportGrid::setNewRowText(int columnIndex, const QString &text)
+{
+    if (text.isEmpty())
+        d->newRow.erase(columnIndex);
+    else
+        d->newRow[columnIndex] = text;
+    d->repaint();
+}
+
+bool ReportGrid::newRowPending() const
+{
+    return !d->newRow.empty();
+}
+
+void ReportGrid::discardNewRow()
+{
+    d->newRow.clear();
+    d->repaint();
+}
+
+bool ReportGrid::commitNewRow()
+{
+    d->ensure();
+    if (!newRowPending() || !d->table)
+        return false;
+    if (!d->writer) {
+        d->refuse(QStringLiteral("These rows are not connected to a table of the database, so new rows cannot be saved."));
+        return false;
+    }
+    const Status can = d->writer->canWrite();
+    if (!can) {
+        d->refuse(can.failure().text());
+        return false;
+    }
+    std::vector<std::pair<int, QVariant>> values;
+    for (const auto &[index, text] : d->newRow) {
+        const GridColumn *c = column(index);
+        if (!c)
+            continue;
+        if (c->sourceColumn() < 0) {
+            d->refuse(QStringLiteral("The column \"%1\" is not a field of the database, so it cannot be filled in.")
+                          .arg(c->caption()));
+            return false;
+        }
+        QVariant v;
+        QString reason;
+        if (!grid::parseCellText(text, d->table->column(c->sourceColumn()), QLocale(), &v, &reason)) {
+            d->refuse(reason);
+            return false;
+        }
+        values.emplace_back(c->sourceColumn(), v);
+    }
+    const Result<int> added = d->writer->insertRow(values);
+    if (!added) {
+        d->refuse(added.failure().text());
+        d->repaint();
+        return false;
+    }
+    d->newRow.clear();
+    // The new record takes its place among the groups and sort keys, and counts in the totals.
+    d->build(false, !d->groupsDirty);
+    d->current = d->model.positionOfRecord(added.value());
+    d->selection.clear();
+    if (d->current >= 0)
+        d->selection.push_back({d->current, d->current + 1});
+    d->rowsChanged();
+    if (d->current >= 0)
+        d->tableView->ensureVisible(d->current);
+    emit currentRowChanged(d->current + 1);
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <QVariant>
 #include <QWidget>
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -258,6 +259,22 @@ public:
     // Deletes the selected records through the writer after beforeDelete; false when nothing
     // was deleted (cancelled, refused, nothing selected, deleting not allowed).
     bool deleteSelectedRows();
+
+    // The new-item row: an empty row under the last row of the table view, shown while
+    // allowAddNew(), allowEdit() and a writer that can write are all on (the card view has none).
+    // It is not a row of the grid: rowCount(), row(), the positions, rowFromPoint() and hitTest()
+    // never count it, so record positions stay the same whether it is shown or not. It holds the
+    // texts typed into its cells until commitNewRow() inserts them as a record or discardNewRow()
+    // drops them.
+    bool newRowShown() const;
+    QString newRowText(int columnIndex) const;
+    void setNewRowText(int columnIndex, const QString &text);
+    bool newRowPending() const;   // some cell of the new-item row holds a text
+    // Inserts the new-item row's texts through the writer (empty cells are left to the
+    // database's defaults) and makes the new record current. False when there was nothing to
+    // insert or the insert was refused (writeRefused); a refusal keeps the texts for correction.
+    bool commitNewRow();
+    void discardNewRow();
     // The data a row drag carries: plain text of the selected rows unless a dragDataRequest
     // handler supplies its own. The caller owns it.
     QMimeData *createDragData();

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 using namespace velmora;
 
 class tst_GridWriteBack : public QObject {
@@ -29,11 +31,19 @@ private slots:
     void deleteKeyDeletesSelectedRowsAfterAsking();
     void cancelledDeleteKeepsTheRows();
     void totalsMatchTheDatabaseSums();
+    void newItemRowInsertsARecord();
+    void refusedInsertKeepsTheTypedRow_data();
+    void refusedInsertKeepsTheTypedRow();
+    void escapeDiscardsTheNewItemRow();
+    void newItemRowOnlyWhereRowsCanBeAdded();
 
 private:
     std::unique_ptr<Connection> open(AccessMode mode);
     void bind(AccessMode mode, const QString &sql);
     int positionOfId(int id) const;
+    QLineEdit *shownEditor() const;
+    void typeIntoNewRow(const QStringList &cells);
+    void bindForAdding();
 
     QTemporaryDir m_dir;
     QString m_db;
@@ -247,6 +257,199 @@ void tst_GridWriteBack::totalsMatchTheDatabaseSums()
         QCOMPARE(m_grid->text(p, model->index()), QStringLiteral("Count: %1").arg(s.integer(r, 2)));
     }
     QCOMPARE(footer, s.rowCount());
+}
+
+QLineEdit *tst_GridWriteBack::shownEditor() const
+{
+    // An editor that was just closed lingers until deleteLater; the open one is the shown one.
+    const auto editors = m_grid->tableView()->findChildren<QLineEdit *>(QStringLiteral("cellEditor"));
+    for (QLineEdit *e : editors)
+        if (e->isVisible())
+            return e;
+    return nullptr;
+}
+
+// From the last row, Down reaches the new-item row; the cells are typed from the current column
+// on, Tab moving to the next one, an empty text leaving a cell as it is.
+void tst_GridWriteBack::typeIntoNewRow(const QStringList &cells)
+{
+    m_grid->setCurrentRow(m_grid->rowCount());
+    m_grid->setCurrentColumn(m_grid->columnByKey(u"id")->index());
+    QWidget *view = m_grid->tableView();
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Down);
+    QTest::keyClick(view, Qt::Key_F2);
+    for (int i = 0; i < cells.size(); ++i) {
+        QLineEdit *editor = shownEditor();
+        QVERIFY2(editor, "the new-item row opens the cell editor");
+        if (!cells[i].isEmpty()) {
+            editor->selectAll();
+            editor->del();
+            const bool ascii = std::all_of(cells[i].begin(), cells[i].end(), [](QChar c) { return c.unicode() < 128; });
+            if (ascii) {
+                QTest::keyClicks(editor, cells[i]);
+            } else {
+                QInputMethodEvent typing;   // accented text arrives from an input method
+                typing.setCommitString(cells[i]);
+                QApplication::sendEvent(editor, &typing);
+            }
+        }
+        if (i + 1 < cells.size())
+            QTest::keyClick(editor, Qt::Key_Tab);
+    }
+}
+
+void tst_GridWriteBack::bindForAdding()
+{
+    bind(AccessMode::ReadWrite, QStringLiteral("SELECT id, model, description, cost, store FROM inventory WHERE id <= 40 ORDER BY id"));
+    m_grid->setAllowEdit(true);
+    m_grid->setAllowAddNew(true);
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+}
+
+void tst_GridWriteBack::newItemRowInsertsARecord()
+{
+    bindForAdding();
+    GridColumn *cost = m_grid->columnByKey(u"cost");
+    cost->setAggregateFunction(2);
+    cost->setTotalFormat(QStringLiteral("#0.00"));
+    m_grid->groups().add(m_grid->columnByKey(u"store")->index(), 1);
+    m_grid->regroup();
+    QVERIFY(m_grid->newRowShown());
+    const int records = m_grid->table()->rowCount();
+    const int storeColumn = m_grid->columnByKey(u"store")->index();
+    QString store;
+    for (int p = 1; p <= m_grid->rowCount() && store.isEmpty(); ++p)
+        if (m_grid->row(p).type == GridRowType::Record)
+            store = m_grid->text(p, storeColumn);
+    QVERIFY(!store.isEmpty());
+    QSignalSpy refused(m_grid.get(), &ReportGrid::writeRefused);
+
+    typeIntoNewRow({QStringLiteral("900001"), QStringLiteral("NR-1"), QStringLiteral("Neu ñ"), QStringLiteral("1000.5"), store});
+    QTest::keyClick(shownEditor(), Qt::Key_Return);
+
+    QVERIFY2(refused.isEmpty(), refused.isEmpty() ? "" : qPrintable(refused.first().first().toString()));
+    QVERIFY(!m_grid->newRowPending());
+    QCOMPARE(m_grid->table()->rowCount(), records + 1);
+    const int pos = positionOfId(900001);
+    QVERIFY(pos > 0);
+    QCOMPARE(m_grid->currentRow(), pos);
+    QCOMPARE(m_grid->text(pos, cost->index()), QStringLiteral("1000.50"));
+    QCOMPARE(m_grid->text(pos, storeColumn), store);
+
+    auto other = open(AccessMode::Read);
+    QVERIFY(other);
+    auto check = other->query(QStringLiteral("SELECT model, description, cost, store FROM inventory WHERE id = 900001"));
+    QVERIFY(check.ok());
+    QCOMPARE(check.value()->rowCount(), 1);
+    QCOMPARE(check.value()->text(0, 0), QStringLiteral("NR-1"));
+    QCOMPARE(check.value()->text(0, 1), QStringLiteral("Neu ñ"));
+    QCOMPARE(check.value()->integer(0, 2), 100050);
+    QCOMPARE(check.value()->displayText(0, 3), store);
+
+    // The new record sits in its store's group, and that group's total counts it.
+    int footer = 0;
+    for (int p = pos; p <= m_grid->rowCount() && !footer; ++p)
+        if (m_grid->row(p).type == GridRowType::GroupFooter)
+            footer = p;
+    QVERIFY(footer > 0);
+    auto sum = other->query(QStringLiteral("SELECT SUM(cost) FROM inventory WHERE (id <= 40 OR id = 900001) AND store = %1").arg(store));
+    QVERIFY(sum.ok());
+    QCOMPARE(m_grid->text(footer, cost->index()), sum.value()->displayText(0, 0));
+}
+
+void tst_GridWriteBack::refusedInsertKeepsTheTypedRow_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("cost");
+    QTest::addColumn<QString>("fixField");
+    QTest::addColumn<QString>("fixText");
+    QTest::addColumn<int>("newId");
+    QTest::newRow("key already taken") << "1" << "5" << "id" << "900002" << 900002;
+    QTest::newRow("cost is not a number") << "900003" << "lots" << "cost" << "12.5" << 900003;
+}
+
+void tst_GridWriteBack::refusedInsertKeepsTheTypedRow()
+{
+    QFETCH(QString, id);
+    QFETCH(QString, cost);
+    QFETCH(QString, fixField);
+    QFETCH(QString, fixText);
+    QFETCH(int, newId);
+    bindForAdding();
+    const int rows = m_grid->rowCount();
+    QSignalSpy refused(m_grid.get(), &ReportGrid::writeRefused);
+    typeIntoNewRow({id, QString(), QString(), cost});
+    QTest::keyClick(shownEditor(), Qt::Key_Return);
+
+    QCOMPARE(refused.count(), 1);
+    QVERIFY(!refused.first().first().toString().isEmpty());
+    QCOMPARE(m_grid->rowCount(), rows);
+    QVERIFY(m_grid->newRowPending());
+    QCOMPARE(m_grid->newRowText(m_grid->columnByKey(u"id")->index()), id);
+    QCOMPARE(m_grid->newRowText(m_grid->columnByKey(u"cost")->index()), cost);
+    auto other = open(AccessMode::Read);
+    QVERIFY(other);
+    auto count = other->query(QStringLiteral("SELECT COUNT(*) FROM inventory WHERE id = %1").arg(newId));
+    QVERIFY(count.ok());
+    QCOMPARE(count.value()->integer(0, 0), 0);
+
+    // The typed values are still there to correct: the editor opens on them.
+    m_grid->setCurrentColumn(m_grid->columnByKey(fixField)->index());
+    QTest::keyClick(m_grid->tableView(), Qt::Key_F2);
+    QLineEdit *editor = shownEditor();
+    QVERIFY(editor);
+    QCOMPARE(editor->text(), fixField == u"id" ? id : cost);
+    editor->selectAll();
+    editor->del();
+    QTest::keyClicks(editor, fixText);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCOMPARE(refused.count(), 1);
+    QVERIFY(!m_grid->newRowPending());
+    QCOMPARE(m_grid->rowCount(), rows + 1);
+    QVERIFY(positionOfId(newId) > 0);
+    count = other->query(QStringLiteral("SELECT COUNT(*) FROM inventory WHERE id = %1").arg(newId));
+    QVERIFY(count.ok());
+    QCOMPARE(count.value()->integer(0, 0), 1);
+}
+
+void tst_GridWriteBack::escapeDiscardsTheNewItemRow()
+{
+    bindForAdding();
+    const int rows = m_grid->rowCount();
+    QSignalSpy refused(m_grid.get(), &ReportGrid::writeRefused);
+    typeIntoNewRow({QStringLiteral("900004"), QStringLiteral("gone")});
+    QVERIFY(m_grid->newRowPending());
+    QTest::keyClick(shownEditor(), Qt::Key_Escape);
+    QVERIFY(!m_grid->newRowPending());
+    QVERIFY(!shownEditor());
+    // Leaving the row afterwards has nothing to insert.
+    QTest::keyClick(m_grid->tableView(), Qt::Key_Up);
+    QCOMPARE(m_grid->rowCount(), rows);
+    QVERIFY(refused.isEmpty());
+    auto other = open(AccessMode::Read);
+    auto count = other->query(QStringLiteral("SELECT COUNT(*) FROM inventory WHERE id = 900004"));
+    QVERIFY(count.ok());
+    QCOMPARE(count.value()->integer(0, 0), 0);
+}
+
+void tst_GridWriteBack::newItemRowOnlyWhereRowsCanBeAdded()
+{
+    bind(AccessMode::Read, QStringLiteral("SELECT id, description FROM inventory WHERE id <= 5 ORDER BY id"));
+    m_grid->setAllowEdit(true);
+    m_grid->setAllowAddNew(true);
+    QVERIFY(!m_grid->newRowShown());   // read-only connection
+    bind(AccessMode::ReadWrite, QStringLiteral("SELECT id, description FROM inventory WHERE id <= 5 ORDER BY id"));
+    QVERIFY(m_grid->newRowShown());
+    m_grid->setAllowEdit(false);
+    QVERIFY(!m_grid->newRowShown());
+    m_grid->setAllowEdit(true);
+    m_grid->setAllowAddNew(false);
+    QVERIFY(!m_grid->newRowShown());
+    // The row is no record: positions and counts stay those of the records.
+    m_grid->setAllowAddNew(true);
+    QCOMPARE(m_grid->rowCount(), 5);
 }
 
 QTEST_MAIN(tst_GridWriteBack)
