@@ -603,6 +603,9 @@ void GridTableView::moveCurrent(int row, Qt::KeyboardModifiers modifiers)
 void GridTableView::keyPressEvent(QKeyEvent *event)
 {
     int key = event->key();
+    // An arrow the editor does not use reaches the grid through it: the cell is done.
+    if (m_editor && (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp || key == Qt::Key_PageDown))
+        commitEdit();
     emit m_grid->keyDown(key, event->modifiers());
     if (key == 0) {
         event->accept();

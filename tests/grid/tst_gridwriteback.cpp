@@ -3,6 +3,7 @@
 
 #include "../common/testservices.h"
 #include "data/connection.h"
+#include "grid/gridtableview.h"
 #include "grid/reportgrid.h"
 
 #include <QApplication>
@@ -35,6 +36,9 @@ private slots:
     void refusedInsertKeepsTheTypedRow_data();
     void refusedInsertKeepsTheTypedRow();
     void escapeDiscardsTheNewItemRow();
+    void leavingTheNewItemRowInserts_data();
+    void leavingTheNewItemRowInserts();
+    void clickOnTheNewItemRowEditsIt();
     void newItemRowOnlyWhereRowsCanBeAdded();
 
 private:
@@ -450,6 +454,69 @@ void tst_GridWriteBack::newItemRowOnlyWhereRowsCanBeAdded()
     // The row is no record: positions and counts stay those of the records.
     m_grid->setAllowAddNew(true);
     QCOMPARE(m_grid->rowCount(), 5);
+}
+
+void tst_GridWriteBack::leavingTheNewItemRowInserts_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Up arrow") << "up";
+    QTest::newRow("click on a record") << "click";
+    QTest::newRow("focus to another widget") << "focus";
+}
+
+void tst_GridWriteBack::leavingTheNewItemRowInserts()
+{
+    QFETCH(QString, how);
+    bindForAdding();
+    auto *elsewhere = new QLineEdit(m_grid.get());
+    elsewhere->setObjectName(QStringLiteral("elsewhere"));
+    elsewhere->setGeometry(0, 0, 10, 10);
+    elsewhere->show();
+    const int rows = m_grid->rowCount();
+    QSignalSpy refused(m_grid.get(), &ReportGrid::writeRefused);
+    typeIntoNewRow({QStringLiteral("900005"), QStringLiteral("LEFT-1")});
+    QLineEdit *editor = shownEditor();
+    QVERIFY(editor);
+    if (how == u"up") {
+        // Straight from the open editor: the cell is committed, then the row is left.
+        QTest::keyClick(editor, Qt::Key_Up);
+    } else if (how == u"click") {
+        auto *view = static_cast<grid::GridTableView *>(m_grid->tableView());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellRect(view->firstRow() + 1, 1).center());
+    } else {
+        elsewhere->setFocus();
+    }
+    QTRY_VERIFY(!m_grid->newRowPending());
+    QVERIFY2(refused.isEmpty(), refused.isEmpty() ? "" : qPrintable(refused.first().first().toString()));
+    QCOMPARE(m_grid->rowCount(), rows + 1);
+    QVERIFY(positionOfId(900005) > 0);
+    auto other = open(AccessMode::Read);
+    auto check = other->query(QStringLiteral("SELECT model FROM inventory WHERE id = 900005"));
+    QVERIFY(check.ok());
+    QCOMPARE(check.value()->rowCount(), 1);
+    QCOMPARE(check.value()->text(0, 0), QStringLiteral("LEFT-1"));
+}
+
+void tst_GridWriteBack::clickOnTheNewItemRowEditsIt()
+{
+    bind(AccessMode::ReadWrite, QStringLiteral("SELECT id, model FROM inventory WHERE id <= 3 ORDER BY id"));
+    m_grid->setAllowEdit(true);
+    m_grid->setAllowAddNew(true);
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    auto *view = static_cast<grid::GridTableView *>(m_grid->tableView());
+    // Below the three records, in the model column.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellRect(3, 1).center());
+    QLineEdit *editor = shownEditor();
+    QVERIFY2(editor, "a click on the new-item row opens its editor");
+    QVERIFY(editor->text().isEmpty());
+    QCOMPARE(m_grid->currentColumn(), m_grid->columnByKey(u"model")->index());
+    QCOMPARE(m_grid->rowCount(), 3);
+    // One row further down is past the new-item row: nothing there.
+    const int before = m_grid->currentRow();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellRect(4, 1).center());
+    QCOMPARE(m_grid->currentRow(), before);
+    QVERIFY(!m_grid->newRowPending());
 }
 
 QTEST_MAIN(tst_GridWriteBack)
