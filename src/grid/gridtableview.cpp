@@ -430,6 +430,8 @@ void GridTableView::enterNewRow()
     if (!m_grid->newRowShown())
         return;
     m_onNewRow = true;
+    // The record that was current is no longer the one the keys act on.
+    m_grid->selectRows({});
     ensureVisible(m_grid->rowCount());
     viewport()->update();
 }

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -451,9 +452,22 @@ void tst_GridWriteBack::newItemRowOnlyWhereRowsCanBeAdded()
     m_grid->setAllowEdit(true);
     m_grid->setAllowAddNew(false);
     QVERIFY(!m_grid->newRowShown());
-    // The row is no record: positions and counts stay those of the records.
+    // The row is no record: counts stay those of the records, yet the view scrolls one row
+    // further to show it under the last one.
+    bind(AccessMode::ReadWrite, QStringLiteral("SELECT id, description FROM inventory WHERE id <= 40 ORDER BY id"));
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    auto *view = static_cast<grid::GridTableView *>(m_grid->tableView());
+    const int without = view->verticalScrollBar()->maximum();
+    QVERIFY(without > 0);
     m_grid->setAllowAddNew(true);
-    QCOMPARE(m_grid->rowCount(), 5);
+    QCOMPARE(view->verticalScrollBar()->maximum(), without + 1);
+    QCOMPARE(m_grid->rowCount(), 40);
+    view->setFirstRow(without + 1);
+    const QRect below = view->cellRect(40, 0);
+    QVERIFY(view->viewport()->rect().contains(below.center()));
+    QCOMPARE(m_grid->rowFromPoint(view->viewport()->mapTo(m_grid.get(), below.center())), 0);
+    QCOMPARE(m_grid->rowFromPoint(view->viewport()->mapTo(m_grid.get(), view->cellRect(39, 0).center())), 40);
 }
 
 void tst_GridWriteBack::leavingTheNewItemRowInserts_data()
