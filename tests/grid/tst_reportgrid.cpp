@@ -56,6 +56,7 @@ private slots:
     void keyboardMoves_data();
     void keyboardMoves();
     void keyDownCanSwallowKey();
+    void noNewItemRowWithoutAWriter();
     void keyPressCarriesTypedCharacter();
     void expandCollapseByKeyboardAndClick();
     void extendedSelectionWithShiftAndControl();
@@ -597,6 +598,22 @@ void tst_ReportGrid::keyboardMoves()
     QCOMPARE(m_grid->currentRow(), expected);
     QCOMPARE(m_grid->selectedCount(), 1);
     QCOMPARE(moved.isEmpty(), start == expected);
+}
+
+void tst_ReportGrid::noNewItemRowWithoutAWriter()
+{
+    // Rows that cannot be saved get no place to type new ones: Down stays on the last record.
+    m_grid->setAllowEdit(true);
+    m_grid->setAllowAddNew(true);
+    QVERIFY(!m_grid->newRowShown());
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    const int last = m_grid->rowCount();
+    m_grid->setCurrentRow(last);
+    QTest::keyClick(m_grid->tableView(), Qt::Key_Down);
+    QCOMPARE(m_grid->currentRow(), last);
+    QCOMPARE(m_grid->selectedPositions(), std::vector<int>{last});
+    QVERIFY(!m_grid->commitNewRow());
 }
 
 void tst_ReportGrid::keyDownCanSwallowKey()
