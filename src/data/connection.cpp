@@ -78,7 +78,10 @@ struct FbSession {
     Status execute(const QString &sql, int step);
     // Runs a statement whose parameters are all passed as UTF-8 text (nullopt = NULL): the
     // server converts each to the type it expects, so one encoding serves every column type.
-    Result<quint64> executeWithText(const QString &sql, const std::vector<std::optional<QByteArray>> &params, int step);
+    // With `returned`, the statement ends in RETURNING one field, whose raw bytes land there
+    // (empty when it is null).
+    Result<quint64> executeWithText(const QString &sql, const std::vector<std::optional<QByteArray>> &params, int step,
+                                    QByteArray *returned = nullptr);
 };
 
 namespace {
@@ -371,7 +374,7 @@ Status FbSession::execute(const QString &sql, int step)
 }
 
 Result<quint64> FbSession::executeWithText(const QString &sql, const std::vector<std::optional<QByteArray>> &params,
-                                         int step)
+                                         int step, QByteArray *returned)
 {
     fb::Status st;
     const QByteArray text = sql.toUtf8();
@@ -419,9 +422,31 @@ Result<quint64> FbSession::executeWithText(const QString &sql, const std::vector
             std::memcpy(f + 2, params[i]->constData(), n);
         }
     }
-    stmt->execute(st.ptr(), transaction.get(), meta.get(), count ? message.data() : nullptr, nullptr, nullptr);
+    fb::Metadata outMeta;
+    std::vector<unsigned char> out;
+    if (returned) {
+        outMeta = fb::Metadata(stmt->getOutputMetadata(st.ptr()));
+        if (st.failed())
+            return st.failure(step);
+        if (outMeta->getCount(st.ptr()) != 1)
+            return ownFailure(QStringLiteral("Internal error: the statement does not return one value."), step);
+        out.resize(outMeta->getMessageLength(st.ptr()));
+    }
+    stmt->execute(st.ptr(), transaction.get(), meta.get(), count ? message.data() : nullptr,
+                  returned ? outMeta.get() : nullptr, returned ? out.data() : nullptr);
     if (st.failed())
         return st.failure(step);
+    if (returned) {
+        returned->clear();
+        short isNull = 0;
+        std::memcpy(&isNull, out.data() + outMeta->getNullOffset(st.ptr(), 0), sizeof isNull);
+        const unsigned type = outMeta->getType(st.ptr(), 0) & ~1u;
+        if (!isNull && type == SQL_TEXT)
+            *returned = QByteArray(reinterpret_cast<const char *>(out.data() + outMeta->getOffset(st.ptr(), 0)),
+                                   int(outMeta->getLength(st.ptr(), 0)));
+        if (st.failed())
+            return st.failure(step);
+    }
     const quint64 affected = stmt->getAffectedRecords(st.ptr());
     if (st.failed())
         return st.failure(step);
@@ -604,55 +629,35 @@ public:
             marks << QStringLiteral("?");
             params.push_back(paramText(*converted, 0, 0));
         }
-        const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+        const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING RDB$DB_KEY")
                                 .arg(quoteIdent(m_relation), names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
-        auto affected = m_session->executeWithText(sql, params, 0);
+        QByteArray dbKey;
+        auto affected = m_session->executeWithText(sql, params, 0, &dbKey);
         if (!affected)
             return explain(affected.failure(), QStringLiteral("added"));
 
-        // The database may have filled columns the user left out (defaults, triggers, computed
-        // fields) or normalised what was given. When every primary key value was given, the row
-        // is read back by its key so the table shows what is stored and later edits of the row
-        // match it. A key the database generates cannot be found again without RETURNING, which
-        // the text-parameter statement path does not read; such a row keeps the values as given
-        // and is matched on those until the report is reopened.
-        if (!m_keyColumns.empty()) {
-            QStringList terms;
-            bool keyed = true;
-            for (int kc : m_keyColumns) {
-                const QVariant &v = row[std::size_t(kc)];
-                if (!v.isValid() || v.isNull()) {
-                    keyed = false;
-                    break;
-                }
-                RecordTable::Builder b;
-                b.addColumn(m_table->column(kc));
-                b.appendNull(0);
-                RecordTable one = b.finish();
-                one.setValue(0, 0, v);
-                terms << QStringLiteral("%1 = %2").arg(quoteIdent(m_table->column(kc).sourceField),
-                                                       quoteLiteral(QString::fromUtf8(*paramText(one, 0, 0))));
+        // The database may have filled columns the user left out (a key from a generator,
+        // defaults, triggers) or normalised what was given. The new row is read back by the
+        // record key the insert returned, so the table shows what is stored and later edits of
+        // the row match it. Should that read fail, the row is in the database all the same: it
+        // keeps the values as given rather than being reported as a failed insert.
+        if (!dbKey.isEmpty()) {
+            QStringList fields;
+            std::vector<int> cols;
+            for (int c = 0; c < m_table->columnCount(); ++c) {
+                const ColumnInfo &info = m_table->column(c);
+                if (info.relation != m_relation)
+                    continue;
+                fields << (info.sourceField == u"DB_KEY" ? QStringLiteral("RDB$DB_KEY") : quoteIdent(info.sourceField));
+                cols.push_back(c);
             }
-            if (keyed) {
-                QStringList fields;
-                std::vector<int> cols;
-                for (int c = 0; c < m_table->columnCount(); ++c) {
-                    const ColumnInfo &info = m_table->column(c);
-                    if (info.relation != m_relation)
-                        continue;
-                    fields << (info.sourceField == u"DB_KEY" ? QStringLiteral("RDB$DB_KEY") : quoteIdent(info.sourceField));
-                    cols.push_back(c);
-                }
-                auto stored = m_session->query(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                                                   .arg(fields.join(QStringLiteral(", ")), quoteIdent(m_relation),
-                                                        terms.join(QStringLiteral(" AND "))),
-                                               0);
-                // The row is in the database either way; a failed read-back only costs the
-                // database-filled values, so it is not reported as a failed insert.
-                if (stored && stored->rowCount() == 1 && stored->columnCount() == int(cols.size())) {
-                    for (std::size_t i = 0; i < cols.size(); ++i)
-                        row[std::size_t(cols[i])] = stored->value(0, int(i));
-                }
+            auto stored = m_session->query(QStringLiteral("SELECT %1 FROM %2 WHERE RDB$DB_KEY = x'%3'")
+                                               .arg(fields.join(QStringLiteral(", ")), quoteIdent(m_relation),
+                                                    QString::fromLatin1(dbKey.toHex())),
+                                           0);
+            if (stored && stored->rowCount() == 1 && stored->columnCount() == int(cols.size())) {
+                for (std::size_t i = 0; i < cols.size(); ++i)
+                    row[std::size_t(cols[i])] = stored->value(0, int(i));
             }
         }
         return m_table->appendRow(row);

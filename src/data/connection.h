@@ -27,8 +27,9 @@ public:
     virtual Status updateCell(int row, int col, const QVariant &newValue) = 0;
     virtual Status deleteRow(int row) = 0;
     // Adds a row to the table with the given columns (RecordTable indexes) set; columns left out
-    // get the table's defaults. On success the row is appended to the RecordTable too and its
-    // index there is returned.
+    // get the table's defaults. On success the row, as the database stored it (generated keys,
+    // defaults and trigger values included), is appended to the RecordTable too and its index
+    // there is returned.
     virtual Result<int> insertRow(const std::vector<std::pair<int, QVariant>> &values) = 0;
 };
 
