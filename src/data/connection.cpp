@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTime>
 
@@ -74,7 +75,8 @@ struct FbSession {
         attachment.reset();
     }
 
-    Result<RecordTable> query(const QString &sql, int step);
+    // `accessPlan`, when given, receives the engine's access plan of the statement.
+    Result<RecordTable> query(const QString &sql, int step, QString *accessPlan = nullptr);
     Status execute(const QString &sql, int step);
     // Runs a statement whose parameters are all passed as UTF-8 text (nullopt = NULL): the
     // server converts each to the type it expects, so one encoding serves every column type.
@@ -237,7 +239,7 @@ T load(const unsigned char *p)
 
 } // namespace
 
-Result<RecordTable> FbSession::query(const QString &sql, int step)
+Result<RecordTable> FbSession::query(const QString &sql, int step, QString *accessPlan)
 {
     fb::Status st;
     const QByteArray text = sql.toUtf8();
@@ -245,6 +247,11 @@ Result<RecordTable> FbSession::query(const QString &sql, int step)
                                                     SQL_DIALECT_V6, IStatement::PREPARE_PREFETCH_METADATA));
     if (st.failed())
         return st.failure(step);
+    if (accessPlan) {
+        const char *text = stmt->getPlan(st.ptr(), false);
+        *accessPlan = !st.failed() && text ? QString::fromUtf8(text) : QString();
+        st.clear();
+    }
 
     if (!(stmt->getFlags(st.ptr()) & IStatement::FLAG_HAS_CURSOR)) {
         stmt->execute(st.ptr(), transaction.get(), nullptr, nullptr, nullptr, nullptr);
@@ -457,6 +464,8 @@ Result<quint64> FbSession::executeWithText(const QString &sql, const std::vector
 
 struct Connection::Impl {
     std::shared_ptr<FbSession> session;
+    // The access plan of each result still alive, for the writer's join test.
+    std::vector<std::pair<std::weak_ptr<RecordTable>, QString>> plans;
 };
 
 Connection::Connection() : d(std::make_unique<Impl>()) {}
@@ -514,10 +523,14 @@ AccessMode Connection::mode() const { return d->session->mode; }
 
 Result<std::shared_ptr<RecordTable>> Connection::query(const QString &sql)
 {
-    auto r = d->session->query(sql, kStepQuery);
+    QString plan;
+    auto r = d->session->query(sql, kStepQuery, &plan);
     if (!r)
         return r.failure();
-    return std::make_shared<RecordTable>(std::move(r.value()));
+    auto table = std::make_shared<RecordTable>(std::move(r.value()));
+    std::erase_if(d->plans, [](const auto &p) { return p.first.expired(); });
+    d->plans.emplace_back(table, plan);
+    return table;
 }
 
 Status Connection::execute(const QString &sql) { return d->session->execute(sql, 0); }
@@ -526,6 +539,20 @@ Status Connection::execute(const QString &sql) { return d->session->execute(sql,
 
 namespace {
 
+// Whether the main query's plan reads more than one stream: "PLAN JOIN (A NATURAL, B INDEX (..))",
+// HASH and MERGE joins, or several streams in one list. Subqueries' plans come first, one line each.
+bool readsSeveralStreams(const QString &plan)
+{
+    const QStringList lines = plan.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (lines.isEmpty())
+        return false;
+    QString main = lines.last();
+    static const QRegularExpression indexList(QStringLiteral("INDEX\\s*\\([^)]*\\)"));
+    main.remove(indexList);
+    static const QRegularExpression join(QStringLiteral("\\b(JOIN|HASH|MERGE)\\b"));
+    return main.contains(join) || main.contains(QLatin1Char(','));
+}
+
 QString columnList(const QStringList &names)
 {
     return names.join(QStringLiteral(", "));
@@ -533,8 +560,8 @@ QString columnList(const QStringList &names)
 
 class FbRecordWriter final : public RecordWriter {
 public:
-    FbRecordWriter(std::shared_ptr<FbSession> session, std::shared_ptr<RecordTable> table)
-        : m_session(std::move(session)), m_table(std::move(table))
+    FbRecordWriter(std::shared_ptr<FbSession> session, std::shared_ptr<RecordTable> table, QString plan)
+        : m_session(std::move(session)), m_table(std::move(table)), m_plan(std::move(plan))
     {
         m_reason = analyse();
     }
@@ -680,6 +707,11 @@ private:
             return ownFailure(QStringLiteral("The rows join several tables (%1): changes cannot be written back to "
                                              "a join.")
                                   .arg(relations.join(QStringLiteral(", "))));
+        // A table joined with itself names one table in every column, yet a row of the result
+        // stands for two rows of it; the engine's plan shows the second stream.
+        if (readsSeveralStreams(m_plan))
+            return ownFailure(QStringLiteral("The rows join %1 with itself: changes cannot be written back to a join.")
+                                  .arg(relations.front()));
         m_relation = relations.front();
 
         // Columns whose text we hold as hexadecimal digits, and text blobs, which a comparison
@@ -869,6 +901,7 @@ private:
 
     std::shared_ptr<FbSession> m_session;
     std::shared_ptr<RecordTable> m_table;
+    QString m_plan;
     Status m_reason;
     QString m_relation;
     std::vector<int> m_keyColumns;
@@ -880,7 +913,12 @@ private:
 
 std::unique_ptr<RecordWriter> Connection::writer(std::shared_ptr<RecordTable> table)
 {
-    return std::make_unique<FbRecordWriter>(d->session, std::move(table));
+    QString plan;
+    for (const auto &[known, text] : d->plans) {
+        if (known.lock() == table)
+            plan = text;
+    }
+    return std::make_unique<FbRecordWriter>(d->session, std::move(table), plan);
 }
 
 } // namespace velmora

@@ -532,6 +532,8 @@ void tst_Connection::refusals_data()
     QTest::addColumn<QString>("sql");
     QTest::addColumn<QString>("reason");
     QTest::newRow("join") << "SELECT t.id, s.name FROM types t JOIN stores s ON s.store = t.id" << "join";
+    QTest::newRow("table joined with itself")
+        << "SELECT a.id, b.vc FROM types a JOIN types b ON b.id = a.id" << "with itself";
     QTest::newRow("only expressions") << "SELECT COUNT(*) FROM types" << "not read from a table";
     QTest::newRow("key not selected") << "SELECT vc, money FROM types" << "primary key (ID)";
 }
