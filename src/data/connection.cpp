@@ -575,13 +575,8 @@ public:
         if (row < 0 || row >= m_table->rowCount() || col < 0 || col >= m_table->columnCount())
             return ownFailure(QStringLiteral("There is no such cell to change."));
         const ColumnInfo &info = m_table->column(col);
-        if (info.relation.isEmpty())
-            return ownFailure(QStringLiteral("The column \"%1\" is calculated by the query, not stored in a table: "
-                                             "it cannot be changed.")
-                                  .arg(info.name));
-        if (info.sourceField == u"DB_KEY" || m_binary.contains(info.sourceField))
-            return ownFailure(QStringLiteral("The column \"%1\" holds binary data and cannot be changed here.")
-                                  .arg(info.name));
+        if (Status ok = storable(info, QStringLiteral("changed")); !ok)
+            return ok;
 
         // Convert the new value exactly as the table stores it, so that the database and the
         // table end up holding the same value.
@@ -637,13 +632,8 @@ public:
             if (col < 0 || col >= m_table->columnCount())
                 return ownFailure(QStringLiteral("There is no such column to fill."));
             const ColumnInfo &info = m_table->column(col);
-            if (info.relation.isEmpty())
-                return ownFailure(QStringLiteral("The column \"%1\" is calculated by the query, not stored in a table: "
-                                                 "it cannot be filled in.")
-                                      .arg(info.name));
-            if (info.sourceField == u"DB_KEY" || m_binary.contains(info.sourceField))
-                return ownFailure(QStringLiteral("The column \"%1\" holds binary data and cannot be filled in here.")
-                                      .arg(info.name));
+            if (Status ok = storable(info, QStringLiteral("filled in")); !ok)
+                return ok.failure();
             auto converted = convert(info, value);
             if (!converted)
                 return converted.failure();
@@ -691,6 +681,19 @@ public:
     }
 
 private:
+    // Whether a value of this column can be written; `verb` says what the user tried.
+    Status storable(const ColumnInfo &info, const QString &verb) const
+    {
+        if (info.relation.isEmpty())
+            return ownFailure(QStringLiteral("The column \"%1\" is calculated by the query, not stored in a table: "
+                                             "it cannot be %2.")
+                                  .arg(info.name, verb));
+        if (info.sourceField == u"DB_KEY" || m_binary.contains(info.sourceField))
+            return ownFailure(QStringLiteral("The column \"%1\" holds binary data and cannot be %2 here.")
+                                  .arg(info.name, verb));
+        return {};
+    }
+
     Status analyse()
     {
         if (m_session->mode == AccessMode::Read)
