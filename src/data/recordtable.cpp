@@ -290,15 +290,12 @@ struct RecordTable::Impl {
         PodVec<std::uint32_t> codes; // Text
         std::vector<std::uint64_t> nulls; // empty while the column has no null
 
-        // Text dictionary: every distinct text once. While building, the texts sit in one UTF-16
-        // pool; finish() gives each its own QString.
-        PodVec<char16_t> pool;
+        // Text dictionary: every distinct text once. While building, the texts sit in one UTF-8
+        // buffer as the database delivered them; finish() decodes each into a QString of its own.
         std::vector<QString> dict;
 
-        // Build-time only: where each dictionary entry lies in the pool, and an open-addressing
-        // table of (code + 1) keyed by the text's hash. Dropped by finish().
-        std::vector<std::size_t> starts;
-        std::vector<std::uint32_t> lengths;
+        // Build-time only: where each dictionary entry lies in the UTF-8 buffer, and an
+        // open-addressing table of (code + 1) keyed by the text's hash. Dropped by finish().
         PodVec<char> keys;
         std::vector<std::size_t> keyStarts;
         std::vector<std::uint32_t> keyLengths;
@@ -350,7 +347,7 @@ struct RecordTable::Impl {
 
         // Texts are looked up by their UTF-8 bytes, as the database delivers them, so a repeated
         // value (most of a report's texts) costs a hash and a compare, never a decode.
-        std::uint32_t intern(const char *utf8, std::size_t n, std::vector<char16_t> &scratch)
+        std::uint32_t intern(const char *utf8, std::size_t n)
         {
             if ((hashes.size() + 1) * 2 > probe.size())
                 growSlots();
@@ -369,15 +366,11 @@ struct RecordTable::Impl {
             keyLengths.push_back(std::uint32_t(n));
             keys.insert(keys.end(), utf8, utf8 + n);
             hashes.push_back(h);
-            decodeUtf8(utf8, int(n), scratch);
-            starts.push_back(pool.size());
-            lengths.push_back(std::uint32_t(scratch.size()));
-            pool.insert(pool.end(), scratch.data(), scratch.data() + scratch.size());
             probe[i] = code + 1;
             return code;
         }
 
-        // After finish(): the pool is frozen, so new texts get QStrings of their own.
+        // After finish(): the build-time buffers are gone, so new texts get QStrings of their own.
         std::uint32_t internFinished(const QString &s)
         {
             for (std::uint32_t code = 0; code < dict.size(); ++code)
@@ -393,12 +386,14 @@ struct RecordTable::Impl {
             // cache) must stay valid after the table is gone, which views into one shared pool
             // (QString::fromRawData) would not.
             dict.clear();
-            dict.reserve(starts.size());
-            for (std::size_t code = 0; code < starts.size(); ++code)
-                dict.emplace_back(reinterpret_cast<const QChar *>(pool.data() + starts[code]), qsizetype(lengths[code]));
-            pool = PodVec<char16_t>();
-            std::vector<std::size_t>().swap(starts);
-            std::vector<std::uint32_t>().swap(lengths);
+            // Decoded once per distinct text, here rather than while rows arrive, so that loading
+            // only hashes and compares bytes.
+            std::vector<char16_t> scratch;
+            dict.reserve(keyStarts.size());
+            for (std::size_t code = 0; code < keyStarts.size(); ++code) {
+                decodeUtf8(keys.data() + keyStarts[code], int(keyLengths[code]), scratch);
+                dict.emplace_back(reinterpret_cast<const QChar *>(scratch.data()), qsizetype(scratch.size()));
+            }
             std::vector<std::uint32_t>().swap(hashes);
             std::vector<std::uint32_t>().swap(probe);
             keys = PodVec<char>();
@@ -410,7 +405,6 @@ struct RecordTable::Impl {
     std::vector<Column> columns;
     int rows = 0;
     bool finished = false;
-    std::vector<char16_t> scratch;
 };
 
 namespace {
@@ -672,7 +666,7 @@ std::size_t RecordTable::memoryBytes() const
     std::size_t total = 0;
     for (const auto &c : d->columns) {
         total += bytesOf(c.ints) + bytesOf(c.reals) + bytesOf(c.dates) + bytesOf(c.codes) + bytesOf(c.nulls)
-            + bytesOf(c.pool) + bytesOf(c.dict);
+            + bytesOf(c.dict);
         // Each text's own block: the array header, the characters and their terminator.
         for (const QString &s : c.dict)
             if (s.capacity() > 0)
@@ -718,7 +712,7 @@ void RecordTable::Builder::appendNull(int col)
     case ColumnType::Text:
         // A null text points at the empty text, so code arrays stay valid dictionary indexes.
         if (c.nullTextCode < 0)
-            c.nullTextCode = c.intern(nullptr, 0, d->scratch);
+            c.nullTextCode = c.intern(nullptr, 0);
         c.codes.push_back(std::uint32_t(c.nullTextCode));
         break;
     default: c.ints.push_back(0); break;
@@ -758,14 +752,14 @@ void RecordTable::Builder::appendText(int col, QStringView v)
     auto &c = d->columns[std::size_t(col)];
     assert(c.info.type == ColumnType::Text);
     const QByteArray utf8 = v.toUtf8();
-    c.codes.push_back(c.intern(utf8.constData(), std::size_t(utf8.size()), d->scratch));
+    c.codes.push_back(c.intern(utf8.constData(), std::size_t(utf8.size())));
 }
 
 void RecordTable::Builder::appendTextUtf8(int col, const char *utf8, int bytes)
 {
     auto &c = d->columns[std::size_t(col)];
     assert(c.info.type == ColumnType::Text);
-    c.codes.push_back(c.intern(utf8, std::size_t(std::max(bytes, 0)), d->scratch));
+    c.codes.push_back(c.intern(utf8, std::size_t(std::max(bytes, 0))));
 }
 
 RecordTable RecordTable::Builder::finish()
@@ -787,7 +781,6 @@ RecordTable RecordTable::Builder::finish()
     }
     d->rows = int(rows);
     d->finished = true;
-    std::vector<char16_t>().swap(d->scratch);
     RecordTable table;
     table.d = std::move(d);
     d = std::make_unique<RecordTable::Impl>();
