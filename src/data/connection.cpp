@@ -305,8 +305,19 @@ Result<RecordTable> FbSession::query(const QString &sql, int step, QString *acce
         return !st.failed();
     };
 
+    std::vector<unsigned> varying;   // text columns whose look-ups are started together
+    for (unsigned i = 0; i < count; ++i)
+        if (plans[i].kind == Decode::Varying)
+            varying.push_back(i);
+
     int rc;
     while ((rc = cursor->fetchNext(st.ptr(), buf)) == IStatus::RESULT_OK) {
+        for (const unsigned i : varying) {
+            const FieldPlan &p = plan[i];
+            if (!load<short>(buf + p.nullOffset))
+                builder.prepareTextUtf8(int(i), reinterpret_cast<const char *>(buf + p.offset + 2),
+                                        load<std::uint16_t>(buf + p.offset));
+        }
         for (unsigned i = 0; i < count; ++i) {
             const FieldPlan &p = plan[i];
             const int col = int(i);

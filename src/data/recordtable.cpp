@@ -5,6 +5,10 @@
 #include <QTime>
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <numeric>
+#include <thread>
 #include <cassert>
 #include <cmath>
 #include <cstdlib>
@@ -44,7 +48,7 @@ std::int64_t pow10(int scale)
 
 // Eight bytes at a time, mixed by multiplication: quick for the short and the 200-character texts
 // of a report alike.
-std::uint32_t hashBytes(const char *p, std::size_t n)
+std::uint64_t hashBytes(const char *p, std::size_t n)
 {
     std::uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
     while (n >= 8) {
@@ -61,7 +65,9 @@ std::uint32_t hashBytes(const char *p, std::size_t n)
         h = (h ^ w) * 0xC4CEB9FE1A85EC53ull;
     }
     h ^= h >> 29;
-    return std::uint32_t(h);
+    h *= 0x94D049BB133111EBull;
+    h ^= h >> 31;
+    return h;
 }
 
 // Decodes UTF-8 into out (cleared first). Invalid sequences become U+FFFD, as QString would do.
@@ -282,6 +288,8 @@ private:
 } // namespace
 
 struct RecordTable::Impl {
+    static constexpr std::size_t kDistinctSampleRows = 65536;
+
     struct Column {
         ColumnInfo info;
         PodVec<std::int64_t> ints;   // Integer, Boolean, Timestamp
@@ -294,14 +302,24 @@ struct RecordTable::Impl {
         // buffer as the database delivered them; finish() decodes each into a QString of its own.
         std::vector<QString> dict;
 
-        // Build-time only: where each dictionary entry lies in the UTF-8 buffer, and an
-        // open-addressing table of (code + 1) keyed by the text's hash. Dropped by finish().
+        // Build-time only, dropped by finish(). Each text is a record in `keys`: its code and its
+        // byte count (4 bytes each) and its UTF-8 bytes, in code order. `probe` is an
+        // open-addressing table of slots holding the top 24 bits of the text's hash and the
+        // record's offset + 1, so that a look-up reads one slot and, when the bits match, one
+        // record: two cache misses at most, none for a passed-over slot.
         PodVec<char> keys;
-        std::vector<std::size_t> keyStarts;
-        std::vector<std::uint32_t> keyLengths;
-        std::vector<std::uint32_t> hashes;
-        std::vector<std::uint32_t> probe;
+        std::uint32_t keyCount = 0;
+        std::unique_ptr<std::uint64_t[]> probe;
+        std::size_t probeSlots = 0;
+        std::uint64_t preparedHash = 0;
+        bool prepared = false;
         std::int64_t nullTextCode = -1;
+        std::size_t nullTexts = 0;
+        // Set when the first rows of a column were all different (serial numbers, keys): its texts
+        // are then stored one per row without looking them up, because a look-up in a table as
+        // large as the column costs a cache miss per row and finds nothing to share. Equal texts
+        // may then hold different codes; readers that compare texts rank them by content anyway.
+        bool distinctPerRow = false;
 
         std::size_t size() const
         {
@@ -332,42 +350,113 @@ struct RecordTable::Impl {
                 nulls[w] &= ~bit;
         }
 
+        static constexpr int kTagShift = 40;
+        static constexpr std::uint64_t kOffsetMask = (std::uint64_t(1) << kTagShift) - 1;
+        static std::uint64_t tagOf(std::uint64_t h) { return h >> kTagShift << kTagShift; }
+
+        std::uint32_t addKey(const char *utf8, std::size_t n)
+        {
+            const std::uint32_t code = keyCount++;
+            const std::uint32_t header[2] = {code, std::uint32_t(n)};
+            const auto *h = reinterpret_cast<const char *>(header);
+            keys.insert(keys.end(), h, h + sizeof header);
+            keys.insert(keys.end(), utf8, utf8 + n);
+            return code;
+        }
+
+        // The record at `offset` holds these bytes: its code, else -1.
+        std::int64_t matchAt(std::size_t offset, const char *utf8, std::size_t n) const
+        {
+            std::uint32_t header[2];
+            std::memcpy(header, keys.data() + offset, sizeof header);
+            if (header[1] != n || (n && std::memcmp(keys.data() + offset + sizeof header, utf8, n) != 0))
+                return -1;
+            return header[0];
+        }
+
         void growSlots()
         {
-            const std::size_t n = std::max<std::size_t>(64, probe.size() * 2);
-            probe.assign(n, 0);
+            const std::size_t n = std::max<std::size_t>(64, probeSlots * 2);
+            probe.reset(new std::uint64_t[n]());
+            probeSlots = n;
             const std::size_t mask = n - 1;
-            for (std::uint32_t code = 0; code < hashes.size(); ++code) {
-                std::size_t i = hashes[code] & mask;
+            std::size_t offset = 0;
+            for (std::uint32_t code = 0; code < keyCount; ++code) {
+                std::uint32_t len;
+                std::memcpy(&len, keys.data() + offset + 4, sizeof len);
+                const std::uint64_t h = hashBytes(keys.data() + offset + 8, len);
+                std::size_t i = h & mask;
                 while (probe[i])
                     i = (i + 1) & mask;
-                probe[i] = code + 1;
+                probe[i] = tagOf(h) | (offset + 1);
+                offset += 8 + len;
             }
+        }
+
+        // Hashes a text that the next intern() of this column will be given and asks for its slot
+        // now, so that the cache misses of a row's text columns overlap instead of queueing.
+        void prepare(const char *utf8, std::size_t n)
+        {
+            if (distinctPerRow)
+                return;
+            if ((std::size_t(keyCount) + 1) * 2 > probeSlots)
+                growSlots();
+            preparedHash = hashBytes(utf8, n);
+            prepared = true;
+            __builtin_prefetch(&probe[preparedHash & (probeSlots - 1)]);
         }
 
         // Texts are looked up by their UTF-8 bytes, as the database delivers them, so a repeated
         // value (most of a report's texts) costs a hash and a compare, never a decode.
         std::uint32_t intern(const char *utf8, std::size_t n)
         {
-            if ((hashes.size() + 1) * 2 > probe.size())
+            if (distinctPerRow)
+                return addKey(utf8, n);
+            if ((std::size_t(keyCount) + 1) * 2 > probeSlots) {
                 growSlots();
-            const std::uint32_t h = hashBytes(utf8, n);
-            const std::size_t mask = probe.size() - 1;
+                prepared = false;
+            }
+            const std::uint64_t h = prepared ? preparedHash : hashBytes(utf8, n);
+            prepared = false;
+            const std::uint64_t tag = tagOf(h);
+            const std::size_t mask = probeSlots - 1;
             std::size_t i = h & mask;
-            while (const std::uint32_t entry = probe[i]) {
-                const std::uint32_t code = entry - 1;
-                if (hashes[code] == h && keyLengths[code] == n
-                    && (n == 0 || std::memcmp(keys.data() + keyStarts[code], utf8, n) == 0))
-                    return code;
+            while (const std::uint64_t slot = probe[i]) {
+                if ((slot & ~kOffsetMask) == tag) {
+                    const std::int64_t code = matchAt((slot & kOffsetMask) - 1, utf8, n);
+                    if (code >= 0)
+                        return std::uint32_t(code);
+                }
                 i = (i + 1) & mask;
             }
-            const auto code = std::uint32_t(hashes.size());
-            keyStarts.push_back(keys.size());
-            keyLengths.push_back(std::uint32_t(n));
-            keys.insert(keys.end(), utf8, utf8 + n);
-            hashes.push_back(h);
-            probe[i] = code + 1;
-            return code;
+            const std::size_t offset = keys.size();
+            if (offset + 1 > kOffsetMask)
+                throw std::bad_alloc();
+            probe[i] = tag | (offset + 1);
+            return addKey(utf8, n);
+        }
+
+        void dropProbe()
+        {
+            probe.reset();
+            probeSlots = 0;
+            prepared = false;
+        }
+
+        void appendCode(std::uint32_t code)
+        {
+            codes.push_back(code);
+            // Judged once, on a sample large enough that a column of a few thousand repeating
+            // values (customers, descriptions) cannot pass for one of all-different values.
+            // Nulls share one entry and do not count either way.
+            if (codes.size() == kDistinctSampleRows) {
+                const std::size_t texts = codes.size() - nullTexts;
+                const std::size_t distinct = keyCount - (nullTextCode >= 0 ? 1 : 0);
+                if (texts >= kDistinctSampleRows / 2 && distinct * 100 >= texts * 99) {
+                    distinctPerRow = true;
+                    dropProbe();
+                }
+            }
         }
 
         // After finish(): the build-time buffers are gone, so new texts get QStrings of their own.
@@ -389,16 +478,18 @@ struct RecordTable::Impl {
             // Decoded once per distinct text, here rather than while rows arrive, so that loading
             // only hashes and compares bytes.
             std::vector<char16_t> scratch;
-            dict.reserve(keyStarts.size());
-            for (std::size_t code = 0; code < keyStarts.size(); ++code) {
-                decodeUtf8(keys.data() + keyStarts[code], int(keyLengths[code]), scratch);
+            dict.reserve(keyCount);
+            std::size_t offset = 0;
+            for (std::uint32_t code = 0; code < keyCount; ++code) {
+                std::uint32_t len;
+                std::memcpy(&len, keys.data() + offset + 4, sizeof len);
+                decodeUtf8(keys.data() + offset + 8, int(len), scratch);
                 dict.emplace_back(reinterpret_cast<const QChar *>(scratch.data()), qsizetype(scratch.size()));
+                offset += 8 + len;
             }
-            std::vector<std::uint32_t>().swap(hashes);
-            std::vector<std::uint32_t>().swap(probe);
+            dropProbe();
             keys = PodVec<char>();
-            std::vector<std::size_t>().swap(keyStarts);
-            std::vector<std::uint32_t>().swap(keyLengths);
+            keyCount = 0;
         }
     };
 
@@ -711,9 +802,12 @@ void RecordTable::Builder::appendNull(int col)
     case ColumnType::Date: c.dates.push_back(0); break;
     case ColumnType::Text:
         // A null text points at the empty text, so code arrays stay valid dictionary indexes.
-        if (c.nullTextCode < 0)
+        if (c.nullTextCode < 0) {
+            c.prepared = false;
             c.nullTextCode = c.intern(nullptr, 0);
-        c.codes.push_back(std::uint32_t(c.nullTextCode));
+        }
+        ++c.nullTexts;
+        c.appendCode(std::uint32_t(c.nullTextCode));
         break;
     default: c.ints.push_back(0); break;
     }
@@ -752,15 +846,65 @@ void RecordTable::Builder::appendText(int col, QStringView v)
     auto &c = d->columns[std::size_t(col)];
     assert(c.info.type == ColumnType::Text);
     const QByteArray utf8 = v.toUtf8();
-    c.codes.push_back(c.intern(utf8.constData(), std::size_t(utf8.size())));
+    c.prepared = false;
+    c.appendCode(c.intern(utf8.constData(), std::size_t(utf8.size())));
+}
+
+void RecordTable::Builder::prepareTextUtf8(int col, const char *utf8, int bytes)
+{
+    d->columns[std::size_t(col)].prepare(utf8, std::size_t(std::max(bytes, 0)));
 }
 
 void RecordTable::Builder::appendTextUtf8(int col, const char *utf8, int bytes)
 {
     auto &c = d->columns[std::size_t(col)];
     assert(c.info.type == ColumnType::Text);
-    c.codes.push_back(c.intern(utf8, std::size_t(std::max(bytes, 0))));
+    c.appendCode(c.intern(utf8, std::size_t(std::max(bytes, 0))));
 }
+
+namespace {
+// Decoding a large result's texts (a million serial numbers are a million QStrings) takes a
+// noticeable part of a load; the columns are independent, so a second core takes half of them.
+// By now the database has sent everything and the other core is idle.
+template <typename Columns>
+void freezeTexts(Columns &columns)
+{
+    std::vector<std::size_t> order(columns.size());
+    std::iota(order.begin(), order.end(), std::size_t(0));
+    std::size_t bytes = 0;
+    for (const auto &c : columns)
+        bytes += c.keys.size();
+    // Largest first, so that the two workers end close together.
+    std::sort(order.begin(), order.end(),
+              [&columns](std::size_t a, std::size_t b) { return columns[a].keys.size() > columns[b].keys.size(); });
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i; (i = next.fetch_add(1)) < order.size();)
+            columns[order[i]].freeze();
+    };
+    if (bytes < (std::size_t(4) << 20) || std::thread::hardware_concurrency() < 2) {
+        work();
+        return;
+    }
+    std::exception_ptr failed;
+    std::thread helper([&] {
+        try {
+            work();
+        } catch (...) {
+            failed = std::current_exception();
+        }
+    });
+    try {
+        work();
+    } catch (...) {
+        helper.join();
+        throw;
+    }
+    helper.join();
+    if (failed)
+        std::rethrow_exception(failed);
+}
+} // namespace
 
 RecordTable RecordTable::Builder::finish()
 {
@@ -777,8 +921,8 @@ RecordTable RecordTable::Builder::finish()
         // Bitmaps cover every row, so readers of nullBits() may index any row.
         if (!c.nulls.empty())
             c.nulls.resize((rows + 63) / 64, 0);
-        c.freeze();
     }
+    freezeTexts(d->columns);
     d->rows = int(rows);
     d->finished = true;
     RecordTable table;

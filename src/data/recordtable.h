@@ -52,7 +52,9 @@ inline std::int64_t msecsOfDay(std::int64_t ts) { return ts - julianDay(ts) * 86
 } // namespace TimeValue
 
 // A query result held column by column: one typed array per column, a null bitmap per column
-// (absent while a column has no nulls) and texts dictionary-encoded into a per-column string pool.
+// (absent while a column has no nulls) and texts dictionary-encoded into a per-column string pool
+// (repeated texts share one entry, except in a column whose first 65,536 texts were all different,
+// where each row keeps its own: a code identifies a text, but equal texts may have two codes).
 // There are no row objects; row r of column c is element r of that column's array.
 class RecordTable {
 public:
@@ -131,6 +133,9 @@ public:
     void appendTimestamp(int col, std::int64_t ts);
     void appendText(int col, QStringView v);
     void appendTextUtf8(int col, const char *utf8, int bytes);   // avoids a QString for repeated texts
+    // Optional, for speed: announces the text the next appendTextUtf8 of this column will be given
+    // (the same bytes), so that the look-ups of a row's texts in their dictionaries run side by side.
+    void prepareTextUtf8(int col, const char *utf8, int bytes);
 
     RecordTable finish();
 

@@ -65,6 +65,8 @@ private slots:
     void typedReads();
     void nulls();
     void dictionarySharesRepeatedTexts();
+    void largeTextColumnsReadBack_data();
+    void largeTextColumnsReadBack();
     void utf8Decoding_data();
     void utf8Decoding();
     void value();
@@ -137,6 +139,65 @@ void tst_RecordTable::dictionarySharesRepeatedTexts()
     QCOMPARE(t.dictionarySize(5), 2);
     QCOMPARE(t.textCode(0, 5), t.textCode(2, 5));
     QCOMPARE(t.text(1, 5), QString());
+}
+
+// Columns long enough for the dictionary to grow many times and for a column of all-different
+// texts to be told apart from one that repeats; every row must read back as it went in, whether
+// or not its look-up was announced first.
+void tst_RecordTable::largeTextColumnsReadBack_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("distinct");   // 0: every row its own text, then repeats of earlier ones
+    QTest::addColumn<int>("nullEvery");  // 0: no nulls
+    QTest::addColumn<bool>("announce");
+    QTest::newRow("all different, then repeats") << 80000 << 0 << 0 << true;
+    QTest::newRow("all different with nulls") << 80000 << 0 << 50 << false;
+    QTest::newRow("few values") << 90000 << 12 << 0 << true;
+    QTest::newRow("many values, repeated") << 120000 << 40000 << 97 << true;
+    QTest::newRow("many values, not announced") << 120000 << 40000 << 0 << false;
+    QTest::newRow("mostly null") << 90000 << 0 << 2 << true;
+}
+
+void tst_RecordTable::largeTextColumnsReadBack()
+{
+    QFETCH(int, rows);
+    QFETCH(int, distinct);
+    QFETCH(int, nullEvery);
+    QFETCH(bool, announce);
+    const int unique = 70000;   // rows of their own before the repeats start
+    auto textOf = [&](int r) -> QByteArray {
+        const int v = distinct ? int((std::uint64_t(r) * 2654435761u) % std::uint64_t(distinct))
+                               : (r < unique ? r : (r * 7) % unique);
+        // Lengths vary so that equal prefixes and equal hashes of different lengths are exercised.
+        return QByteArray("item-") + QByteArray::number(v) + QByteArray(v % 5, 'x') + "-\xc3\xbc";
+    };
+    auto isNullRow = [&](int r) { return nullEvery && r % nullEvery == 1; };
+    RecordTable::Builder b;
+    b.addColumn(col("t", ColumnType::Text, TypeCode::WideText));
+    for (int r = 0; r < rows; ++r) {
+        if (isNullRow(r)) {
+            b.appendNull(0);
+            continue;
+        }
+        const QByteArray text = textOf(r);
+        if (announce && r % 3)
+            b.prepareTextUtf8(0, text.constData(), int(text.size()));
+        b.appendTextUtf8(0, text.constData(), int(text.size()));
+    }
+    const RecordTable t = b.finish();
+    QCOMPARE(t.rowCount(), rows);
+    for (int r = 0; r < rows; ++r) {
+        QCOMPARE(t.isNull(r, 0), isNullRow(r));
+        if (!isNullRow(r) && t.text(r, 0) != QString::fromUtf8(textOf(r)))
+            QFAIL(qPrintable(QStringLiteral("row %1 reads %2").arg(r).arg(t.text(r, 0))));
+    }
+    if (distinct) {
+        // Repeating texts are stored once each (and nulls once).
+        QCOMPARE(t.dictionarySize(0), distinct + (nullEvery ? 1 : 0));
+        for (int r = 0; r + distinct < rows; r += 101)
+            if (!isNullRow(r) && !isNullRow(r + distinct))
+                QCOMPARE(t.textCode(r + distinct, 0), t.textCode(r, 0));
+    }
 }
 
 void tst_RecordTable::utf8Decoding_data()

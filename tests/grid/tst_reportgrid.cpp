@@ -38,6 +38,7 @@ private slots:
     void rowTypesAfterGrouping_data();
     void rowTypesAfterGrouping();
     void groupRowsReportCountsAndValues();
+    void equalTextsGroupTogetherInAnAllDifferentColumn();
     void expandAndCollapse();
     void regroupAllCollapsed();
     void currentRowFollowsItsRecordAcrossRegroup();
@@ -317,6 +318,36 @@ void tst_ReportGrid::groupRowsReportCountsAndValues()
     QCOMPARE(m_grid->text(appliance, 4), QString());
     QVERIFY(m_grid->row(appliance).expanded);
     QCOMPARE(m_grid->row(appliance).level, 1);
+}
+
+// A column whose first rows all differ keeps a text per row, so equal texts later on hold codes of
+// their own; grouping and sorting must still treat them as one value.
+void tst_ReportGrid::equalTextsGroupTogetherInAnAllDifferentColumn()
+{
+    std::vector<QByteArray> descriptions;
+    std::vector<InvRow> rows;
+    const int unique = 70000;
+    for (int i = 0; i < unique; ++i)
+        descriptions.push_back(QByteArray("d") + QByteArray::number(i).rightJustified(5, '0'));
+    for (int i = 0; i < 3; ++i)
+        descriptions.push_back("d00007");
+    for (std::size_t i = 0; i < descriptions.size(); ++i)
+        rows.push_back({int(i), "TV", 1, descriptions[i].constData(), 100, QDate(2024, 1, 1)});
+    m_grid->setTable(inventoryTable(rows));
+    m_grid->groups().add(4, 1);
+    m_grid->regroup(true);
+    QCOMPARE(m_grid->rowCount(), unique);
+    QCOMPARE(m_grid->text(8, 4), QStringLiteral("d00007"));
+    QCOMPARE(m_grid->row(8).recordCount, 4);
+    QCOMPARE(m_grid->row(9).recordCount, 1);
+    m_grid->groups().clear();
+    m_grid->sortKeys().add(4, -1);
+    m_grid->regroup();
+    // Descending: d69999 .. d00008 first (69,992 rows), then the four d00007 rows together.
+    const int d7 = unique - 8 + 1;
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(m_grid->text(d7 + i, 4), QStringLiteral("d00007"));
+    QCOMPARE(m_grid->text(d7 + 4, 4), QStringLiteral("d00006"));
 }
 
 void tst_ReportGrid::expandAndCollapse()
