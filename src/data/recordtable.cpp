@@ -6,14 +6,14 @@
 
 #include <algorithm>
 #include <atomic>
-#include <exception>
-#include <numeric>
-#include <thread>
 #include <cassert>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <new>
+#include <numeric>
+#include <thread>
 #include <type_traits>
 #include <utility>
 
@@ -298,8 +298,9 @@ struct RecordTable::Impl {
         PodVec<std::uint32_t> codes; // Text
         std::vector<std::uint64_t> nulls; // empty while the column has no null
 
-        // Text dictionary: every distinct text once. While building, the texts sit in one UTF-8
-        // buffer as the database delivered them; finish() decodes each into a QString of its own.
+        // Text dictionary: every distinct text once (every row's text in a distinctPerRow column).
+        // While building, the texts sit in one UTF-8 buffer as the database delivered them;
+        // finish() decodes each into a QString of its own.
         std::vector<QString> dict;
 
         // Build-time only, dropped by finish(). Each text is a record in `keys`: its code and its
@@ -475,7 +476,7 @@ struct RecordTable::Impl {
             // cache) must stay valid after the table is gone, which views into one shared pool
             // (QString::fromRawData) would not.
             dict.clear();
-            // Decoded once per distinct text, here rather than while rows arrive, so that loading
+            // Decoded once per dictionary entry, here rather than while rows arrive, so that loading
             // only hashes and compares bytes.
             std::vector<char16_t> scratch;
             dict.reserve(keyCount);
