@@ -11,9 +11,13 @@ PACKAGES=(
   # server, and isql-fb/fbsvcmgr as independent readers
   firebird3.0-server firebird3.0-server-core firebird3.0-utils firebird-dev libfbclient2
   # mail, spreadsheets, encrypted customer search file
-  libcurl4-openssl-dev libgsf-1-dev libxlsxwriter-dev libsqlcipher-dev sqlcipher
+  libcurl4-openssl-dev libgmime-3.0-dev libgsf-1-dev libxlsxwriter-dev libsqlcipher-dev sqlcipher
+  # Qt Designer plugin interfaces and QUiLoader (UiTools' CMake package needs the OpenGL module)
+  qt6-tools-dev libqt6opengl6-dev
   # test tools: SMTP sink, spreadsheet and PDF readers, headless X for the demo
-  python3 python3-aiosmtpd python3-xlrd poppler-utils xvfb xauth
+  python3 python3-aiosmtpd python3-xlrd python3-openpyxl poppler-utils xvfb xauth openssl
+  # spreadsheets read back by a second, independent reader
+  libreoffice-calc-nogui
   # fonts for widgets, printing and PDF export (CJK names in the sample data)
   fonts-dejavu-core fonts-noto-cjk
 )
