@@ -2,7 +2,7 @@
 
 #include "ui_FileDLG.h"
 
-#include "control/reportrequest.h"
+#include "core/reportrequest.h"
 #include "core/layoutrules.h"
 #include "platform/platform.h"
 #include "viewer/layouts.h"

@@ -1,7 +1,7 @@
 #include "viewer/failurereport.h"
 
 #include "control/frmSplash.h"
-#include "control/reportrequest.h"
+#include "core/reportrequest.h"
 #include "core/catalogue.h"
 #include "platform/platform.h"
 

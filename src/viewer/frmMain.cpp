@@ -1,7 +1,7 @@
 #include "viewer/frmMain.h"
 
-#include "control/modMain.h"
-#include "control/reportrequest.h"
+#include "platform/modMain.h"
+#include "core/reportrequest.h"
 #include "data/connection.h"
 #include "dialogs/frmCardView.h"
 #include "dialogs/frmGroupBy.h"

@@ -1,7 +1,7 @@
 #include "viewer/layouts.h"
 
-#include "control/modMain.h"
-#include "control/reportrequest.h"
+#include "platform/modMain.h"
+#include "core/reportrequest.h"
 #include "core/layoutrules.h"
 #include "grid/reportgrid.h"
 #include "platform/platform.h"

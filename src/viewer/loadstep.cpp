@@ -4,7 +4,7 @@
 
 #include "viewer/frmMain.h"
 
-#include "control/reportrequest.h"
+#include "core/reportrequest.h"
 #include "core/catalogue.h"
 #include "data/connection.h"
 #include "data/searchfile.h"

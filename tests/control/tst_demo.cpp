@@ -3,7 +3,7 @@
 
 #include "../../apps/demo/demowindow.h"
 
-#include "control/reportrequest.h"
+#include "core/reportrequest.h"
 #include "grid/reportgrid.h"
 #include "viewer/frmMain.h"
 

@@ -1,5 +1,5 @@
-#include "control/modMain.h"
-#include "control/reportrequest.h"
+#include "platform/modMain.h"
+#include "core/reportrequest.h"
 #include "platform/helpwindow.h"
 #include "platform/platform.h"
 

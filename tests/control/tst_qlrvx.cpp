@@ -6,7 +6,7 @@
 #include <velmora/qlrvx.h>
 
 #include "control/frmSplash.h"
-#include "control/reportrequest.h"
+#include "core/reportrequest.h"
 #include "grid/reportgrid.h"
 #include "viewer/frmMain.h"
 

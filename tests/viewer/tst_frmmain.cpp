@@ -1,6 +1,6 @@
 #include "tst_frmmain_fixture.h"
 
-#include "control/reportrequest.h"
+#include "core/reportrequest.h"
 #include "grid/groupbybox.h"
 #include "grid/reportgrid.h"
 #include "platform/helpwindow.h"

@@ -1,7 +1,7 @@
 // The delete question of the viewer, against a real store database.
 
 #include "common/testservices.h"
-#include "control/reportrequest.h"
+#include "core/reportrequest.h"
 #include "data/connection.h"
 #include "grid/reportgrid.h"
 #include "viewer/frmMain.h"

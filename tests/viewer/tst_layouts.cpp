@@ -1,4 +1,4 @@
-#include "control/reportrequest.h"
+#include "core/reportrequest.h"
 #include "core/layoutrules.h"
 #include "viewer/layouts.h"
 

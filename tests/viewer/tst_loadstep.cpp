@@ -5,7 +5,7 @@
 #include <velmora/qlrvx.h>
 
 #include "control/frmSplash.h"
-#include "control/reportrequest.h"
+#include "core/reportrequest.h"
 #include "core/layoutrules.h"
 #include "data/connection.h"
 #include "grid/reportgrid.h"

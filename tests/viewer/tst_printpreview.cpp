@@ -1,6 +1,6 @@
 #include "tst_frmmain_fixture.h"
 
-#include "control/reportrequest.h"
+#include "core/reportrequest.h"
 #include "grid/reportgrid.h"
 #include "viewer/frmMain.h"
 #include "viewer/frmPrintPreview.h"

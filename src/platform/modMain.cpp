@@ -1,6 +1,6 @@
-#include "control/modMain.h"
+#include "platform/modMain.h"
 
-#include "control/reportrequest.h"
+#include "core/reportrequest.h"
 #include "core/profilefile.h"
 #include "platform/platform.h"
 

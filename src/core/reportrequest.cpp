@@ -1,4 +1,4 @@
-#include "control/reportrequest.h"
+#include "core/reportrequest.h"
 
 namespace velmora {
 
