@@ -1,5 +1,7 @@
 #include "demowindow.h"
 
+#include <velmora/error.h>
+#include <velmora/qlcustsearch.h>
 #include <velmora/qlrvx.h>
 
 #include <QFormLayout>
@@ -7,7 +9,10 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTime>
 #include <QVBoxLayout>
 
 namespace {
@@ -138,6 +143,8 @@ DemoWindow::DemoWindow(const Options &options, QWidget *parent) : QMainWindow(pa
         m_storeNumber->setText(number);
     });
 
+    addCustomerSearch(central, layout);
+
     m_control = new velmora::QLrvx(central);
     m_control->setObjectName(QStringLiteral("QLrvx1"));
     auto *footer = new QHBoxLayout;
@@ -146,6 +153,73 @@ DemoWindow::DemoWindow(const Options &options, QWidget *parent) : QMainWindow(pa
     layout->addLayout(footer);
     layout->addStretch(1);
     setCentralWidget(central);
+}
+
+void DemoWindow::addCustomerSearch(QWidget *parent, QLayout *layout)
+{
+    auto *box = new QGroupBox(QStringLiteral("Customers (double click or Enter on a customer picks the account)"),
+                              parent);
+    auto *grid = new QGridLayout(box);
+    grid->setColumnStretch(1, 1);
+    m_searchPassword = field(QStringLiteral("txtDBpassword"), QStringLiteral("velmora"), box);
+    m_searchPassword->setEchoMode(QLineEdit::Password);
+    m_searchPassword->setToolTip(QStringLiteral("Password of search.tmp in the local folder"));
+    auto *searchButton = new QPushButton(QStringLiteral("Customer Search"), box);
+    searchButton->setObjectName(QStringLiteral("cmdShowCustSearch"));
+    auto *allButton = new QPushButton(QStringLiteral("All Customers"), box);
+    allButton->setObjectName(QStringLiteral("cmdShowAllCustomers"));
+    auto *focusButton = new QPushButton(QStringLiteral("Bring Viewer Forward"), box);
+    focusButton->setObjectName(QStringLiteral("cmdCustSearchsetfocus"));
+    m_pickedAccount = new QLabel(box);
+    m_pickedAccount->setObjectName(QStringLiteral("lblPickedAccount"));
+    m_pickedAccount->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_changeLog = new QPlainTextEdit(box);
+    m_changeLog->setObjectName(QStringLiteral("txtChangeLog"));
+    m_changeLog->setReadOnly(true);
+    m_changeLog->setMaximumHeight(90);
+    m_search = new velmora::QLCustSearch(box);
+    m_search->setObjectName(QStringLiteral("QLCustSearch1"));
+
+    grid->addWidget(searchButton, 0, 0);
+    auto *password = new QHBoxLayout;
+    password->addWidget(new QLabel(QStringLiteral("Search file password:"), box));
+    password->addWidget(m_searchPassword, 1);
+    grid->addLayout(password, 0, 1);
+    grid->addWidget(allButton, 1, 0);
+    grid->addWidget(new QLabel(QStringLiteral("(the store database)"), box), 1, 1);
+    grid->addWidget(focusButton, 2, 0);
+    auto *picked = new QHBoxLayout;
+    picked->addWidget(new QLabel(QStringLiteral("Picked account:"), box));
+    picked->addWidget(m_pickedAccount, 1);
+    picked->addWidget(m_search);
+    grid->addLayout(picked, 2, 1);
+    grid->addWidget(m_changeLog, 3, 0, 1, 2);
+    layout->addWidget(box);
+
+    connect(m_search, &velmora::QLCustSearch::Change, this, [this] {
+        m_pickedAccount->setText(m_search->Caption());
+        m_changeLog->appendPlainText(QStringLiteral("%1  Change: Caption = \"%2\"")
+                                         .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")),
+                                              m_search->Caption()));
+    });
+    connect(searchButton, &QPushButton::clicked, this, [this] {
+        QString data = m_dataFolder->text(), password = m_searchPassword->text(), name = m_storeName->text(),
+                number = m_storeNumber->text(), local = m_localFolder->text();
+        try {
+            m_search->ShowCustSearch(data, password, name, number, local);
+        } catch (const velmora::Error &e) {
+            // The one failure the control hands to its host: the host says what went wrong.
+            QMessageBox::warning(this, windowTitle(),
+                                 QStringLiteral("The customer search could not be opened.\n\n%1")
+                                     .arg(e.description()));
+        }
+    });
+    connect(allButton, &QPushButton::clicked, this, [this] {
+        QString data = m_dataFolder->text(), conn = m_connString->text(), name = m_storeName->text(),
+                number = m_storeNumber->text(), local = m_localFolder->text();
+        m_search->ShowAllCustomers(data, conn, name, number, local);
+    });
+    connect(focusButton, &QPushButton::clicked, m_search, &velmora::QLCustSearch::CustSearchsetfocus);
 }
 
 void DemoWindow::addReport(const QString &caption, const QString &objectName, const QString &sql,

@@ -5,14 +5,19 @@
 #include <functional>
 
 class QGridLayout;
+class QLabel;
+class QLayout;
 class QLineEdit;
+class QPlainTextEdit;
 
 namespace velmora {
+class QLCustSearch;
 class QLrvx;
 }
 
 // A store application's form in miniature: the store's details, the report control placed on the
-// form, and one button per report method with a query of its kind.
+// form, and one button per report method with a query of its kind; below them the customer search
+// control with the account picked last and a log of its Change events.
 class DemoWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -24,6 +29,7 @@ public:
     explicit DemoWindow(const Options &options, QWidget *parent = nullptr);
 
 private:
+    void addCustomerSearch(QWidget *parent, QLayout *layout);
     void addReport(const QString &caption, const QString &objectName, const QString &sql,
                    std::function<void(QString &sql)> run);
 
@@ -35,4 +41,8 @@ private:
     QLineEdit *m_connString = nullptr;
     QLineEdit *m_masterFilter = nullptr;
     QGridLayout *m_reports = nullptr;
+    velmora::QLCustSearch *m_search = nullptr;
+    QLineEdit *m_searchPassword = nullptr;
+    QLabel *m_pickedAccount = nullptr;
+    QPlainTextEdit *m_changeLog = nullptr;
 };

@@ -39,6 +39,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace velmora {
@@ -170,6 +171,9 @@ struct frmMain::Impl {
     // The current row around a re-sort; 0 means none remembered.
     int rememberedRow = 0;
     bool remembering = false;
+    // The kind this window was loaded as. Picks follow it, not the request, which a later entry
+    // point call rewrites while the window stays open. Unset for a window nobody loaded.
+    std::optional<QString> loadedKind;
 };
 
 frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(std::make_unique<Impl>())
@@ -388,7 +392,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(std::make_unique<Impl
             break;
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            if (isReportKind("customersearch")) {
+            if (picksAccounts()) {
                 key = 0;
                 Jgrid_DblClick();
             }
@@ -459,6 +463,7 @@ frmMain *frmMain::load()
 {
     if (!s_instance) {
         auto *viewer = new frmMain;
+        viewer->d->loadedKind = request().ReportKey;
         viewer->Form_Load();
     }
     return s_instance.data();
@@ -759,9 +764,15 @@ void frmMain::Jgrid_MouseUp(Qt::MouseButton button, QPoint pos)
     }
 }
 
+bool frmMain::picksAccounts() const
+{
+    const QString kind = d->loadedKind.value_or(request().ReportKey);
+    return kind.compare(QLatin1String("customersearch"), Qt::CaseInsensitive) == 0;
+}
+
 void frmMain::Jgrid_DblClick()
 {
-    if (!isReportKind("customersearch"))
+    if (!picksAccounts())
         return;
     for (int position = 1; position <= Jgrid->columnCount(); ++position) {
         GridColumn *column = Jgrid->columnAtPosition(position);
@@ -769,8 +780,10 @@ void frmMain::Jgrid_DblClick()
             continue;
         const int row = Jgrid->currentRow();
         const QString account = row > 0 ? Jgrid->value(row, column->index()).toString() : QString();
+        // Through the slot by name: a label that watches its own text (the search control's)
+        // declares its own setText, which a plain QLabel::setText call would pass by.
         if (QLabel *target = request().SearchResultTarget.data())
-            target->setText(account);
+            QMetaObject::invokeMethod(target, "setText", Qt::DirectConnection, Q_ARG(QString, account));
         return;
     }
 }

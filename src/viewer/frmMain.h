@@ -83,6 +83,9 @@ public:
     void Jgrid_GroupHeaderClick(int groupItem);
     void Jgrid_MouseUp(Qt::MouseButton button, QPoint pos);
     void Jgrid_DblClick();
+    // True when this window delivers double click and Enter as a pick: it was loaded as the
+    // customer search.
+    bool picksAccounts() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -10,7 +10,9 @@
 #include "../common/testservices.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -29,6 +31,7 @@ private slots:
     void reportButtons_data();
     void reportButtons();
     void masterButtonKeepsTheStoreNumber();
+    void customerSearchPickShowsAndLogs();
 
 private:
     QTemporaryDir m_dir;
@@ -125,6 +128,23 @@ void tst_Demo::masterButtonKeepsTheStoreNumber()
     QCOMPARE(request().MasterFilter, QStringLiteral("category = 'AUDIO'"));
     QVERIFY(request().SQLstatement.endsWith(QStringLiteral("store <> 7 and category = 'AUDIO'")));
     QVERIFY(frmMain::instance()->Jgrid->table()->rowCount() > 0);
+}
+
+void tst_Demo::customerSearchPickShowsAndLogs()
+{
+    QVERIFY(QFile::copy(test::sampleSearchFile(), m_dir.filePath(QStringLiteral("local/search.tmp"))));
+    QTest::mouseClick(m_window->findChild<QPushButton *>(QStringLiteral("cmdShowCustSearch")), Qt::LeftButton);
+    QVERIFY(frmMain::instance());
+    ReportGrid *g = frmMain::instance()->Jgrid;
+    g->setCurrentRow(4);
+    QTest::keyClick(g->tableView(), Qt::Key_Return);
+    const QString account = g->text(4, g->columnByKey(u"account")->index());
+    QVERIFY(!account.isEmpty());
+    QCOMPARE(m_window->findChild<QLabel *>(QStringLiteral("lblPickedAccount"))->text(), account);
+    const QStringList log =
+        m_window->findChild<QPlainTextEdit *>(QStringLiteral("txtChangeLog"))->toPlainText().split(u'\n');
+    QCOMPARE(log.size(), 1);
+    QVERIFY(log.first().endsWith(QStringLiteral("Change: Caption = \"%1\"").arg(account)));
 }
 
 QTEST_MAIN(tst_Demo)
