@@ -49,6 +49,8 @@ QLCustSearch::QLCustSearch(QWidget *parent) : QWidget(parent), d(std::make_uniqu
     d->label = new ResultLabel(this);
     d->label->setObjectName(QStringLiteral("QLsearchResults"));
     d->label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Room for an account number even while empty, so the control can be seen and picked on a form.
+    d->label->setMinimumWidth(d->label->fontMetrics().horizontalAdvance(QStringLiteral("00-0000000")));
     layout->addWidget(d->label);
     connect(d->label, &ResultLabel::textChanged, this, &QLCustSearch::Change);
 }
