@@ -1,5 +1,7 @@
 #include "core/connstring.h"
 
+#include <algorithm>
+
 namespace velmora {
 
 namespace {
@@ -33,6 +35,21 @@ bool parsePort(QStringView text, int &port)
     return true;
 }
 
+// No host name holds a blank or a control character, and brackets only enclose a host (an IPv6
+// address): a host with either could not be written into an attach string that reads back the same.
+Status acceptHost(QStringView host, ConnString &out)
+{
+    if (host.isEmpty())
+        return malformed(QStringLiteral("the host name is empty."));
+    const bool bad = std::any_of(host.begin(), host.end(), [](QChar c) {
+        return c.isSpace() || c.category() == QChar::Other_Control || c == QLatin1Char('[') || c == QLatin1Char(']');
+    });
+    if (bad)
+        return malformed(QStringLiteral("the host name \"%1\" is not valid.").arg(host));
+    out.host = host.toString();
+    return {};
+}
+
 // host[/port] as written before the ":" of a DSN, or as a Data Source beside a separate database.
 Status parseHostPort(QStringView text, ConnString &out)
 {
@@ -57,8 +74,7 @@ Status parseHostPort(QStringView text, ConnString &out)
         return malformed(QStringLiteral("the host name is empty."));
     if (!port.isNull() && !parsePort(port, out.port))
         return malformed(QStringLiteral("the port \"%1\" is not a number from 1 to 65535.").arg(port.trimmed()));
-    out.host = host.toString();
-    return {};
+    return acceptHost(host, out);
 }
 
 bool isDriveLetterPath(QStringView s)
@@ -80,17 +96,27 @@ Status parseDsn(QStringView text, ConnString &out)
         if (slash <= 0 || slash == rest.size() - 1)
             return malformed(QStringLiteral("\"%1\" names no host and database.").arg(s));
         QStringView hostPort = rest.left(slash);
-        const qsizetype colon = hostPort.lastIndexOf(QLatin1Char(':'));
-        if (colon >= 0 && !hostPort.startsWith(QLatin1Char('['))) {
-            if (!parsePort(hostPort.mid(colon + 1), out.port))
-                return malformed(QStringLiteral("the port \"%1\" is not a number from 1 to 65535.")
-                                     .arg(hostPort.mid(colon + 1)));
+        QStringView port;
+        if (hostPort.startsWith(QLatin1Char('['))) {
+            const qsizetype close = hostPort.indexOf(QLatin1Char(']'));
+            if (close < 0)
+                return malformed(QStringLiteral("the host \"%1\" has no closing \"]\".").arg(hostPort));
+            const QStringView after = hostPort.mid(close + 1);
+            if (!after.isEmpty() && !after.startsWith(QLatin1Char(':')))
+                return malformed(QStringLiteral("unexpected \"%1\" after the host.").arg(after));
+            port = after.isEmpty() ? QStringView() : after.mid(1);
+            hostPort = hostPort.mid(1, close - 1);
+        } else if (const qsizetype colon = hostPort.lastIndexOf(QLatin1Char(':')); colon >= 0) {
+            port = hostPort.mid(colon + 1);
             hostPort = hostPort.left(colon);
         }
-        if (hostPort.isEmpty())
-            return malformed(QStringLiteral("the host name is empty."));
-        out.host = hostPort.toString();
-        out.database = rest.mid(slash + 1).toString();
+        if (!port.isNull() && !parsePort(port, out.port))
+            return malformed(QStringLiteral("the port \"%1\" is not a number from 1 to 65535.").arg(port));
+        if (Status st = acceptHost(hostPort, out); !st)
+            return st;
+        out.database = rest.mid(slash + 1).trimmed().toString();
+        if (out.database.isEmpty())
+            return malformed(QStringLiteral("\"%1\" names no host and database.").arg(s));
         return {};
     }
 
@@ -117,6 +143,12 @@ Status parseDsn(QStringView text, ConnString &out)
     const QStringView path = s.mid(colon + 1).trimmed();
     if (path.isEmpty())
         return malformed(QStringLiteral("no database path follows the host \"%1\".").arg(s.left(colon)));
+    // "inet : //h/db" is a mistyped URL, and the attach string we would write reads as one.
+    const QStringView before = s.left(colon).trimmed();
+    const bool protocol = before.compare(u"inet", Qt::CaseInsensitive) == 0 || before.compare(u"wnet", Qt::CaseInsensitive) == 0
+                          || before.compare(u"xnet", Qt::CaseInsensitive) == 0;
+    if (protocol && path.startsWith(QLatin1String("//")))
+        return malformed(QStringLiteral("\"%1\" is a protocol, not a host; the form is inet://host/path.").arg(before));
     if (Status st = parseHostPort(s.left(colon), out); !st)
         return st;
     out.database = path.toString();
@@ -191,7 +223,9 @@ QString ConnString::dsn() const
 {
     if (host.isEmpty())
         return database;
-    QString h = host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
+    // Brackets keep a ":" (IPv6) or a "/" inside the host from reading as the path or port separator.
+    QString h = host.contains(QLatin1Char(':')) || host.contains(QLatin1Char('/')) ? QLatin1Char('[') + host + QLatin1Char(']')
+                                                                                   : host;
     if (port > 0)
         h += QLatin1Char('/') + QString::number(port);
     return h + QLatin1Char(':') + database;
@@ -202,6 +236,9 @@ Result<ConnString> parseConnString(const QString &text)
     ConnString out;
     if (text.trimmed().isEmpty())
         return malformed(QStringLiteral("it is empty."));
+    // The client takes every part as a C string: a character 0 would cut it short silently.
+    if (text.contains(QChar(0)))
+        return malformed(QStringLiteral("it holds a character 0."));
 
     // A plain DSN has no key=value parts.
     if (!text.contains(QLatin1Char('='))) {
@@ -237,10 +274,13 @@ Result<ConnString> parseConnString(const QString &text)
         // where or how we attach.
     }
 
-    if (location.trimmed().isEmpty()) {
-        if (!haveDataSource || dataSource.trimmed().isEmpty())
+    if (location.trimmed().isEmpty() || dataSource.trimmed().isEmpty()) {
+        if (location.trimmed().isEmpty() && (!haveDataSource || dataSource.trimmed().isEmpty()))
             return malformed(QStringLiteral("it names no Data Source."));
-        if (Status st = parseDsn(dataSource, out); !st)
+        // Without a host beside it, the client reads a Location as a whole attach string, so a
+        // ":" in it names a server; reading it the same way keeps isRemote() true to the attach.
+        const QString &dsn = location.trimmed().isEmpty() ? dataSource : location;
+        if (Status st = parseDsn(dsn, out); !st)
             return st.failure();
         return out;
     }

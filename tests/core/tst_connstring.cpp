@@ -56,6 +56,8 @@ void tst_ConnString::parses_data()
     QTest::newRow("host in data source and path in location")
         << "Data Source=srv/3052;Location=/db/s.fdb;User ID=u" << "srv" << 3052 << "/db/s.fdb" << "u" << "" << ""
         << "";
+    QTest::newRow("location alone names its server") << "Location=srv/3051:/db/s.fdb" << "srv" << 3051 << "/db/s.fdb"
+                                                     << "" << "" << "" << "";
     QTest::newRow("lc_ctype spelling") << "Data Source=/d.fdb;lc_ctype=UTF8" << "" << 0 << "/d.fdb" << "" << ""
                                        << "UTF8" << "";
     QTest::newRow("plain dsn host port path") << "127.0.0.1/3055:/tmp/x.fdb" << "127.0.0.1" << 3055 << "/tmp/x.fdb"
@@ -67,6 +69,8 @@ void tst_ConnString::parses_data()
     QTest::newRow("plain dsn local path") << "/tmp/x.fdb" << "" << 0 << "/tmp/x.fdb" << "" << "" << "" << "";
     QTest::newRow("plain dsn ipv6 host") << "[::1]/3050:/tmp/x.fdb" << "::1" << 3050 << "/tmp/x.fdb" << "" << ""
                                          << "" << "";
+    QTest::newRow("inet url with ipv6 host and port") << "inet://[::1]:3057//srv/x.fdb" << "::1" << 3057 << "/srv/x.fdb"
+                                                      << "" << "" << "" << "";
     QTest::newRow("inet url form") << "inet://db.local:3057//srv/x.fdb" << "db.local" << 3057 << "/srv/x.fdb" << ""
                                    << "" << "" << "";
     QTest::newRow("non-ascii path") << "Data Source=db:/daten/Läden/straße.fdb" << "db" << 0
@@ -108,6 +112,12 @@ void tst_ConnString::malformed_data()
     QTest::newRow("host without path") << "Data Source=server:" << "no database path";
     QTest::newRow("colon without host") << ":/d.fdb" << "host name";
     QTest::newRow("slash without host") << "/3050:/d.fdb" << "host name is empty";
+    QTest::newRow("colon in a local location reads as a host") << "Location=/va0:/db/a.fdb" << "host name is empty";
+    QTest::newRow("bracket inside the host") << "[[x]:/d.fdb" << "not valid";
+    QTest::newRow("blank inside the host") << "Data Source=my host:/d.fdb" << "not valid";
+    QTest::newRow("character 0 would cut the path") << QStringLiteral(u"Data Source=h:/d.fdb\0x") << "character 0";
+    QTest::newRow("mistyped inet url") << "inet : //h/d.fdb" << "protocol";
+    QTest::newRow("inet url with a blank path") << "inet://h:1/ \t" << "no host and database";
     QTest::newRow("unclosed ipv6 bracket") << "[::1/3050:/d.fdb" << "closing";
 }
 
@@ -130,6 +140,7 @@ void tst_ConnString::dsn_data()
     QTest::newRow("host only") << "Data Source=db:/d.fdb" << "db:/d.fdb";
     QTest::newRow("local file") << "Data Source=/d.fdb" << "/d.fdb";
     QTest::newRow("ipv6 host keeps its brackets") << "[::1]/3050:/d.fdb" << "[::1]/3050:/d.fdb";
+    QTest::newRow("bracketed host holding a slash keeps them") << "[a/b]:/d.fdb" << "[a/b]:/d.fdb";
     QTest::newRow("location joins host") << "Data Source=db;Location=/d.fdb" << "db:/d.fdb";
 }
 
