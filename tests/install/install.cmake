@@ -14,6 +14,8 @@ add_test(NAME install.find_package
     -P ${CMAKE_CURRENT_LIST_DIR}/script/install_check.cmake)
 set_tests_properties(install.find_package PROPERTIES TIMEOUT 600 LABELS install
   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0")
+# Each `cmake --install` of the build tree rewrites its install_manifest.txt: one at a time.
+set_tests_properties(install.find_package PROPERTIES RESOURCE_LOCK velmora_install_manifest)
 
 # The designer plugin as a host meets it: a form with both controls, compiled through uic and
 # loaded by QUiLoader from the installed plugin (QT_PLUGIN_PATH only).
@@ -29,5 +31,5 @@ if(TARGET velmoradesigner)
       -DSANITIZE=${VELMORA_SANITIZE}
       -P ${CMAKE_CURRENT_LIST_DIR}/script/designer_check.cmake)
   set_tests_properties(install.designer_plugin PROPERTIES TIMEOUT 600 LABELS install
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0")
+    RESOURCE_LOCK velmora_install_manifest ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0")
 endif()
