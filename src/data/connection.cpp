@@ -6,6 +6,7 @@
 #include <ibase.h>
 
 #include <QDate>
+#include <QLocale>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace velmora {
@@ -606,7 +608,7 @@ public:
             return explain(affected.failure(), QStringLiteral("changed"));
         if (affected.value() == 0)
             return conflict(QStringLiteral("changed"));
-        m_table->setValue(row, col, one.value(0, 0));
+        m_table->copyCell(row, col, one, 0, 0);
         return {};
     }
 
@@ -634,7 +636,7 @@ public:
             return m_reason.failure();
         if (values.empty())
             return ownFailure(QStringLiteral("The new row has no values to save."));
-        std::vector<QVariant> row(std::size_t(m_table->columnCount()));
+        std::vector<std::pair<int, RecordTable>> given;
         QStringList names;
         QStringList marks;
         std::vector<std::optional<QByteArray>> params;
@@ -648,14 +650,14 @@ public:
             auto converted = convert(info, value);
             if (!converted)
                 return converted.failure();
-            row[std::size_t(col)] = converted->value(0, 0);
             // The same field shown twice is written once.
-            if (seen.contains(info.sourceField))
-                continue;
-            seen.insert(info.sourceField);
-            names << quoteIdent(info.sourceField);
-            marks << QStringLiteral("?");
-            params.push_back(paramText(*converted, 0, 0));
+            if (!seen.contains(info.sourceField)) {
+                seen.insert(info.sourceField);
+                names << quoteIdent(info.sourceField);
+                marks << QStringLiteral("?");
+                params.push_back(paramText(*converted, 0, 0));
+            }
+            given.emplace_back(col, std::move(*converted));
         }
         const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING RDB$DB_KEY")
                                 .arg(quoteIdent(m_relation), names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
@@ -684,11 +686,16 @@ public:
                                                     QString::fromLatin1(dbKey.toHex())),
                                            0);
             if (stored && stored->rowCount() == 1 && stored->columnCount() == int(cols.size())) {
+                const int added = m_table->appendRow({});
                 for (std::size_t i = 0; i < cols.size(); ++i)
-                    row[std::size_t(cols[i])] = stored->value(0, int(i));
+                    m_table->copyCell(added, cols[i], *stored, 0, int(i));
+                return added;
             }
         }
-        return m_table->appendRow(row);
+        const int added = m_table->appendRow({});
+        for (const auto &[col, one] : given)
+            m_table->copyCell(added, col, one, 0, 0);
+        return added;
     }
 
 private:
@@ -848,52 +855,47 @@ private:
         }
     }
 
-    // The new value in a one-cell table of the column's type, or why it does not fit.
+    // A value a caller passed, as the C-locale text the exact reading of typed cells takes.
+    static QString callerText(const ColumnInfo &info, const QVariant &v)
+    {
+        switch (v.typeId()) {
+        case QMetaType::Double:
+        case QMetaType::Float:
+            // Fifteen digits give back the decimal a caller wrote (12.25, not 12.2500000000000001)
+            // for a scaled column; a floating column takes the double itself.
+            return QString::number(v.toDouble(), 'g', info.type == ColumnType::Double ? 17 : 15);
+        case QMetaType::Bool: return v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+        case QMetaType::ULongLong: return QString::number(v.toULongLong());
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong: return QString::number(v.toLongLong());
+        case QMetaType::QDate: return v.toDate().toString(Qt::ISODate);
+        case QMetaType::QTime: return v.toTime().toString(QStringLiteral("HH:mm:ss.zzz"));
+        case QMetaType::QDateTime: return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+        default: return v.toString();
+        }
+    }
+
+    // The new value in a one-cell table of the column's type, or why the column cannot hold it.
+    // Whatever form a caller passes goes through the same exact reading as a typed cell.
     static Result<RecordTable> convert(const ColumnInfo &info, const QVariant &v)
     {
         RecordTable::Builder b;
         b.addColumn(info);
         b.appendNull(0);
         RecordTable one = b.finish();
-        if (v.isNull() || !v.isValid() || (v.typeId() == QMetaType::QString && v.toString().isEmpty()
-                                           && info.type != ColumnType::Text)) {
-            if (!info.nullable)
-                return ownFailure(QStringLiteral("The column \"%1\" must have a value.").arg(info.name));
-            return one;
+        CellValue cell;
+        if (v.metaType() == QMetaType::fromType<CellValue>()) {
+            cell = v.value<CellValue>();
+        } else if (v.isValid() && !v.isNull()) {
+            auto parsed = parseCellValue(callerText(info, v), QLocale::c(), cellSpecOf(info));
+            if (!parsed)
+                return ownFailure(parsed.failure().description);
+            cell = parsed.value();
         }
-        if (v.typeId() == QMetaType::QString && info.type != ColumnType::Text) {
-            const QString s = v.toString().trimmed();
-            bool ok = true;
-            switch (info.type) {
-            case ColumnType::Integer:
-            case ColumnType::Double: s.toDouble(&ok); break;
-            case ColumnType::Date: ok = QDate::fromString(s, Qt::ISODate).isValid(); break;
-            case ColumnType::Timestamp: ok = QDateTime::fromString(s, Qt::ISODate).isValid(); break;
-            case ColumnType::Boolean: {
-                const QString l = s.toLower();
-                ok = l == u"true" || l == u"false" || l == u"1" || l == u"0";
-                if (ok) {
-                    one.setValue(0, 0, l == u"true" || l == u"1");
-                    return one;
-                }
-                break;
-            }
-            case ColumnType::Text: break;
-            }
-            if (!ok)
-                return ownFailure(QStringLiteral("\"%1\" is not a valid value for the column \"%2\".").arg(s, info.name));
-            if (info.type == ColumnType::Date) {
-                one.setValue(0, 0, QDate::fromString(s, Qt::ISODate));
-                return one;
-            }
-            if (info.type == ColumnType::Timestamp) {
-                one.setValue(0, 0, QDateTime::fromString(s, Qt::ISODate));
-                return one;
-            }
-            one.setValue(0, 0, s);
-            return one;
-        }
-        one.setValue(0, 0, v);
+        if (std::holds_alternative<std::monostate>(cell) && !info.nullable)
+            return ownFailure(QStringLiteral("The column \"%1\" must have a value.").arg(info.name));
+        one.setCell(0, 0, cell);
         return one;
     }
 

@@ -1,6 +1,7 @@
 #include "data/recordtable.h"
 
 #include <QDate>
+#include <QLocale>
 #include <QDateTime>
 #include <QTime>
 
@@ -16,6 +17,7 @@
 #include <thread>
 #include <type_traits>
 #include <utility>
+#include <variant>
 
 namespace velmora {
 
@@ -146,57 +148,6 @@ QString formatScaled(std::int64_t v, int scale)
     return s;
 }
 
-// Parses "-12.345" exactly into a value scaled by 10^scale (rounding half away from zero).
-bool parseScaled(QStringView text, int scale, std::int64_t &out)
-{
-    text = text.trimmed();
-    if (text.isEmpty())
-        return false;
-    bool negative = false;
-    if (text.front() == QLatin1Char('-') || text.front() == QLatin1Char('+')) {
-        negative = text.front() == QLatin1Char('-');
-        text = text.mid(1);
-    }
-    std::int64_t whole = 0;
-    std::int64_t frac = 0;
-    int fracDigits = 0;
-    bool seenDot = false, seenDigit = false;
-    int roundDigit = -1;
-    for (QChar ch : text) {
-        if (ch == QLatin1Char('.')) {
-            if (seenDot)
-                return false;
-            seenDot = true;
-            continue;
-        }
-        if (!ch.isDigit())
-            return false;
-        seenDigit = true;
-        const int d = ch.digitValue();
-        if (!seenDot) {
-            if (whole > (INT64_MAX - d) / 10)
-                return false;
-            whole = whole * 10 + d;
-        } else if (fracDigits < scale) {
-            frac = frac * 10 + d;
-            ++fracDigits;
-        } else if (roundDigit < 0) {
-            roundDigit = d;
-        }
-    }
-    if (!seenDigit)
-        return false;
-    while (fracDigits < scale) {
-        frac *= 10;
-        ++fracDigits;
-    }
-    const std::int64_t p = pow10(scale);
-    if (whole > (INT64_MAX - frac) / p)
-        return false;
-    std::int64_t v = whole * p + frac + (roundDigit >= 5 ? 1 : 0);
-    out = negative ? -v : v;
-    return true;
-}
 
 // A growable array of plain values on malloc/realloc: large blocks are mmapped by the allocator
 // and realloc moves their pages instead of copying them, which keeps a million-row fetch from
@@ -618,6 +569,32 @@ const std::uint64_t *RecordTable::nullBits(int col) const
     return hasNulls(col) ? d->columns[std::size_t(col)].nulls.data() : nullptr;
 }
 
+CellSpec cellSpecOf(const ColumnInfo &info)
+{
+    CellSpec s;
+    s.name = info.name;
+    s.nullable = info.nullable;
+    switch (info.type) {
+    case ColumnType::Integer:
+        s.kind = CellKind::Integer;
+        s.scale = info.scale;
+        s.bytes = info.definedSize == 2 || info.definedSize == 4 ? info.definedSize : 8;
+        break;
+    case ColumnType::Double:
+        s.kind = CellKind::Real;
+        s.bytes = info.definedSize == 4 ? 4 : 8;
+        break;
+    case ColumnType::Date: s.kind = CellKind::Date; break;
+    case ColumnType::Timestamp: s.kind = CellKind::Timestamp; break;
+    case ColumnType::Boolean: s.kind = CellKind::Boolean; break;
+    case ColumnType::Text:
+        s.kind = info.typeCode == TypeCode::DbTime ? CellKind::Time : CellKind::Text;
+        s.maxChars = info.typeCode == TypeCode::WideText ? info.definedSize : 0;
+        break;
+    }
+    return s;
+}
+
 QVariant RecordTable::value(int row, int col) const
 {
     const auto &c = d->columns[std::size_t(col)];
@@ -681,15 +658,27 @@ void RecordTable::setValue(int row, int col, const QVariant &value)
     c.setNullBit(r, false);
     switch (c.info.type) {
     case ColumnType::Integer: {
+        // A value the column cannot hold is not invented: the cell becomes null instead of a
+        // wrapped or rounded number. Write-back hands exact values to setCell() anyway.
         const int type = value.typeId();
         std::int64_t v = 0;
+        bool ok = true;
         if (type == QMetaType::Double || type == QMetaType::Float) {
-            v = std::llround(value.toDouble() * double(pow10(c.info.scale)));
+            const double scaled = value.toDouble() * double(pow10(c.info.scale));
+            ok = std::isfinite(scaled) && std::fabs(scaled) < 9.2e18;
+            if (ok)
+                v = std::llround(scaled);
         } else if (type == QMetaType::QString) {
-            if (!parseScaled(value.toString(), c.info.scale, v))
-                v = std::llround(value.toDouble() * double(pow10(c.info.scale)));
+            const auto parsed = parseCellValue(value.toString(), QLocale::c(), cellSpecOf(c.info));
+            ok = parsed.ok() && std::holds_alternative<std::int64_t>(parsed.value());
+            if (ok)
+                v = std::get<std::int64_t>(parsed.value());
         } else {
-            v = value.toLongLong() * pow10(c.info.scale);
+            ok = !__builtin_mul_overflow(value.toLongLong(), pow10(c.info.scale), &v);
+        }
+        if (!ok) {
+            c.setNullBit(r, true);
+            v = 0;
         }
         c.ints[r] = v;
         break;
@@ -703,6 +692,44 @@ void RecordTable::setValue(int row, int col, const QVariant &value)
         break;
     }
     case ColumnType::Text: c.codes[r] = c.internFinished(value.toString()); break;
+    }
+}
+
+void RecordTable::setCell(int row, int col, const CellValue &value)
+{
+    auto &c = d->columns[std::size_t(col)];
+    const auto r = std::size_t(row);
+    if (const auto *v = std::get_if<std::int64_t>(&value); v && c.info.type == ColumnType::Integer) {
+        c.setNullBit(r, false);
+        c.ints[r] = *v;
+        return;
+    }
+    QVariant v;
+    std::visit(
+        [&v](const auto &x) {
+            if constexpr (!std::is_same_v<std::decay_t<decltype(x)>, std::monostate>)
+                v = QVariant::fromValue(x);
+        },
+        value);
+    setValue(row, col, v);
+}
+
+void RecordTable::copyCell(int row, int col, const RecordTable &from, int fromRow, int fromCol)
+{
+    auto &c = d->columns[std::size_t(col)];
+    const auto &f = from.d->columns[std::size_t(fromCol)];
+    const auto r = std::size_t(row);
+    const auto fr = std::size_t(fromRow);
+    if (f.isNull(fr) || f.info.type != c.info.type) {
+        setValue(row, col, QVariant());
+        return;
+    }
+    c.setNullBit(r, false);
+    switch (c.info.type) {
+    case ColumnType::Double: c.reals[r] = f.reals[fr]; break;
+    case ColumnType::Date: c.dates[r] = f.dates[fr]; break;
+    case ColumnType::Text: c.codes[r] = c.internFinished(f.dict[f.codes[fr]]); break;
+    default: c.ints[r] = f.ints[fr]; break;
     }
 }
 

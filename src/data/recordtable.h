@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/cellvalue.h"
+
 #include <QString>
 #include <QStringView>
 #include <QVariant>
@@ -41,6 +43,9 @@ struct ColumnInfo {
     int definedSize = 0;   // characters for text, bytes for everything else
     bool nullable = true;
 };
+
+// How a typed text is read for a column of this kind.
+CellSpec cellSpecOf(const ColumnInfo &info);
 
 // Day and time values, kept as plain integers so that sorting and grouping compare integers:
 // a Date is a Julian day number (QDate::toJulianDay); a Timestamp is
@@ -104,6 +109,9 @@ public:
 
     // Changes after a successful write-back.
     void setValue(int row, int col, const QVariant &value);   // invalid QVariant = null
+    // Exact forms: a value read by parseCellValue(), and a cell of another table of the same type.
+    void setCell(int row, int col, const CellValue &value);
+    void copyCell(int row, int col, const RecordTable &from, int fromRow, int fromCol);
     void removeRow(int row);
     // Adds a row after the last one, values by column (missing or invalid ones are null);
     // returns its index.

@@ -1,9 +1,6 @@
 #include "grid/gridformat.h"
 
-#include <QDate>
-#include <QDateTime>
-
-#include <cmath>
+#include <variant>
 
 namespace velmora::grid {
 
@@ -78,74 +75,14 @@ QString formatReal(double value, const NumberFormat &format, const QLocale &loca
 bool parseCellText(const QString &input, const ColumnInfo &info, const QLocale &locale, QVariant *value,
                    QString *reason)
 {
-    const QString text = input.trimmed();
-    if (text.isEmpty() && info.type != ColumnType::Text) {
-        *value = QVariant();
-        return true;
+    const Result<CellValue> parsed = parseCellValue(input, locale, cellSpecOf(info));
+    if (!parsed) {
+        *reason = parsed.failure().description;
+        return false;
     }
-    bool ok = false;
-    switch (info.type) {
-    case ColumnType::Text:
-        if (info.definedSize > 0 && input.size() > info.definedSize) {
-            *reason = QStringLiteral("The text is longer than the %1 characters the field %2 holds.")
-                          .arg(info.definedSize).arg(info.name);
-            return false;
-        }
-        *value = input;
-        return true;
-    case ColumnType::Integer:
-    case ColumnType::Double: {
-        double d = locale.toDouble(text, &ok);
-        if (!ok)
-            d = QLocale::c().toDouble(text, &ok);
-        if (!ok) {
-            *reason = QStringLiteral("\"%1\" is not a number.").arg(text);
-            return false;
-        }
-        if (info.type == ColumnType::Integer && info.scale == 0)
-            *value = qint64(std::llround(d));
-        else
-            *value = d;
-        return true;
-    }
-    case ColumnType::Boolean: {
-        const QString t = text.toLower();
-        if (t == QLatin1String("1") || t == QLatin1String("true") || t == QLatin1String("yes"))
-            *value = true;
-        else if (t == QLatin1String("0") || t == QLatin1String("false") || t == QLatin1String("no"))
-            *value = false;
-        else {
-            *reason = QStringLiteral("\"%1\" is not yes or no.").arg(text);
-            return false;
-        }
-        return true;
-    }
-    case ColumnType::Date: {
-        QDate d = QDate::fromString(text, Qt::ISODate);
-        if (!d.isValid())
-            d = locale.toDate(text, QLocale::ShortFormat);
-        if (!d.isValid()) {
-            *reason = QStringLiteral("\"%1\" is not a date.").arg(text);
-            return false;
-        }
-        *value = d;
-        return true;
-    }
-    case ColumnType::Timestamp: {
-        QDateTime t = QDateTime::fromString(text, Qt::ISODate);
-        if (!t.isValid())
-            t = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        if (!t.isValid())
-            t = locale.toDateTime(text, QLocale::ShortFormat);
-        if (!t.isValid()) {
-            *reason = QStringLiteral("\"%1\" is not a date and time.").arg(text);
-            return false;
-        }
-        *value = t;
-        return true;
-    }
-    }
-    return false;
+    // Handed on as the exact value, so that nothing between here and the database rounds it.
+    *value = std::holds_alternative<std::monostate>(parsed.value()) ? QVariant() : QVariant::fromValue(parsed.value());
+    return true;
 }
 
 } // namespace velmora::grid

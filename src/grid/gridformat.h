@@ -22,8 +22,9 @@ NumberFormat parseNumberFormat(const QString &format, int defaultDecimals);
 QString formatScaled(std::int64_t value, int scale, const NumberFormat &format, const QLocale &locale);
 QString formatReal(double value, const NumberFormat &format, const QLocale &locale);
 
-// Reads what a user typed into a cell of a column of `info`'s type; an invalid QVariant is null.
-// Returns false with a reason the user can read when the text is not a value of that type.
+// Reads what a user typed into a cell of a column of `info`'s type (see parseCellValue): the
+// value comes as a CellValue in the QVariant, an invalid QVariant is null. Returns false with a
+// reason the user can read when the text is not a value the column holds.
 bool parseCellText(const QString &text, const ColumnInfo &info, const QLocale &locale, QVariant *value,
                    QString *reason);
 

@@ -606,8 +606,11 @@ void GridTableView::keyPressEvent(QKeyEvent *event)
 {
     int key = event->key();
     // An arrow the editor does not use reaches the grid through it: the cell is done.
-    if (m_editor && (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp || key == Qt::Key_PageDown))
-        commitEdit();
+    if (m_editor && (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp || key == Qt::Key_PageDown)
+        && !commitEdit(true)) {
+        event->accept();
+        return;
+    }
     emit m_grid->keyDown(key, event->modifiers());
     if (key == 0) {
         event->accept();
@@ -799,10 +802,10 @@ void GridTableView::startEdit(const QString &initialText, bool replace)
     m_editor = editor;
 }
 
-void GridTableView::commitEdit()
+bool GridTableView::commitEdit(bool keepRefused)
 {
     if (!m_editor)
-        return;
+        return true;
     QLineEdit *editor = m_editor;
     m_editor = nullptr;
     const bool newRow = std::exchange(m_editNew, false);
@@ -816,9 +819,14 @@ void GridTableView::commitEdit()
         setFocus(Qt::OtherFocusReason);
     if (newRow)
         m_grid->setNewRowText(m_editColumn, text);
-    else if (text != m_grid->text(m_editPosition, m_editColumn))
-        m_grid->editCell(m_editPosition, m_editColumn, text);
+    else if (text != m_grid->text(m_editPosition, m_editColumn) && !m_grid->editCell(m_editPosition, m_editColumn, text)
+             && keepRefused) {
+        // A refused value stays in the editor for the user to correct instead of being lost.
+        startEdit(text, true);
+        return false;
+    }
     viewport()->update();
+    return true;
 }
 
 void GridTableView::commitEditor(QLineEdit *editor)
@@ -837,7 +845,8 @@ void GridTableView::commitEditor(QLineEdit *editor)
 void GridTableView::editorReturn()
 {
     const bool newRow = m_editNew;
-    commitEdit();
+    if (!commitEdit(true))
+        return;
     if (newRow)
         leaveNewRow();
 }

@@ -43,7 +43,8 @@ public:
     QRect cellRect(int row, int displayedColumn) const;   // viewport coordinates
     bool editing() const { return m_editor != nullptr; }
     void startEdit(const QString &initialText = {}, bool replace = false);
-    void commitEdit();
+    // False when the value was refused and `keepRefused` reopened the editor on it.
+    bool commitEdit(bool keepRefused = false);
     void commitEditor(QLineEdit *editor);
     void cancelEdit();
     // The editor's own keys: Enter commits (and inserts the new-item row), Escape cancels (and

@@ -2,6 +2,7 @@
 // refusals restore what was there, and totals match the database's own sums.
 
 #include "../common/testservices.h"
+#include "../common/tools.h"
 #include "data/connection.h"
 #include "grid/gridtableview.h"
 #include "grid/reportgrid.h"
@@ -28,6 +29,8 @@ private slots:
 
     void editInTheCellWritesToTheDatabase_data();
     void editInTheCellWritesToTheDatabase();
+    void typedNumbersAndDatesAreStoredExactly_data();
+    void typedNumbersAndDatesAreStoredExactly();
     void rowChangedElsewhereIsRefusedAndRestored();
     void readOnlyConnectionRefusesEdits();
     void deleteKeyDeletesSelectedRowsAfterAsking();
@@ -147,6 +150,67 @@ void tst_GridWriteBack::editInTheCellWritesToTheDatabase()
     auto check = other->query(QStringLiteral("SELECT %1 FROM inventory WHERE id = %2").arg(field).arg(id));
     QVERIFY(check.ok());
     QCOMPARE(check.value()->displayText(0, 0), shown);
+}
+
+void tst_GridWriteBack::typedNumbersAndDatesAreStoredExactly_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored");   // as isql-fb shows it; the value before the edit when refused
+    QTest::addColumn<QString>("refusal");  // a part of the message, empty when written
+
+    QTest::newRow("numeric(18,4) past double precision") << "n4" << "C" << "123456789012345.6789" << "123456789012345.6789" << "";
+    QTest::newRow("numeric(18,4) largest, US groups") << "n4" << "en_US" << "922,337,203,685,477.5807" << "922337203685477.5807" << "";
+    QTest::newRow("numeric(18,4) twenty nines") << "n4" << "C" << "99999999999999999999" << "1.0000" << "922337203685477.5807";
+    QTest::newRow("numeric(18,4) fifth decimal") << "n4" << "C" << "1.23456" << "1.0000" << "at most 4 decimals";
+    QTest::newRow("numeric(9,2) German") << "n2" << "de_DE" << "-21.474.836,48" << "-21474836.48" << "";
+    QTest::newRow("numeric(9,2) past 32 bits") << "n2" << "C" << "21474836.48" << "1.00" << "21474836.47";
+    QTest::newRow("bigint past 2^53") << "bi" << "C" << "9007199254740993" << "9007199254740993" << "";
+    QTest::newRow("bigint past the largest") << "bi" << "C" << "9223372036854775808" << "1" << "9223372036854775807";
+    QTest::newRow("smallint largest") << "si" << "C" << "32767" << "32767" << "";
+    QTest::newRow("smallint one more") << "si" << "C" << "32768" << "1" << "32767";
+    QTest::newRow("date in the user's form") << "d" << "de_DE" << "29.02.24" << "2024-02-29" << "";
+    QTest::newRow("not a date") << "d" << "C" << "2024-02-30" << "2000-01-01" << "holds dates";
+}
+
+void tst_GridWriteBack::typedNumbersAndDatesAreStoredExactly()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, locale);
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    QFETCH(QString, refusal);
+    m_conn = open(AccessMode::ReadWrite);
+    QVERIFY(m_conn);
+    QVERIFY(m_conn->execute(QStringLiteral("CREATE TABLE amounts (id INTEGER NOT NULL PRIMARY KEY, si SMALLINT, "
+                                           "bi BIGINT, n4 NUMERIC(18,4), n2 NUMERIC(9,2), d DATE)")).ok());
+    QVERIFY(m_conn->execute(QStringLiteral("INSERT INTO amounts VALUES (1, 1, 1, 1, 1, '2000-01-01')")).ok());
+    bind(AccessMode::ReadWrite, QStringLiteral("SELECT * FROM amounts"));
+    QLocale::setDefault(QLocale(locale));
+    m_grid->setAllowEdit(true);
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    QSignalSpy refused(m_grid.get(), &ReportGrid::writeRefused);
+    m_grid->setCurrentRow(1);
+    m_grid->setCurrentColumn(m_grid->columnByKey(field)->index());
+    QTest::keyClick(m_grid->tableView(), Qt::Key_F2);
+    QVERIFY(shownEditor());
+    shownEditor()->selectAll();
+    QTest::keyClicks(shownEditor(), typed);
+    QTest::keyClick(shownEditor(), Qt::Key_Return);
+    if (refusal.isEmpty()) {
+        QVERIFY2(refused.isEmpty(), refused.isEmpty() ? "" : qPrintable(refused.first().first().toString()));
+    } else {
+        QCOMPARE(refused.count(), 1);
+        QVERIFY2(refused.first().first().toString().contains(refusal), qPrintable(refused.first().first().toString()));
+        // The typed text waits in the editor to be corrected.
+        QVERIFY(shownEditor());
+        QCOMPARE(shownEditor()->text(), typed);
+    }
+    m_grid.reset();
+    m_conn.reset();
+    QCOMPARE(test::isqlValue(m_db, QStringLiteral("SELECT %1 FROM amounts WHERE id = 1").arg(field)), stored);
 }
 
 void tst_GridWriteBack::rowChangedElsewhereIsRefusedAndRestored()
