@@ -674,7 +674,7 @@ void tst_Connection::insertRefused_data()
     QTest::newRow("expression column") << false << "SELECT id, money * 2 AS twice FROM types" << 1 << QVariant(5)
                                        << "calculated by the query";
     QTest::newRow("value does not convert") << false << "SELECT id, money FROM types" << 1
-                                            << QVariant(QStringLiteral("twelve")) << "not a valid value";
+                                            << QVariant(QStringLiteral("twelve")) << "is not a number";
     QTest::newRow("date does not convert") << false << "SELECT id, d FROM types" << 1
                                            << QVariant(QStringLiteral("2024-13-45")) << "not a valid value";
     QTest::newRow("required column empty") << false << "SELECT id, vc FROM types" << 0 << QVariant()
