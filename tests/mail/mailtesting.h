@@ -1,0 +1,105 @@
+#pragma once
+
+// Shared pieces of the mail tests: the sink's TLS listeners, a reader of stored messages that is
+// Python's email package rather than our code, and a way to act without root's privileges.
+
+#include "common/testservices.h"
+#include "common/tools.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <grp.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace velmora::test {
+
+struct TlsSink {
+    int startTlsPort = 0;
+    int tlsPort = 0;
+    QString caFile;
+    QString authLog;   // "<port> <login> tls=<0|1> ok=<0|1>" per AUTH attempt
+    bool isValid() const { return startTlsPort > 0 && tlsPort > 0 && !caFile.isEmpty(); }
+};
+
+inline TlsSink tlsSink()
+{
+    const auto env = readEnv(runDir() + QStringLiteral("/smtp.env"));
+    TlsSink s;
+    s.startTlsPort = env.value(QStringLiteral("SMTP_STARTTLS_PORT")).toInt();
+    s.tlsPort = env.value(QStringLiteral("SMTP_TLS_PORT")).toInt();
+    s.caFile = env.value(QStringLiteral("SMTP_CA_FILE"));
+    s.authLog = runDir() + QStringLiteral("/auth.log");
+    return s;
+}
+
+inline QString readText(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+inline QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+inline bool writeBytes(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
+// What Python's email package reads from a stored message (see readmail.py).
+inline QJsonObject readMail(const QString &emlFile)
+{
+    const ToolResult r = runTool(QStringLiteral("/usr/bin/python3"),
+                                 {QStringLiteral(VELMORA_SOURCE_DIR "/tests/mail/readmail.py"), emlFile});
+    const QJsonObject o = QJsonDocument::fromJson(r.output.toUtf8()).object();
+    if (o.isEmpty())
+        qWarning("readmail.py: %s", qPrintable(r.output));
+    return o;
+}
+
+// The newest stored message whose raw bytes hold token, or empty.
+inline QString storedWith(const SmtpSink &sink, const QByteArray &token)
+{
+    const QStringList files = sink.messageFiles();
+    for (auto it = files.crbegin(); it != files.crend(); ++it) {
+        if (sink.rawMessage(*it).contains(token))
+            return *it;
+    }
+    return {};
+}
+
+// Acts as user and group "nobody" while alive when running as root, so file permissions apply.
+class Unprivileged {
+public:
+    Unprivileged()
+    {
+        if (::geteuid() != 0)
+            return;
+        m_groups.resize(std::size_t(::getgroups(0, nullptr)));
+        ::getgroups(int(m_groups.size()), m_groups.data());
+        m_active = ::setgroups(0, nullptr) == 0 && ::setegid(65534) == 0 && ::seteuid(65534) == 0;
+    }
+    ~Unprivileged()
+    {
+        if (!m_active)
+            return;
+        (void)::seteuid(0);
+        (void)::setegid(0);
+        (void)::setgroups(m_groups.size(), m_groups.data());
+    }
+    Unprivileged(const Unprivileged &) = delete;
+    Unprivileged &operator=(const Unprivileged &) = delete;
+
+private:
+    std::vector<gid_t> m_groups;
+    bool m_active = false;
+};
+
+} // namespace velmora::test
