@@ -61,6 +61,43 @@ public:
     void ShowMasterInv(QString &Datapath1, QString &LocalPath1, QString &ConnString1, QString &Storename1,
                        QString &StoreNumber1);
 
+    // Opens the mail window for the user to compose and send a message, filled with what is
+    // given; the optional tail may be left off from the end. With FromEOD the call returns only
+    // when the window has closed. After a send, DeleteAfterSend deletes the attachment and
+    // DeleteAllHOfiles also empties the "HomeOffice" folder of the data folder. A message of the
+    // form "~~address~~<html...>" sends the HTML to that address and comes back in MessagetoSend
+    // without its "~~address~~" part. Neither method changes the report kind or title.
+    void SendEmail(QString &Datapath1, QString &LocalPath1, QString &Storename1, QString &StoreNumber1);
+    void SendEmail(QString &Datapath1, QString &LocalPath1, QString &Storename1, QString &StoreNumber1,
+                   QString &Subject);
+    void SendEmail(QString &Datapath1, QString &LocalPath1, QString &Storename1, QString &StoreNumber1,
+                   QString &Subject, QString &MessagetoSend);
+    void SendEmail(QString &Datapath1, QString &LocalPath1, QString &Storename1, QString &StoreNumber1,
+                   QString &Subject, QString &MessagetoSend, QString &FileAttach);
+    void SendEmail(QString &Datapath1, QString &LocalPath1, QString &Storename1, QString &StoreNumber1,
+                   QString &Subject, QString &MessagetoSend, QString &FileAttach, bool &DeleteAfterSend);
+    void SendEmail(QString &Datapath1, QString &LocalPath1, QString &Storename1, QString &StoreNumber1,
+                   QString &Subject, QString &MessagetoSend, QString &FileAttach, bool &DeleteAfterSend,
+                   bool &FromEOD);
+    void SendEmail(QString &Datapath1, QString &LocalPath1, QString &Storename1, QString &StoreNumber1,
+                   QString &Subject, QString &MessagetoSend, QString &FileAttach, bool &DeleteAfterSend,
+                   bool &FromEOD, bool &DeleteAllHOfiles);
+
+    // Sends without asking anything, through the mail settings stored in the data folder, and
+    // returns when the send has ended. Subject becomes "Success" after a send and is left as it
+    // was otherwise: it is the one report of the outcome.
+    void SendEmailAuto(QString &Datapath1, QString &LocalPath1, QString &ToEmail, QString &Storename1,
+                       QString &StoreNumber1);
+    void SendEmailAuto(QString &Datapath1, QString &LocalPath1, QString &ToEmail, QString &Storename1,
+                       QString &StoreNumber1, QString &Subject);
+    void SendEmailAuto(QString &Datapath1, QString &LocalPath1, QString &ToEmail, QString &Storename1,
+                       QString &StoreNumber1, QString &Subject, QString &MessagetoSend);
+    void SendEmailAuto(QString &Datapath1, QString &LocalPath1, QString &ToEmail, QString &Storename1,
+                       QString &StoreNumber1, QString &Subject, QString &MessagetoSend, QString &FileAttach);
+    void SendEmailAuto(QString &Datapath1, QString &LocalPath1, QString &ToEmail, QString &Storename1,
+                       QString &StoreNumber1, QString &Subject, QString &MessagetoSend, QString &FileAttach,
+                       bool &DeleteAfterSend);
+
 private:
     struct Impl;
     std::unique_ptr<Impl> d;

@@ -3,6 +3,7 @@
 #include "control/frmSplash.h"
 #include "core/reportrequest.h"
 #include "core/catalogue.h"
+#include "mail/EmailFRM.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -26,6 +27,16 @@ void writeReport(const QString &key, const QString &title, const QString &sql, c
     r.SQLstatement = sql;
     r.Datapath = datapath;
     r.ConnString = connString;
+    r.Storename = storename;
+    r.StoreNumber = storeNumber;
+    r.LocalPath = localPath;
+}
+
+// The request fields the mail methods write, in their order; the report fields stay as they are.
+void writeMail(const QString &datapath, const QString &storename, const QString &storeNumber, const QString &localPath)
+{
+    ReportRequest &r = request();
+    r.Datapath = datapath;
     r.Storename = storename;
     r.StoreNumber = storeNumber;
     r.LocalPath = localPath;
@@ -138,6 +149,104 @@ void QLrvx::ShowMasterInv(QString &Datapath1, QString &LocalPath1, QString &Conn
     writeReport(QStringLiteral("masterinv"), QStringLiteral("Velmora Master Company Inventory"), QString(),
                 Datapath1, ConnString1, Storename1, StoreNumber1, LocalPath1);
     frmSplash::loadViewer();
+}
+
+// ---- Mail ----------------------------------------------------------------------------------------
+
+void QLrvx::SendEmail(QString &Datapath1, QString &LocalPath1, QString &Storename1, QString &StoreNumber1)
+{
+    QString subject;
+    SendEmail(Datapath1, LocalPath1, Storename1, StoreNumber1, subject);
+}
+
+void QLrvx::SendEmail(QString &Datapath1, QString &LocalPath1, QString &Storename1, QString &StoreNumber1,
+                      QString &Subject)
+{
+    QString message;
+    SendEmail(Datapath1, LocalPath1, Storename1, StoreNumber1, Subject, message);
+}
+
+void QLrvx::SendEmail(QString &Datapath1, QString &LocalPath1, QString &Storename1, QString &StoreNumber1,
+                      QString &Subject, QString &MessagetoSend)
+{
+    QString attach;
+    SendEmail(Datapath1, LocalPath1, Storename1, StoreNumber1, Subject, MessagetoSend, attach);
+}
+
+void QLrvx::SendEmail(QString &Datapath1, QString &LocalPath1, QString &Storename1, QString &StoreNumber1,
+                      QString &Subject, QString &MessagetoSend, QString &FileAttach)
+{
+    bool deleteAfterSend = false;
+    SendEmail(Datapath1, LocalPath1, Storename1, StoreNumber1, Subject, MessagetoSend, FileAttach, deleteAfterSend);
+}
+
+void QLrvx::SendEmail(QString &Datapath1, QString &LocalPath1, QString &Storename1, QString &StoreNumber1,
+                      QString &Subject, QString &MessagetoSend, QString &FileAttach, bool &DeleteAfterSend)
+{
+    bool fromEOD = false;
+    SendEmail(Datapath1, LocalPath1, Storename1, StoreNumber1, Subject, MessagetoSend, FileAttach, DeleteAfterSend,
+              fromEOD);
+}
+
+void QLrvx::SendEmail(QString &Datapath1, QString &LocalPath1, QString &Storename1, QString &StoreNumber1,
+                      QString &Subject, QString &MessagetoSend, QString &FileAttach, bool &DeleteAfterSend,
+                      bool &FromEOD)
+{
+    bool deleteAll = false;
+    SendEmail(Datapath1, LocalPath1, Storename1, StoreNumber1, Subject, MessagetoSend, FileAttach, DeleteAfterSend,
+              FromEOD, deleteAll);
+}
+
+void QLrvx::SendEmail(QString &Datapath1, QString &LocalPath1, QString &Storename1, QString &StoreNumber1,
+                      QString &Subject, QString &MessagetoSend, QString &FileAttach, bool &DeleteAfterSend,
+                      bool &FromEOD, bool &DeleteAllHOfiles)
+{
+    writeMail(Datapath1, Storename1, StoreNumber1, LocalPath1);
+    QString toEmail;
+    bool autoSend = false;
+    EmailFRM::instance()->StartMail(Subject, MessagetoSend, FileAttach, DeleteAfterSend, FromEOD, DeleteAllHOfiles,
+                                    toEmail, autoSend);
+}
+
+void QLrvx::SendEmailAuto(QString &Datapath1, QString &LocalPath1, QString &ToEmail, QString &Storename1,
+                          QString &StoreNumber1)
+{
+    QString subject;
+    SendEmailAuto(Datapath1, LocalPath1, ToEmail, Storename1, StoreNumber1, subject);
+}
+
+void QLrvx::SendEmailAuto(QString &Datapath1, QString &LocalPath1, QString &ToEmail, QString &Storename1,
+                          QString &StoreNumber1, QString &Subject)
+{
+    QString message;
+    SendEmailAuto(Datapath1, LocalPath1, ToEmail, Storename1, StoreNumber1, Subject, message);
+}
+
+void QLrvx::SendEmailAuto(QString &Datapath1, QString &LocalPath1, QString &ToEmail, QString &Storename1,
+                          QString &StoreNumber1, QString &Subject, QString &MessagetoSend)
+{
+    QString attach;
+    SendEmailAuto(Datapath1, LocalPath1, ToEmail, Storename1, StoreNumber1, Subject, MessagetoSend, attach);
+}
+
+void QLrvx::SendEmailAuto(QString &Datapath1, QString &LocalPath1, QString &ToEmail, QString &Storename1,
+                          QString &StoreNumber1, QString &Subject, QString &MessagetoSend, QString &FileAttach)
+{
+    bool deleteAfterSend = false;
+    SendEmailAuto(Datapath1, LocalPath1, ToEmail, Storename1, StoreNumber1, Subject, MessagetoSend, FileAttach,
+                  deleteAfterSend);
+}
+
+void QLrvx::SendEmailAuto(QString &Datapath1, QString &LocalPath1, QString &ToEmail, QString &Storename1,
+                          QString &StoreNumber1, QString &Subject, QString &MessagetoSend, QString &FileAttach,
+                          bool &DeleteAfterSend)
+{
+    writeMail(Datapath1, Storename1, StoreNumber1, LocalPath1);
+    bool fromEOD = false;
+    bool deleteAll = false;
+    bool autoSend = true;
+    EmailFRM::instance()->StartMail(Subject, MessagetoSend, FileAttach, DeleteAfterSend, fromEOD, deleteAll, ToEmail,
+                                    autoSend);
 }
 
 } // namespace velmora

@@ -83,6 +83,23 @@ struct SmtpTransport::Call {
     }
 };
 
+namespace {
+std::mutex caMutex;
+QString caFileForAll;
+} // namespace
+
+void SmtpTransport::setDefaultCaFile(const QString &file)
+{
+    const std::lock_guard lock(caMutex);
+    caFileForAll = file;
+}
+
+QString SmtpTransport::defaultCaFile()
+{
+    const std::lock_guard lock(caMutex);
+    return caFileForAll;
+}
+
 SmtpTransport::SmtpTransport()
 {
     initialiseCurl();
@@ -130,7 +147,7 @@ SendOutcome SmtpTransport::run(const SmtpAccount &account, const QString &from, 
     std::unique_ptr<curl_slist, ListDeleter> rcpt(list);
     const QByteArray user = account.user.toUtf8();
     const QByteArray password = account.password.toUtf8();
-    const QByteArray caFile = account.caFile.toUtf8();
+    const QByteArray caFile = (account.caFile.isEmpty() ? defaultCaFile() : account.caFile).toUtf8();
 
     curl_easy_setopt(e, CURLOPT_URL, url.constData());
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
@@ -155,7 +172,7 @@ SendOutcome SmtpTransport::run(const SmtpAccount &account, const QString &from, 
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, long(account.stallSeconds));
     // A password never travels in the clear: without TLS from the start, STARTTLS is required.
     curl_easy_setopt(e, CURLOPT_USE_SSL, long(account.password.isEmpty() ? CURLUSESSL_TRY : CURLUSESSL_ALL));
-    if (!account.caFile.isEmpty())
+    if (!caFile.isEmpty())
         curl_easy_setopt(e, CURLOPT_CAINFO, caFile.constData());
     if (!account.user.isEmpty()) {
         curl_easy_setopt(e, CURLOPT_USERNAME, user.constData());

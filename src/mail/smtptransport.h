@@ -17,7 +17,7 @@ struct SmtpAccount {
     bool useSsl = false;   // implicit TLS (port 465 unless the server field names a port)
     QString user;          // AUTH only when set
     QString password;      // when set, the connection must be encrypted or nothing is sent
-    QString caFile;        // extra trust anchors replacing the system's bundle; empty: the system's
+    QString caFile;        // trust anchors replacing the system's bundle; empty: defaultCaFile()
     int connectTimeoutSeconds = 30;   // TCP connect, TLS handshake and the server's greeting
     int stallSeconds = 60;            // no byte moving for this long ends the send
 };
@@ -34,6 +34,11 @@ public:
     ~SmtpTransport();
     SmtpTransport(const SmtpTransport &) = delete;
     SmtpTransport &operator=(const SmtpTransport &) = delete;
+
+    // Trust anchors for accounts that name none; empty (the default) means the system's bundle.
+    // Tests that run their own certificate authority set it.
+    static void setDefaultCaFile(const QString &file);
+    static QString defaultCaFile();
 
     SendOutcome run(const SmtpAccount &account, const QString &from, const QStringList &recipients,
                     const QByteArray &message);

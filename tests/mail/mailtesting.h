@@ -8,6 +8,8 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMessageBox>
+#include <QPushButton>
 
 #include <grp.h>
 #include <unistd.h>
@@ -101,5 +103,57 @@ private:
     std::vector<gid_t> m_groups;
     bool m_active = false;
 };
+
+} // namespace velmora::test
+
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+namespace velmora::test {
+
+// Answers the modal windows that open from now on, one action each, in order (message boxes,
+// the address book dialog, the folder picker). Each answered window's class and, for message
+// boxes, text are recorded. The script ends with the object.
+class ModalScript {
+public:
+    using Action = std::function<void(QWidget *)>;
+    explicit ModalScript(QList<Action> actions) : m_actions(std::move(actions))
+    {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
+        m_timer.start();
+    }
+    QStringList seen;    // class names, or "box: <text>" for message boxes
+    int pending() const { return int(m_actions.size()); }
+
+private:
+    void poll()
+    {
+        QWidget *w = QApplication::activeModalWidget();
+        if (!w || !w->isVisible() || m_actions.isEmpty())
+            return;
+        if (auto *box = qobject_cast<QMessageBox *>(w))
+            seen << QStringLiteral("box: ") + box->text();
+        else
+            seen << QString::fromLatin1(w->metaObject()->className());
+        m_actions.takeFirst()(w);
+    }
+    QList<Action> m_actions;
+    QTimer m_timer;
+};
+
+inline ModalScript::Action pressButton(QMessageBox::StandardButton which)
+{
+    return [which](QWidget *w) {
+        auto *box = qobject_cast<QMessageBox *>(w);
+        if (box && box->button(which))
+            box->button(which)->click();
+        else if (auto *dialog = qobject_cast<QDialog *>(w))
+            dialog->reject();
+    };
+}
 
 } // namespace velmora::test

@@ -1,0 +1,517 @@
+// The mail window driven as a user drives it, through the host's two mail methods, against the
+// test sink; what arrives is read by Python's email package, the files we write by Python too.
+
+#include "core/reportrequest.h"
+#include "mail/EmailAB.h"
+#include "mail/EmailFRM.h"
+#include "mail/smtptransport.h"
+#include "mailtesting.h"
+
+#include <velmora/qlrvx.h>
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QJsonArray>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTableWidget>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+
+using namespace velmora;
+using namespace velmora::test;
+
+namespace {
+
+const QString Subject = QStringLiteral("Tagesabschluss März – Filiale 12");
+const QString Sender = QStringLiteral("store12@example.com");
+
+ModalScript::Action chooseFolder(const QString &folder)
+{
+    return [folder](QWidget *w) {
+        auto *picker = qobject_cast<QFileDialog *>(w);
+        QVERIFY(picker);
+        picker->setDirectory(folder);
+        static_cast<QDialog *>(picker)->accept();
+    };
+}
+
+} // namespace
+
+class tst_EmailFRM : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void sendsWhatWasComposed_data();
+    void sendsWhatWasComposed();
+    void failedSendKeepsMessage_data();
+    void failedSendKeepsMessage();
+    void checksAndUnattendedSends_data();
+    void checksAndUnattendedSends();
+    void settingsRoundTrip();
+    void addressBookEdits();
+    void cancelledAddRewritesBook();
+    void unwritableDataFolderKeepsFiles();
+    void transferFileRescue_data();
+    void transferFileRescue();
+
+private:
+    void writeSettings(const QString &server, const QString &extra = {});
+    EmailFRM *compose(QString &subject, QString &message, QString &attach);
+    EmailFRM *compose()
+    {
+        QString subject = Subject, message = QStringLiteral("Hello"), attach;
+        return compose(subject, message, attach);
+    }
+    QString dataFile(const QString &name) const { return m_data + name; }
+
+    SmtpSink m_sink;
+    TlsSink m_tls;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_data;
+    QLrvx *m_control = nullptr;
+    QTemporaryDir m_config;
+};
+
+void tst_EmailFRM::initTestCase()
+{
+    m_sink = smtpSink();
+    m_tls = tlsSink();
+    QVERIFY2(m_sink.isValid() && m_tls.isValid(), "no smtp.env with TLS ports: run through ctest (fixture smtp)");
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_config.path());
+    mail::SmtpTransport::setDefaultCaFile(m_tls.caFile);
+    m_control = new QLrvx;
+}
+
+void tst_EmailFRM::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QFile::setPermissions(m_dir->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                             | QFileDevice::ReadOther | QFileDevice::ExeOther);
+    m_data = m_dir->filePath(QStringLiteral("data/"));
+    QVERIFY(QDir().mkpath(m_data));
+    writeSettings(m_sink.host + u':' + QString::number(m_sink.port), QStringLiteral("CopyTO=copy@example.com\r\n"));
+}
+
+void tst_EmailFRM::cleanup()
+{
+    if (EmailFRM *w = EmailFRM::existing()) {
+        w->Attachment->clear();
+        w->close();
+        QVERIFY(!w->isVisible());
+    }
+    QFile::setPermissions(m_data, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+void tst_EmailFRM::writeSettings(const QString &server, const QString &extra)
+{
+    QByteArray text = "[Email]\r\nsenderemail=" + Sender.toUtf8() + "\r\n" + extra.toUtf8();
+    if (!server.isEmpty())
+        text += "server=" + server.toUtf8() + "\r\n";
+    QVERIFY(writeBytes(dataFile(QStringLiteral("vlmfiles.dat")), text));
+}
+
+EmailFRM *tst_EmailFRM::compose(QString &subject, QString &message, QString &attach)
+{
+    QString data = m_data, local = m_data, store = QStringLiteral("Main St"), number = QStringLiteral("12");
+    m_control->SendEmail(data, local, store, number, subject, message, attach);
+    EmailFRM *w = EmailFRM::existing();
+    return w && w->isVisible() && w->Frame1->isVisible() ? w : nullptr;
+}
+
+void tst_EmailFRM::sendsWhatWasComposed_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("attach");
+    QTest::addColumn<QString>("structure");
+    QTest::addColumn<QStringList>("attached");
+
+    const QString alternative = QStringLiteral("multipart/alternative(text/plain,text/html)");
+    QTest::newRow("picture in a ~~ message for the home office")
+        << "~~boss@example.com~~<!DOCTYPE html><html><body><p>Grüße <img src=\"DIR/pics/pic1.png\"></p></body></html>"
+        << "" << "multipart/alternative(text/plain,multipart/related(text/html,image/png))" << QStringList();
+    QTest::newRow("one attachment") << "Grüße" << "DIR/Inventur März.xls"
+                                    << "multipart/mixed(" + alternative + ",application/vnd.ms-excel)"
+                                    << QStringList{"Inventur März.xls"};
+    QTest::newRow("two attachments joined by |") << "x" << "DIR/a.txt|DIR/Inventur März.xls"
+                                                 << "multipart/mixed(" + alternative + ",text/plain,application/vnd.ms-excel)"
+                                                 << QStringList{"a.txt", "Inventur März.xls"};
+    QTest::newRow("trailing |") << "x" << "DIR/a.txt|" << "multipart/mixed(" + alternative + ",text/plain)"
+                                << QStringList{"a.txt"};
+}
+
+void tst_EmailFRM::sendsWhatWasComposed()
+{
+    QFETCH(QString, message);
+    QFETCH(QString, attach);
+    QFETCH(QString, structure);
+    QFETCH(QStringList, attached);
+
+    const QString dir = m_dir->path();
+    QVERIFY(QDir().mkpath(dir + QStringLiteral("/pics")));
+    QImage picture(6, 6, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    QVERIFY(picture.save(dir + QStringLiteral("/pics/pic1.png")));
+    QVERIFY(writeBytes(dir + QStringLiteral("/a.txt"), "a"));
+    QVERIFY(writeBytes(dir + QStringLiteral("/Inventur März.xls"), QByteArray(500, 'x')));
+    message.replace(QStringLiteral("DIR"), dir);
+    attach.replace(QStringLiteral("DIR"), dir);
+    const QString token = QUuid::createUuid().toString(QUuid::Id128);
+    QString subject = Subject + u' ' + token;
+    const QString passedMessage = message;
+
+    EmailFRM *w = compose(subject, message, attach);
+    QVERIFY(w);
+    const bool marked = passedMessage.startsWith(u"~~");
+    QCOMPARE(message, marked ? passedMessage.mid(passedMessage.indexOf(u"~~", 2) + 2) : passedMessage);
+    if (!marked)
+        QTest::keyClicks(w->TOtxt, QStringLiteral("office@example.com, buyer@example.com"));
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    QVERIFY(!w->isVisible());
+    QVERIFY(w->MailSent());
+    QCOMPARE(subject, Subject + u' ' + token);
+
+    const QString file = storedWith(m_sink, token.toUtf8());
+    QVERIFY(!file.isEmpty());
+    const QJsonObject got = readMail(file);
+    QCOMPARE(got.value(QStringLiteral("subject")).toString(), subject);
+    QCOMPARE(got.value(QStringLiteral("from_name")).toString(), QStringLiteral("Main St  Store: 12"));
+    QCOMPARE(got.value(QStringLiteral("from_addr")).toString(), Sender);
+    QCOMPARE(got.value(QStringLiteral("reply_to")).toVariant().toStringList(), QStringList{Sender});
+    QCOMPARE(got.value(QStringLiteral("to")).toVariant().toStringList(),
+             (marked ? QStringList{"boss@example.com"} : QStringList{"office@example.com", "buyer@example.com"}));
+    QCOMPARE(got.value(QStringLiteral("cc")).toVariant().toStringList(), QStringList{"copy@example.com"});
+    QVERIFY(got.value(QStringLiteral("date")).toBool() && got.value(QStringLiteral("message_id")).toBool());
+    QCOMPARE(got.value(QStringLiteral("structure")).toString(), structure);
+    QVERIFY(got.value(QStringLiteral("plain")).toString().contains(marked ? QStringLiteral("Grüße") : message));
+    for (const QJsonValue image : got.value(QStringLiteral("images")).toArray()) {
+        QCOMPARE(image.toObject().value(QStringLiteral("name")).toString(), QStringLiteral("pic1.png"));
+        QVERIFY(image.toObject().value(QStringLiteral("referenced")).toBool());
+    }
+    QStringList names;
+    for (const QJsonValue a : got.value(QStringLiteral("attachments")).toArray())
+        names << a.toObject().value(QStringLiteral("name")).toString();
+    QCOMPARE(names, attached);
+    QVERIFY(QFileInfo::exists(dir + QStringLiteral("/a.txt")));   // not asked to delete
+}
+
+void tst_EmailFRM::failedSendKeepsMessage_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("recipient");
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<QString>("words");
+
+    QTest::newRow("refused recipient") << "plain" << "" << "refuse@example.com" << false << "550 5.1.1";
+    QTest::newRow("wrong password") << "starttls" << "wrong" << "office@example.com" << false << "535";
+    QTest::newRow("nothing listening") << "closed" << "" << "office@example.com" << false << "could not be reached";
+    QTest::newRow("cancel while the server is slow") << "plain" << "" << "slow@example.com" << true << "cancelled";
+}
+
+void tst_EmailFRM::failedSendKeepsMessage()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, password);
+    QFETCH(QString, recipient);
+    QFETCH(bool, cancel);
+    QFETCH(QString, words);
+
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const quint16 closedPort = closed.serverPort();
+    closed.close();
+    const int port = server == u"starttls" ? m_tls.startTlsPort : server == u"closed" ? closedPort : m_sink.port;
+    writeSettings(QStringLiteral("127.0.0.1:%1").arg(port),
+                  password.isEmpty() ? QString() : QStringLiteral("senderuser=%1\r\nsenderpassword=%2\r\n").arg(m_sink.user, password));
+    QVERIFY(writeBytes(m_dir->filePath(QStringLiteral("a.txt")), "a"));
+    QString subject = Subject, message = QStringLiteral("Grüße"), attach = m_dir->filePath(QStringLiteral("a.txt"));
+    EmailFRM *w = compose(subject, message, attach);
+    QVERIFY(w);
+    w->TOtxt->setPlainText(recipient);
+    const QSize before = w->size();
+
+    QTimer canceller;
+    if (cancel) {
+        connect(&canceller, &QTimer::timeout, w, [w] {
+            if (w->sending() && w->Frame2->isVisible())
+                QTest::mouseClick(w->CancelSend, Qt::LeftButton);
+        });
+        canceller.start(20);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    {
+        ModalScript answers({pressButton(QMessageBox::Ok)});
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QCOMPARE(answers.seen.size(), 1);
+        QVERIFY2(answers.seen.first().startsWith(QStringLiteral("box: Sending E-Mail Failed. Information is below:\n\n")),
+                 qPrintable(answers.seen.first()));
+        QVERIFY2(answers.seen.first().contains(words), qPrintable(answers.seen.first()));
+    }
+    QVERIFY(clock.elapsed() < 15000);
+    canceller.stop();
+    QVERIFY(w->isVisible() && w->Frame1->isVisible() && !w->Frame2->isVisible());
+    QCOMPARE(w->size(), before);
+    QCOMPARE(w->SubjectTXT->text(), Subject);
+    QCOMPARE(w->MSGtxt->toPlainText(), QStringLiteral("Grüße"));
+    QCOMPARE(w->Attachment->text(), m_dir->filePath(QStringLiteral("a.txt")));
+    QVERIFY(!w->MailSent());
+
+    // Put right, the same window sends.
+    const QString token = QUuid::createUuid().toString(QUuid::Id128);
+    w->SubjectTXT->setText(token);
+    w->TOtxt->setPlainText(QStringLiteral("office@example.com"));
+    w->ServerTXT->setText(QStringLiteral("127.0.0.1:%1").arg(server == u"closed" ? m_sink.port : port));
+    if (!password.isEmpty())
+        w->SMTPpassword->setText(m_sink.password);
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    QVERIFY(w->MailSent());
+    QVERIFY(!storedWith(m_sink, token.toUtf8()).isEmpty());
+}
+
+void tst_EmailFRM::checksAndUnattendedSends_data()
+{
+    QTest::addColumn<bool>("autoSend");
+    QTest::addColumn<bool>("server");
+    QTest::addColumn<QString>("recipient");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<bool>("sent");
+
+    const QString noSettings = QStringLiteral(
+        "You must enter SMTP settings. Click on the Edit SMTP Settings button to enter SMTP settings.");
+    QTest::newRow("unattended send") << true << true << "office@example.com" << "" << true;
+    QTest::newRow("unattended send refused") << true << true << "refuse@example.com" << "" << false;
+    QTest::newRow("unattended without a server") << true << false << "office@example.com" << noSettings << false;
+    QTest::newRow("compose without a server") << false << false << "office@example.com" << noSettings << false;
+    QTest::newRow("compose without a recipient") << false << true << "  " << "Enter a recipient's E-Mail address."
+                                                 << false;
+}
+
+void tst_EmailFRM::checksAndUnattendedSends()
+{
+    QFETCH(bool, autoSend);
+    QFETCH(bool, server);
+    QFETCH(QString, recipient);
+    QFETCH(QString, box);
+    QFETCH(bool, sent);
+
+    if (!server)
+        writeSettings({});
+    const std::unique_ptr<QSettings> store = std::make_unique<QSettings>(
+        QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmora"), QStringLiteral("Velmora"));
+    store->remove(QStringLiteral("Email Form Size"));
+    const QString token = QUuid::createUuid().toString(QUuid::Id128);
+    QString subject = token;
+    QString data = m_data, local = m_data, store12 = QStringLiteral("Main St"), number = QStringLiteral("12");
+    QString message = QStringLiteral("End of day"), attach;
+    request().ReportTitle = QStringLiteral("Velmora Inventory Report");
+    ModalScript answers({pressButton(QMessageBox::Ok)});
+    if (autoSend) {
+        m_control->SendEmailAuto(data, local, recipient, store12, number, subject, message, attach);
+    } else {
+        m_control->SendEmail(data, local, store12, number, subject, message, attach);
+        EmailFRM::existing()->TOtxt->setPlainText(recipient);
+        QTest::mouseClick(EmailFRM::existing()->Command1, Qt::LeftButton);
+    }
+    EmailFRM *w = EmailFRM::existing();
+    QCOMPARE(answers.seen, box.isEmpty() ? QStringList() : QStringList{QStringLiteral("box: ") + box});
+    QCOMPARE(subject, sent ? QStringLiteral("Success") : token);
+    QCOMPARE(!storedWith(m_sink, token.toUtf8()).isEmpty(), sent);
+    QCOMPARE(w->isVisible(), !box.isEmpty());
+    QCOMPARE(request().ReportTitle, QStringLiteral("Velmora Inventory Report"));
+    if (autoSend) {
+        QVERIFY(!w->Frame1->isVisible());
+        store->sync();
+        QVERIFY(!store->childGroups().contains(QStringLiteral("Email Form Size")));
+        QVERIFY(!QFileInfo::exists(dataFile(QStringLiteral("vlmoemail.dat"))));
+    } else {
+        QVERIFY(w->Frame1->isVisible());
+    }
+}
+
+void tst_EmailFRM::settingsRoundTrip()
+{
+    EmailFRM *w = compose();
+    QVERIFY(w);
+    QTest::mouseClick(w->editsettings, Qt::LeftButton);
+    QVERIFY(w->Frame3->isVisible() && !w->Frame1->isVisible());
+    w->ServerTXT->setText(QStringLiteral("mail.example.com:2525"));
+    w->SenderNameTXT->clear();
+    w->SMTPUser->clear();
+    w->SMTPpassword->setText(QStringLiteral("pw"));
+    w->SSLcheck->setChecked(true);
+    QTest::mouseClick(w->SaveSettings, Qt::LeftButton);
+    QVERIFY(w->Frame1->isVisible());
+
+    const ToolResult read = runTool(
+        QStringLiteral("/usr/bin/python3"),
+        {QStringLiteral("-c"), QStringLiteral("import configparser,sys\nc=configparser.ConfigParser()\nc.optionxform=str\n"
+                                              "c.read(sys.argv[1])\nprint(sorted(c['Email'].items()))"),
+         dataFile(QStringLiteral("vlmfiles.dat"))});
+    QCOMPARE(read.output.trimmed(),
+             QStringLiteral("[('CopyTO', 'copy@example.com'), ('UseSSL', '1'), ('senderemail', 'store12@example.com'), "
+                            "('senderpassword', 'pw'), ('server', 'mail.example.com:2525')]"));
+
+    // Typed but not saved: kept in the window, not in the file.
+    QTest::mouseClick(w->editsettings, Qt::LeftButton);
+    w->ServerTXT->setText(QStringLiteral("other.example.com"));
+    QTest::mouseClick(w->ESC2, Qt::LeftButton);
+    QCOMPARE(w->ServerTXT->text(), QStringLiteral("other.example.com"));
+    w->close();
+    w = compose();
+    QVERIFY(w);
+    QCOMPARE(w->ServerTXT->text(), QStringLiteral("mail.example.com:2525"));
+    QCOMPARE(w->SenderNameTXT->text(), QStringLiteral("Main St  Store: 12"));
+    QVERIFY(w->SSLcheck->isChecked());
+}
+
+void tst_EmailFRM::addressBookEdits()
+{
+    QByteArray book;
+    for (int i = 1; i <= 12; ++i)
+        book += QStringLiteral("\"Store %1\",\"s%1@example.com\"\r\n").arg(i).toUtf8();
+    book += "\"Store 13\"\r\n";
+    QVERIFY(writeBytes(dataFile(QStringLiteral("vlmoemail.dat")), book));
+    EmailFRM *w = compose();
+    QVERIFY(w);
+    QCOMPARE(w->Grid1->rowCount(), 13);
+    QCOMPARE(w->Grid1->item(12, 1)->text(), QString());
+
+    w->Grid1->setCurrentCell(11, 0);
+    QString mode;
+    {
+        ModalScript answers({[&mode](QWidget *dlg) {
+            auto *ab = qobject_cast<EmailAB *>(dlg);
+            mode = ab->EditMode->text();
+            ab->TXTemail->setText(QStringLiteral(" new12@example.com "));
+            QTest::mouseClick(ab->cmdOK, Qt::LeftButton);
+        }});
+        QTest::mouseClick(w->ABedit, Qt::LeftButton);
+    }
+    QCOMPARE(mode, QStringLiteral("edit 12"));
+    for (int row : {0, 11}) {
+        w->Grid1->scrollTo(w->Grid1->model()->index(row, 1));
+        const QPoint at = w->Grid1->visualRect(w->Grid1->model()->index(row, 1)).center();
+        QTest::mouseClick(w->Grid1->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(w->Grid1->viewport(), Qt::LeftButton, {}, at);
+    }
+    QCOMPARE(w->TOtxt->toPlainText(), QStringLiteral("s1@example.com,new12@example.com"));
+    w->Grid1->setCurrentCell(0, 0);
+    {
+        ModalScript answers({pressButton(QMessageBox::Yes)});
+        QTest::mouseClick(w->ABdelete, Qt::LeftButton);
+        QCOMPARE(answers.seen, QStringList{"box: Do you want to delete the following from the address book: Store 1  s1@example.com"});
+    }
+    w->close();
+    const ToolResult read = runTool(QStringLiteral("/usr/bin/python3"),
+                                    {QStringLiteral("-c"),
+                                     QStringLiteral("import csv,sys\nrows=list(csv.reader(open(sys.argv[1],newline='')))\n"
+                                                    "print(len(rows), rows[0], rows[10], rows[11])"),
+                                     dataFile(QStringLiteral("vlmoemail.dat"))});
+    QCOMPARE(read.output.trimmed(),
+             QStringLiteral("12 ['Store 2', 's2@example.com'] ['Store 12', 'new12@example.com'] ['Store 13', '']"));
+}
+
+void tst_EmailFRM::cancelledAddRewritesBook()
+{
+    EmailFRM *w = compose();
+    QVERIFY(w);
+    QCOMPARE(readBytes(dataFile(QStringLiteral("vlmoemail.dat"))),
+             QByteArray("\"Velmora Tech Support\",\"support@velmora.example\"\r\n"));
+    w->close();
+    QVERIFY(writeBytes(dataFile(QStringLiteral("vlmoemail.dat")), "Bob , bob@example.com\n"));
+    w = compose();
+    QVERIFY(w);
+    {
+        ModalScript answers({pressButton(QMessageBox::Cancel)});
+        QTest::mouseClick(w->ABadd, Qt::LeftButton);
+        QCOMPARE(answers.seen, QStringList{"velmora::EmailAB"});
+    }
+    w->close();
+    QCOMPARE(readBytes(dataFile(QStringLiteral("vlmoemail.dat"))), QByteArray("\"Bob\",\"bob@example.com\"\r\n"));
+}
+
+void tst_EmailFRM::unwritableDataFolderKeepsFiles()
+{
+    const QByteArray book = "\"A\",\"a@example.com\"\r\n";
+    QVERIFY(writeBytes(dataFile(QStringLiteral("vlmoemail.dat")), book));
+    const QByteArray settings = readBytes(dataFile(QStringLiteral("vlmfiles.dat")));
+    for (const QString &f : {QStringLiteral("vlmoemail.dat"), QStringLiteral("vlmfiles.dat")})
+        QFile::setPermissions(dataFile(f), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+    QFile::setPermissions(m_data, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                      | QFileDevice::ReadOther | QFileDevice::ExeOther);
+    Unprivileged nobody;
+    EmailFRM *w = compose();
+    QVERIFY(w);
+    QCOMPARE(w->Grid1->rowCount(), 1);
+    ModalScript answers({pressButton(QMessageBox::Ok), [](QWidget *dlg) {
+                             auto *ab = qobject_cast<EmailAB *>(dlg);
+                             ab->TXTname->setText(QStringLiteral("B"));
+                             ab->TXTemail->setText(QStringLiteral("b@example.com"));
+                             QTest::mouseClick(ab->cmdOK, Qt::LeftButton);
+                         },
+                         pressButton(QMessageBox::Ok)});
+    QTest::mouseClick(w->editsettings, Qt::LeftButton);
+    w->ServerTXT->setText(QStringLiteral("changed.example.com"));
+    QTest::mouseClick(w->SaveSettings, Qt::LeftButton);
+    QVERIFY(w->Frame3->isVisible());   // nothing typed is lost
+    QTest::mouseClick(w->ESC2, Qt::LeftButton);
+    QTest::mouseClick(w->ABadd, Qt::LeftButton);
+    w->close();
+    QVERIFY(!w->isVisible());
+    QCOMPARE(answers.seen.size(), 3);
+    QVERIFY(answers.seen[0].contains(QStringLiteral("mail settings could not be saved")));
+    QVERIFY(answers.seen[2].contains(QStringLiteral("address book could not be saved")));
+    QCOMPARE(readBytes(dataFile(QStringLiteral("vlmoemail.dat"))), book);
+    QCOMPARE(readBytes(dataFile(QStringLiteral("vlmfiles.dat"))), settings);
+}
+
+void tst_EmailFRM::transferFileRescue_data()
+{
+    QTest::addColumn<bool>("targetExists");
+    QTest::addColumn<bool>("choose");
+    QTest::newRow("cancelled picker keeps the window") << false << false;
+    QTest::newRow("declined overwrite brings the picker back") << true << false;
+    QTest::newRow("copy deletes the source") << false << true;
+}
+
+void tst_EmailFRM::transferFileRescue()
+{
+    QFETCH(bool, targetExists);
+    QFETCH(bool, choose);
+    const QString source = m_data + QStringLiteral("HomeOffice/XferVLM.VMX");
+    QVERIFY(QDir().mkpath(m_data + QStringLiteral("HomeOffice")));
+    QVERIFY(writeBytes(source, "transfer"));
+    const QString target = m_dir->filePath(QStringLiteral("rescue/"));
+    QVERIFY(QDir().mkpath(target));
+    if (targetExists)
+        QVERIFY(writeBytes(target + QStringLiteral("XferVLM.vmx"), "older"));
+
+    QString subject = Subject, message = QStringLiteral("x"), attach = source;
+    EmailFRM *w = compose(subject, message, attach);
+    QVERIFY(w);
+    QList<ModalScript::Action> steps{chooseFolder(target)};
+    if (targetExists)
+        steps << pressButton(QMessageBox::No) << pressButton(QMessageBox::Cancel);
+    if (!choose && !targetExists)
+        steps = {pressButton(QMessageBox::Cancel)};
+    ModalScript answers(steps);
+    w->close();
+    QCOMPARE(answers.pending(), 0);
+    QCOMPARE(w->isVisible(), !choose);
+    QCOMPARE(QFileInfo::exists(source), !choose);
+    QCOMPARE(readBytes(target + QStringLiteral("XferVLM.vmx")),
+             choose ? QByteArray("transfer") : targetExists ? QByteArray("older") : QByteArray("<missing>"));
+    if (targetExists)
+        QCOMPARE(answers.seen.value(1), QStringLiteral("box: ") + target + QStringLiteral("XferVLM.vmx\nFile exists...Overwrite?"));
+}
+
+QTEST_MAIN(tst_EmailFRM)
+#include "tst_emailfrm.moc"
