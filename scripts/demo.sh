@@ -8,6 +8,8 @@
 #            store.fdb   sample store database (20,000 inventory rows unless --rows)
 #            data/       the store's data folder (layouts, shared settings, mail files)
 #            local/      the workstation folder, with search.tmp (customer search file, password "velmora")
+#            mail-sink/mail/  every message the demo sends (one .eml each): the demo's mail settings
+#                        point at the project's mail sink, started on loopback while the demo runs
 #   --fresh      make the sample data again
 #   --timeout S  stop the demo after S seconds (a check that it starts; exit 0 when it ran that long)
 set -euo pipefail
@@ -69,6 +71,31 @@ fi
 # The component's help file sits in the workstation folder, where a host ships it.
 cp -f "$root/src/platform/help/velmora.chm" "$demo_dir/local/velmora.chm"
 
+# The mail sink on loopback, and the data folder's mail settings pointed at it (other settings kept).
+sink_dir=$demo_dir/mail-sink
+step "mail sink"
+"$root/scripts/smtpsink.sh" start "$sink_dir"
+trap '"$root/scripts/smtpsink.sh" stop "$sink_dir" >/dev/null 2>&1 || true' EXIT
+sink_port=$(sed -n 's/^SMTP_PORT=//p' "$sink_dir/smtp.env")
+/usr/bin/python3 - "$demo_dir/data/vlmfiles.dat" "127.0.0.1:$sink_port" <<'PY'
+import configparser, os, sys
+path, server = sys.argv[1], sys.argv[2]
+c = configparser.ConfigParser(interpolation=None)
+c.optionxform = str
+if os.path.exists(path):
+    c.read(path, encoding="utf-8")
+if not c.has_section("Email"):
+    c.add_section("Email")
+c["Email"]["server"] = server
+c["Email"].setdefault("senderemail", "store07@velmora-demo.example")
+for key in ("senderuser", "senderpassword", "UseSSL"):
+    c.remove_option("Email", key)
+with open(path + ".tmp", "w", encoding="utf-8", newline="\r\n") as f:
+    c.write(f, space_around_delimiters=False)
+os.replace(path + ".tmp", path)
+PY
+echo "demo.sh: mail from the demo goes to the sink at 127.0.0.1:$sink_port; the messages land in $sink_dir/mail/"
+
 if [ "$has_demo" = 0 ]; then
   echo "demo.sh: the demo host (apps/demo) is not in this checkout yet; the sample data is ready in $demo_dir"
   exit 0
@@ -84,7 +111,12 @@ fi
 
 step "start: ${cmd[*]}"
 if [ -z "$timeout_s" ]; then
-  exec "${cmd[@]}"
+  # Not exec: the mail sink is stopped when the demo ends.
+  set +e
+  "${cmd[@]}"
+  rc=$?
+  echo "demo.sh: messages sent from the demo: $(find "$sink_dir/mail" -name '*.eml' | wc -l), in $sink_dir/mail/"
+  exit $rc
 fi
 # Check mode: the demo must still be running after the timeout; then it is stopped.
 set +e

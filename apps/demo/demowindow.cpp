@@ -143,6 +143,47 @@ DemoWindow::DemoWindow(const Options &options, QWidget *parent) : QMainWindow(pa
         m_storeNumber->setText(number);
     });
 
+    // The mail methods: the window to compose in, and the unattended send a host runs at the end
+    // of the day. The demo command points the data folder's mail settings at a local mail sink.
+    auto *mail = new QGroupBox(QStringLiteral("E-Mail"), central);
+    auto *mailForm = new QFormLayout(mail);
+    m_toEmail = field(QStringLiteral("txtToEmail"), QStringLiteral("homeoffice@velmora-demo.example"), mail);
+    m_subject = field(QStringLiteral("txtSubject"), QStringLiteral("End of day, store 07"), mail);
+    m_message = field(QStringLiteral("txtMessagetoSend"), QStringLiteral("Today's figures are attached."), mail);
+    m_attachment = field(QStringLiteral("txtFileAttach"), QString(), mail);
+    m_attachment->setPlaceholderText(QStringLiteral("a file path, or several joined by |"));
+    mailForm->addRow(QStringLiteral("To (unattended send):"), m_toEmail);
+    mailForm->addRow(QStringLiteral("Subject:"), m_subject);
+    mailForm->addRow(QStringLiteral("Message:"), m_message);
+    mailForm->addRow(QStringLiteral("Attachment:"), m_attachment);
+    auto *mailButtons = new QHBoxLayout;
+    auto *sendEmail = new QPushButton(QStringLiteral("Compose E-Mail..."), mail);
+    sendEmail->setObjectName(QStringLiteral("cmdSendEmail"));
+    auto *sendEmailAuto = new QPushButton(QStringLiteral("Send E-Mail Unattended"), mail);
+    sendEmailAuto->setObjectName(QStringLiteral("cmdSendEmailAuto"));
+    m_mailResult = new QLabel(mail);
+    m_mailResult->setObjectName(QStringLiteral("lblMailResult"));
+    mailButtons->addWidget(sendEmail);
+    mailButtons->addWidget(sendEmailAuto);
+    mailButtons->addWidget(m_mailResult, 1);
+    mailForm->addRow(mailButtons);
+    layout->addWidget(mail);
+    connect(sendEmail, &QPushButton::clicked, this, [this] {
+        QString data = m_dataFolder->text(), local = m_localFolder->text(), name = m_storeName->text(),
+                number = m_storeNumber->text(), subject = m_subject->text(), message = m_message->text(),
+                attach = m_attachment->text();
+        m_control->SendEmail(data, local, name, number, subject, message, attach);
+    });
+    connect(sendEmailAuto, &QPushButton::clicked, this, [this] {
+        QString data = m_dataFolder->text(), local = m_localFolder->text(), to = m_toEmail->text(),
+                name = m_storeName->text(), number = m_storeNumber->text(), subject = m_subject->text(),
+                message = m_message->text(), attach = m_attachment->text();
+        m_control->SendEmailAuto(data, local, to, name, number, subject, message, attach);
+        // The subject variable is the host's only report of the outcome.
+        m_mailResult->setText(subject == u"Success" ? QStringLiteral("Sent (the subject came back as \"Success\")")
+                                                    : QStringLiteral("Not sent (the subject came back unchanged)"));
+    });
+
     addCustomerSearch(central, layout);
 
     m_control = new velmora::QLrvx(central);

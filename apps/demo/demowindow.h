@@ -16,8 +16,8 @@ class QLrvx;
 }
 
 // A store application's form in miniature: the store's details, the report control placed on the
-// form, and one button per report method with a query of its kind; below them the customer search
-// control with the account picked last and a log of its Change events.
+// form, one button per report method with a query of its kind, one per mail method; below them the
+// customer search control with the account picked last and a log of its Change events.
 class DemoWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -45,4 +45,9 @@ private:
     QLineEdit *m_searchPassword = nullptr;
     QLabel *m_pickedAccount = nullptr;
     QPlainTextEdit *m_changeLog = nullptr;
+    QLineEdit *m_toEmail = nullptr;
+    QLineEdit *m_subject = nullptr;
+    QLineEdit *m_message = nullptr;
+    QLineEdit *m_attachment = nullptr;
+    QLabel *m_mailResult = nullptr;
 };

@@ -455,7 +455,10 @@ void EmailFRM::Form_Load()
     }
     ProgressBar1->setValue(0);
     d->cancelRequested = false;
+    // Hosts ship the help file in either spelling; names are case-sensitive here.
     d->helpFile = request().LocalPath + QStringLiteral("Velmora.chm");
+    if (!QFileInfo::exists(d->helpFile))
+        d->helpFile = request().LocalPath + QStringLiteral("velmora.chm");
     // A data folder is needed for the settings and the address book; without one they live in
     // the user's own folder rather than in whatever folder the host happens to run in.
     if (request().Datapath.isEmpty())
@@ -478,6 +481,8 @@ void EmailFRM::StartMail(QString &Subject, QString &MessagetoSend, QString &File
         Frame2->hide();
         Frame3->hide();
         layOutSmallCentred();
+    } else if (!Frame1->isVisible() && !Frame3->isVisible()) {
+        showPanel(Frame1);   // still open from an unattended send that a check stopped
     }
     d->deleteAfterSend = DeleteAfterSend1;
     d->fromEOD = FromEOD1;
@@ -499,6 +504,7 @@ void EmailFRM::StartMail(QString &Subject, QString &MessagetoSend, QString &File
     Attachment->setText(FileAttach);
 
     if (d->fromEOD && !d->autoSend) {
+        hide();   // modality changes only while hidden
         setWindowModality(Qt::ApplicationModal);
         QEventLoop untilClosed;
         connect(this, &EmailFRM::unloaded, &untilClosed, &QEventLoop::quit);

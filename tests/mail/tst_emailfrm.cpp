@@ -6,6 +6,7 @@
 #include "mail/EmailFRM.h"
 #include "mail/smtptransport.h"
 #include "mailtesting.h"
+#include "demowindow.h"
 
 #include <velmora/qlrvx.h>
 
@@ -28,6 +29,7 @@ namespace {
 
 const QString Subject = QStringLiteral("Tagesabschluss März – Filiale 12");
 const QString Sender = QStringLiteral("store12@example.com");
+const QString Store = QStringLiteral("Jürgen's Möbel, Main St");   // needs encoding and quoting as a name
 
 ModalScript::Action chooseFolder(const QString &folder)
 {
@@ -60,6 +62,7 @@ private slots:
     void unwritableDataFolderKeepsFiles();
     void transferFileRescue_data();
     void transferFileRescue();
+    void demoButtons();
 
 private:
     void writeSettings(const QString &server, const QString &extra = {});
@@ -119,7 +122,7 @@ void tst_EmailFRM::writeSettings(const QString &server, const QString &extra)
 
 EmailFRM *tst_EmailFRM::compose(QString &subject, QString &message, QString &attach)
 {
-    QString data = m_data, local = m_data, store = QStringLiteral("Main St"), number = QStringLiteral("12");
+    QString data = m_data, local = m_data, store = Store, number = QStringLiteral("12");
     m_control->SendEmail(data, local, store, number, subject, message, attach);
     EmailFRM *w = EmailFRM::existing();
     return w && w->isVisible() && w->Frame1->isVisible() ? w : nullptr;
@@ -181,7 +184,7 @@ void tst_EmailFRM::sendsWhatWasComposed()
     QVERIFY(!file.isEmpty());
     const QJsonObject got = readMail(file);
     QCOMPARE(got.value(QStringLiteral("subject")).toString(), subject);
-    QCOMPARE(got.value(QStringLiteral("from_name")).toString(), QStringLiteral("Main St  Store: 12"));
+    QCOMPARE(got.value(QStringLiteral("from_name")).toString(), Store + QStringLiteral("  Store: 12"));
     QCOMPARE(got.value(QStringLiteral("from_addr")).toString(), Sender);
     QCOMPARE(got.value(QStringLiteral("reply_to")).toVariant().toStringList(), QStringList{Sender});
     QCOMPARE(got.value(QStringLiteral("to")).toVariant().toStringList(),
@@ -368,7 +371,7 @@ void tst_EmailFRM::settingsRoundTrip()
     w = compose();
     QVERIFY(w);
     QCOMPARE(w->ServerTXT->text(), QStringLiteral("mail.example.com:2525"));
-    QCOMPARE(w->SenderNameTXT->text(), QStringLiteral("Main St  Store: 12"));
+    QCOMPARE(w->SenderNameTXT->text(), Store + QStringLiteral("  Store: 12"));
     QVERIFY(w->SSLcheck->isChecked());
 }
 
@@ -511,6 +514,24 @@ void tst_EmailFRM::transferFileRescue()
              choose ? QByteArray("transfer") : targetExists ? QByteArray("older") : QByteArray("<missing>"));
     if (targetExists)
         QCOMPARE(answers.seen.value(1), QStringLiteral("box: ") + target + QStringLiteral("XferVLM.vmx\nFile exists...Overwrite?"));
+}
+
+// The demo host's two mail buttons: the unattended send reports what the subject came back as,
+// the other opens the compose window with the host's subject.
+void tst_EmailFRM::demoButtons()
+{
+    DemoWindow demo({m_data, m_data, QString()});
+    demo.show();
+    QLineEdit *subject = demo.findChild<QLineEdit *>(QStringLiteral("txtSubject"));
+    QVERIFY(subject);
+    const QString token = QUuid::createUuid().toString(QUuid::Id128);
+    subject->setText(token);
+    QTest::mouseClick(demo.findChild<QPushButton *>(QStringLiteral("cmdSendEmailAuto")), Qt::LeftButton);
+    QVERIFY(demo.findChild<QLabel *>(QStringLiteral("lblMailResult"))->text().startsWith(QStringLiteral("Sent")));
+    QVERIFY(!storedWith(m_sink, token.toUtf8()).isEmpty());
+    QTest::mouseClick(demo.findChild<QPushButton *>(QStringLiteral("cmdSendEmail")), Qt::LeftButton);
+    QVERIFY(EmailFRM::existing()->isVisible());
+    QCOMPARE(EmailFRM::existing()->SubjectTXT->text(), token);
 }
 
 QTEST_MAIN(tst_EmailFRM)

@@ -1,14 +1,14 @@
-// The message builder and the SMTP transport against the test sink: what arrives is read back by
-// Python's email package; failures must carry the server's own words.
+// The SMTP transport against the test sink's plain and TLS listeners and against a server that
+// never answers: passwords only ever cross encrypted connections, failures carry the server's own
+// words, and a cancel or a timeout ends a stalled send promptly. (What arrives, and how the window
+// shows failures, is tested through the mail window.)
 
 #include "mail/mimemessage.h"
 #include "mail/smtptransport.h"
 #include "mailtesting.h"
 
 #include <QElapsedTimer>
-#include <QJsonArray>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -16,20 +16,11 @@ using namespace velmora;
 using namespace velmora::mail;
 using namespace velmora::test;
 
-namespace {
-
-const QString Subject = QStringLiteral("Überweisung für Filiale 12 – März");
-const QString SenderName = QStringLiteral("Jürgen's Store, Main St  Store: 12");
-
-} // namespace
-
 class tst_SmtpTransport : public QObject {
     Q_OBJECT
 
 private slots:
     void initTestCase();
-    void messageArrivesIntact_data();
-    void messageArrivesIntact();
     void sendFails_data();
     void sendFails();
     void tlsSendsPasswordOnlyEncrypted_data();
@@ -43,7 +34,6 @@ private:
 
     SmtpSink m_sink;
     TlsSink m_tls;
-    QTemporaryDir m_dir;
 };
 
 void tst_SmtpTransport::initTestCase()
@@ -51,22 +41,16 @@ void tst_SmtpTransport::initTestCase()
     m_sink = smtpSink();
     m_tls = tlsSink();
     QVERIFY2(m_sink.isValid() && m_tls.isValid(), "no smtp.env with TLS ports: run through ctest (fixture smtp)");
-    QImage picture(8, 8, QImage::Format_RGB32);
-    picture.fill(Qt::red);
-    QVERIFY(picture.save(m_dir.filePath(QStringLiteral("pic1.png"))));
-    QVERIFY(writeBytes(m_dir.filePath(QStringLiteral("Inventur März.xls")), QByteArray(3000, 'x')));
-    QVERIFY(writeBytes(m_dir.filePath(QStringLiteral("XferVLM.vmx")), QByteArray("transfer")));
 }
 
 OutgoingMail tst_SmtpTransport::mail(const QString &token) const
 {
     OutgoingMail m;
-    m.subject = Subject + u' ' + token;
-    m.senderName = SenderName;
+    m.subject = token;
+    m.senderName = QStringLiteral("Main St  Store: 12");
     m.senderAddress = QStringLiteral("store12@example.com");
-    m.to = QStringLiteral("office@example.com, buyer@example.com");
-    m.copyTo = QStringLiteral("copy@example.com");
-    m.plainText = QStringLiteral("Grüße aus Filiale 12 ") + token;
+    m.to = QStringLiteral("office@example.com");
+    m.plainText = token;
     return m;
 }
 
@@ -76,97 +60,22 @@ QString tst_SmtpTransport::server(const QString &which) const
     return m_sink.host + u':' + QString::number(port);
 }
 
-void tst_SmtpTransport::messageArrivesIntact_data()
-{
-    QTest::addColumn<bool>("html");
-    QTest::addColumn<bool>("picture");
-    QTest::addColumn<QStringList>("attachments");
-    QTest::addColumn<QString>("structure");
-
-    const QString alternative = QStringLiteral("multipart/alternative(text/plain,text/html)");
-    QTest::newRow("plain text alone") << false << false << QStringList() << "text/plain";
-    QTest::newRow("html beside its plain text") << true << false << QStringList() << alternative;
-    QTest::newRow("html with an inline picture")
-        << true << true << QStringList()
-        << "multipart/alternative(text/plain,multipart/related(text/html,image/png))";
-    QTest::newRow("attachments with a non-ascii name")
-        << true << false << QStringList{QStringLiteral("Inventur März.xls"), QStringLiteral("XferVLM.vmx")}
-        << "multipart/mixed(" + alternative + ",application/vnd.ms-excel,application/octet-stream)";
-}
-
-void tst_SmtpTransport::messageArrivesIntact()
-{
-    QFETCH(bool, html);
-    QFETCH(bool, picture);
-    QFETCH(QStringList, attachments);
-    QFETCH(QString, structure);
-
-    const QString token = QUuid::createUuid().toString(QUuid::Id128);
-    OutgoingMail m = mail(token);
-    if (html)
-        m.html = QStringLiteral("<html><body><p>Grüße ") + token
-                 + (picture ? QStringLiteral("<img src=\"cid:pic1.png@t\"></p>") : QStringLiteral("</p>"))
-                 + QStringLiteral("</body></html>");
-    if (picture)
-        m.images.append({QStringLiteral("pic1.png@t"), QStringLiteral("pic1.png"),
-                         readBytes(m_dir.filePath(QStringLiteral("pic1.png")))});
-    for (const QString &a : attachments)
-        m.attachments.append(m_dir.filePath(a));
-
-    Result<BuiltMail> built = buildMessage(m);
-    QVERIFY2(built.ok(), qPrintable(built.ok() ? QString() : built.failure().text()));
-    SmtpTransport transport;
-    const SendOutcome sent = transport.run({server(QStringLiteral("plain"))}, built->envelopeFrom,
-                                           built->envelopeRecipients, built->bytes);
-    QVERIFY2(sent.sent, qPrintable(sent.errorText));
-    QCOMPARE(transport.percentDone(), 100);
-
-    const QString file = storedWith(m_sink, token.toUtf8());
-    QVERIFY(!file.isEmpty());
-    QCOMPARE(m_sink.envelope(file).value(QStringLiteral("to")).toVariant().toStringList(),
-             (QStringList{"office@example.com", "buyer@example.com", "copy@example.com"}));
-    const QJsonObject got = readMail(file);
-    QCOMPARE(got.value(QStringLiteral("subject")).toString(), m.subject);
-    QCOMPARE(got.value(QStringLiteral("from_name")).toString(), SenderName);
-    QCOMPARE(got.value(QStringLiteral("from_addr")).toString(), m.senderAddress);
-    QCOMPARE(got.value(QStringLiteral("reply_to")).toVariant().toStringList(), QStringList{m.senderAddress});
-    QCOMPARE(got.value(QStringLiteral("cc")).toVariant().toStringList(), QStringList{"copy@example.com"});
-    QVERIFY(got.value(QStringLiteral("date")).toBool());
-    QVERIFY(got.value(QStringLiteral("message_id")).toBool());
-    QCOMPARE(got.value(QStringLiteral("structure")).toString(), structure);
-    QVERIFY(got.value(QStringLiteral("plain")).toString().contains(m.plainText));
-    if (html)
-        QVERIFY(got.value(QStringLiteral("html")).toString().contains(QStringLiteral("Grüße ") + token));
-    const QJsonArray images = got.value(QStringLiteral("images")).toArray();
-    QCOMPARE(images.size(), picture ? 1 : 0);
-    if (picture)
-        QVERIFY(images.at(0).toObject().value(QStringLiteral("referenced")).toBool());
-    const QJsonArray files = got.value(QStringLiteral("attachments")).toArray();
-    QCOMPARE(files.size(), attachments.size());
-    for (int i = 0; i < attachments.size(); ++i) {
-        QCOMPARE(files.at(i).toObject().value(QStringLiteral("name")).toString(), attachments.at(i));
-        QCOMPARE(files.at(i).toObject().value(QStringLiteral("size")).toInt(),
-                 int(QFileInfo(m.attachments.at(i)).size()));
-    }
-}
-
 void tst_SmtpTransport::sendFails_data()
 {
-    QTest::addColumn<QString>("server");    // plain, starttls, tls, closed, or a server text
+    QTest::addColumn<QString>("server");    // plain, starttls, tls, or a server text
     QTest::addColumn<QString>("password");  // "good" for the sink's, else as given
     QTest::addColumn<QString>("recipient");
     QTest::addColumn<bool>("trustSink");
     QTest::addColumn<QStringList>("words");
 
     const QString ok = QStringLiteral("office@example.com");
-    QTest::newRow("refused recipient")
-        << "plain" << "" << "refuse@example.com" << true << QStringList{"550 5.1.1", "Recipient address rejected"};
-    QTest::newRow("wrong password") << "starttls" << "wrong" << ok << true << QStringList{"535"};
+    QTest::newRow("refused recipient beside an accepted one")
+        << "plain" << "" << "office@example.com, refuse@example.com" << true
+        << QStringList{"550 5.1.1", "Recipient address rejected"};
     QTest::newRow("password on a server without encryption")
         << "plain" << "good" << ok << true << QStringList{"no encrypted connection", "password was not sent"};
     QTest::newRow("connection dropped during the message")
         << "plain" << "" << "dropdata@example.com" << true << QStringList{};
-    QTest::newRow("nothing listening") << "closed" << "" << ok << true << QStringList{"could not be reached"};
     QTest::newRow("certificate of no trusted authority")
         << "tls" << "good" << ok << false << QStringList{"could not be verified"};
     QTest::newRow("server text that names no server") << "mail.example.com:25:1" << "" << ok << true
@@ -182,13 +91,7 @@ void tst_SmtpTransport::sendFails()
     QFETCH(QStringList, words);
 
     SmtpAccount account;
-    if (server == u"closed") {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        account.server = QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
-    } else {
-        account.server = server.contains(u'.') ? server : this->server(server);
-    }
+    account.server = server.contains(u'.') ? server : this->server(server);
     account.useSsl = server == u"tls";
     if (!password.isEmpty()) {
         account.user = m_sink.user;
@@ -199,7 +102,6 @@ void tst_SmtpTransport::sendFails()
     const QString token = QUuid::createUuid().toString(QUuid::Id128);
     OutgoingMail m = mail(token);
     m.to = recipient;
-    m.copyTo.clear();
     Result<BuiltMail> built = buildMessage(m);
     QVERIFY(built.ok());
     const QString logBefore = readText(m_tls.authLog);
