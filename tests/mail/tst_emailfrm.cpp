@@ -313,11 +313,13 @@ void tst_EmailFRM::checksAndUnattendedSends()
     const QString token = QUuid::createUuid().toString(QUuid::Id128);
     QString subject = token;
     QString data = m_data, local = m_data, store12 = QStringLiteral("Main St"), number = QStringLiteral("12");
-    QString message = QStringLiteral("End of day"), attach;
+    QString message = QStringLiteral("End of day"), attach = m_dir->filePath(QStringLiteral("eod.txt"));
+    QVERIFY(writeBytes(attach, "figures"));
+    bool deleteAfterSend = true;
     request().ReportTitle = QStringLiteral("Velmora Inventory Report");
     ModalScript answers({pressButton(QMessageBox::Ok)});
     if (autoSend) {
-        m_control->SendEmailAuto(data, local, recipient, store12, number, subject, message, attach);
+        m_control->SendEmailAuto(data, local, recipient, store12, number, subject, message, attach, deleteAfterSend);
     } else {
         m_control->SendEmail(data, local, store12, number, subject, message, attach);
         EmailFRM::existing()->TOtxt->setPlainText(recipient);
@@ -326,6 +328,7 @@ void tst_EmailFRM::checksAndUnattendedSends()
     EmailFRM *w = EmailFRM::existing();
     QCOMPARE(answers.seen, box.isEmpty() ? QStringList() : QStringList{QStringLiteral("box: ") + box});
     QCOMPARE(subject, sent ? QStringLiteral("Success") : token);
+    QCOMPARE(QFileInfo::exists(attach), !sent);   // deleted only after a send
     QCOMPARE(!storedWith(m_sink, token.toUtf8()).isEmpty(), sent);
     QCOMPARE(w->isVisible(), !box.isEmpty());
     QCOMPARE(request().ReportTitle, QStringLiteral("Velmora Inventory Report"));
