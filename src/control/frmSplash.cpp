@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
+#include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -45,7 +46,22 @@ frmSplash::frmSplash(QWidget *parent) : QWidget(parent, Qt::SplashScreen | Qt::F
     f.setPointSizeF(f.pointSizeF() * 1.4);
     f.setBold(true);
     text->setFont(f);
-    row->addWidget(text);
+    auto *column = new QVBoxLayout;
+    column->addWidget(text);
+    m_progress = new QLabel(shape);
+    m_progress->setObjectName(QStringLiteral("lblProgress"));
+    m_progress->hide();
+    column->addWidget(m_progress);
+    m_cancel = new QPushButton(QStringLiteral("Cancel"), shape);
+    m_cancel->setObjectName(QStringLiteral("cmdCancel"));
+    m_cancel->hide();
+    connect(m_cancel, &QPushButton::clicked, this, [this] {
+        m_cancel->setEnabled(false);
+        if (m_onCancel)
+            m_onCancel();
+    });
+    column->addWidget(m_cancel, 0, Qt::AlignRight);
+    row->addLayout(column);
     adjustSize();
 }
 
@@ -67,6 +83,32 @@ void frmSplash::unload()
         s_splash->hide();
         delete s_splash.data();
     }
+}
+
+void frmSplash::showProgress(const QString &text, std::function<void()> onCancel)
+{
+    m_progress->setText(text);
+    if (m_cancel->isHidden()) {
+        m_onCancel = std::move(onCancel);
+        if (windowModality() != Qt::ApplicationModal) {
+            hide();
+            setWindowModality(Qt::ApplicationModal);
+        }
+        m_progress->show();
+        m_cancel->setEnabled(true);
+        m_cancel->show();
+        adjustSize();
+        show();
+        raise();
+    }
+}
+
+void frmSplash::hideProgress()
+{
+    m_onCancel = nullptr;
+    m_progress->hide();
+    m_cancel->hide();
+    adjustSize();
 }
 
 void frmSplash::loadViewer()

@@ -2,6 +2,11 @@
 
 #include <QWidget>
 
+#include <functional>
+
+class QLabel;
+class QPushButton;
+
 namespace velmora {
 
 // The "please wait" window shown while the viewer loads. It has no behaviour of its own; its one
@@ -19,8 +24,17 @@ public:
     // customer search load reaches the caller, after the pointer and the splash are cleaned up.
     static void loadViewer();
 
+    // Long work: a line under the caption saying how far it got ("lblProgress") and a Cancel
+    // button ("cmdCancel") that calls onCancel. While they show, the splash is modal, so the
+    // windows under it paint but take no input.
+    void showProgress(const QString &text, std::function<void()> onCancel);
+    void hideProgress();
+
 private:
     explicit frmSplash(QWidget *parent = nullptr);
+    QLabel *m_progress = nullptr;
+    QPushButton *m_cancel = nullptr;
+    std::function<void()> m_onCancel;
 };
 
 // The entry points' hourglass. Restoring is idempotent: the load step's failure report restores

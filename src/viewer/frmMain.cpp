@@ -9,6 +9,7 @@
 #include "dialogs/frmSort.h"
 #include "dialogs/frmSummary.h"
 #include "dialogs/frmTableview.h"
+#include "export/exportcommands.h"
 #include "grid/reportgrid.h"
 #include "platform/platform.h"
 #include "viewer/commandbar.h"
@@ -314,11 +315,11 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(std::make_unique<Impl
     connect(d->mnuPrintPreview, &QAction::triggered, this, &frmMain::mnuPrintPreview_Click);
     connect(d->mnuPrint[0], &QAction::triggered, this, [this] { mnuPrint_Click(0); });
     connect(d->mnuPrint[1], &QAction::triggered, this, [this] { mnuPrint_Click(1); });
-    // Export commands arrive with the export windows; until then these entries do nothing.
-    Q_UNUSED(MNUexportXL);
-    Q_UNUSED(MNUexportHTML);
-    Q_UNUSED(MNUexportTXT);
-    Q_UNUSED(MNUexportEmail);
+    connect(MNUexportXL, &QAction::triggered, this, [this] { runCommand(QStringLiteral("ExportXLS"), 0); });
+    connect(MNUexportHTML, &QAction::triggered, this, [this] { runCommand(QStringLiteral("ExportHTML"), 0); });
+    connect(MNUexportTXT, &QAction::triggered, this, [this] { runCommand(QStringLiteral("ExportTXT"), 0); });
+    // The menu entry does what the command bar's "ExportEmail" does, as users of the menu expect.
+    connect(MNUexportEmail, &QAction::triggered, this, [this] { runCommand(QStringLiteral("ExportEmail"), 0); });
     connect(mnuExit, &QAction::triggered, this, &frmMain::Esc_Click);
 
     connect(mnushow, &QAction::triggered, this, [this] {
@@ -563,11 +564,23 @@ void frmMain::runCommand(const QString &key, int panel)
         break;
     }
     case BarCommand::ExportEmail:
-    case BarCommand::ExportXLS:
-    case BarCommand::ExportHTML:
-    case BarCommand::ExportTXT:
-        // The export windows come with the export engine.
+        frmExportOptions::ShowOptions(*this);
         break;
+    case BarCommand::ExportXLS: {
+        int kind = 1;
+        ExportCommand(*this, kind);
+        break;
+    }
+    case BarCommand::ExportHTML: {
+        int kind = 2;
+        ExportCommand(*this, kind);
+        break;
+    }
+    case BarCommand::ExportTXT: {
+        int kind = 3;
+        ExportCommand(*this, kind);
+        break;
+    }
     case BarCommand::PrintPreview:
         mnuPrintPreview_Click();
         break;

@@ -519,11 +519,8 @@ void tst_frmMain::commandBarDispatch_data()
         << 7 << with("preview=0 viewer=1", "preview=1 viewer=0") << "";
     QTest::newRow("8 FitCols") << 8 << with("fit=0 box=1 row=3 p8=5", "fit=1 box=1 row=3 p8=10") << "";
     QTest::newRow("9 spacer") << 9 << base << "";
-    // The export windows are not part of the viewer yet: these keys change nothing for now.
-    QTest::newRow("10 ExportXLS") << 10 << base << "";
-    QTest::newRow("11 ExportHTML") << 11 << base << "";
-    QTest::newRow("12 ExportTXT") << 12 << base << "";
-    QTest::newRow("13 ExportEmail") << 13 << base << "";
+    // Panels 10 to 12 write files; the export tests drive them.
+    QTest::newRow("13 ExportEmail asks for the kind of file") << 13 << base << "frmExportOptions";
     QTest::newRow("14 spacer") << 14 << base << "";
     QTest::newRow("15 Summary") << 15 << base << "frmSummary";
     QTest::newRow("16 Fields") << 16 << base << "frmShowfields";
@@ -626,8 +623,7 @@ void tst_frmMain::menuEntriesOpenTheirDialogs_data()
     QTest::newRow("Save AS") << "MNUsaveAS" << 0 << false << "FileDLG";
     QTest::newRow("Print") << "mnuPrint(0)" << 0 << false << "dlgPrint";
     QTest::newRow("Print Selected Items") << "mnuPrint(1)" << 0 << false << "dlgPrint";
-    QTest::newRow("Export to Excel (not yet)") << "MNUexportXL" << 0 << false << "";
-    QTest::newRow("Export and E-Mail has no action") << "MNUexportEmail" << 0 << false << "";
+    QTest::newRow("Export and E-Mail asks for the kind of file") << "MNUexportEmail" << 0 << false << "frmExportOptions";
 }
 
 void tst_frmMain::menuEntriesOpenTheirDialogs()

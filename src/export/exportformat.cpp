@@ -1,0 +1,269 @@
+#include "export/exportformat.h"
+
+#include <QDate>
+#include <QTime>
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+namespace velmora::exportformat {
+
+namespace {
+
+constexpr std::int64_t kMsecsPerDay = 86'400'000;
+
+constexpr std::int64_t kPow10[] = {1,
+                                   10,
+                                   100,
+                                   1'000,
+                                   10'000,
+                                   100'000,
+                                   1'000'000,
+                                   10'000'000,
+                                   100'000'000,
+                                   1'000'000'000,
+                                   10'000'000'000,
+                                   100'000'000'000,
+                                   1'000'000'000'000,
+                                   10'000'000'000'000,
+                                   100'000'000'000'000,
+                                   1'000'000'000'000'000,
+                                   10'000'000'000'000'000,
+                                   100'000'000'000'000'000,
+                                   1'000'000'000'000'000'000};
+
+bool plain(const NumberStyle &s)
+{
+    return s.zero == U'0' && s.decimalPoint == "." && s.minus == "-";
+}
+
+// Writes ASCII number text (digits, '.', '-', '+', 'E') in the style's characters.
+void appendLocalized(QByteArray &out, const char *p, const char *end, const NumberStyle &style)
+{
+    if (plain(style)) {
+        out.append(p, end - p);
+        return;
+    }
+    for (; p != end; ++p) {
+        const char c = *p;
+        if (c == '.') {
+            out += style.decimalPoint;
+        } else if (c == '-') {
+            out += style.minus;
+        } else if (c >= '0' && c <= '9' && style.zero != U'0') {
+            const char32_t digit = style.zero + char32_t(c - '0');
+            out += QString::fromUcs4(&digit, 1).toUtf8();
+        } else {
+            out += c;
+        }
+    }
+}
+
+} // namespace
+
+NumberStyle NumberStyle::of(const QLocale &locale)
+{
+    NumberStyle s;
+    s.locale = locale;
+    s.locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    s.decimalPoint = locale.decimalPoint().toUtf8();
+    s.minus = locale.negativeSign().toUtf8();
+    const QString zero = locale.zeroDigit();
+    const QList<uint> ucs = zero.toUcs4();
+    s.zero = ucs.isEmpty() ? U'0' : char32_t(ucs.first());
+    return s;
+}
+
+void appendNumber(QByteArray &out, double value, const NumberStyle &style)
+{
+    if (!std::isfinite(value)) {
+        out += style.locale.toString(value).toUtf8();
+        return;
+    }
+    if (value == 0) {
+        appendLocalized(out, "0", "0" + 1, style);
+        return;
+    }
+    char buf[64];
+    const double magnitude = std::fabs(value);
+    if (magnitude >= 1e-5 && magnitude < 1e15) {
+        const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+        appendLocalized(out, buf, r.ptr, style);
+        return;
+    }
+    // Scientific: the mantissa's shortest digits, "E", a sign and at least two exponent digits.
+    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+    for (char *p = buf; p != r.ptr; ++p) {
+        if (*p == 'e')
+            *p = 'E';
+    }
+    appendLocalized(out, buf, r.ptr, style);
+}
+
+void appendScaled(QByteArray &out, std::int64_t value, int scale, const NumberStyle &style)
+{
+    constexpr std::int64_t exact = std::int64_t(1) << 53;
+    if (scale < 0 || scale > 18 || value <= -exact || value >= exact) {
+        appendNumber(out, scale >= 0 && scale <= 18 ? double(value) / double(kPow10[scale]) : double(value), style);
+        return;
+    }
+    const std::uint64_t magnitude = std::uint64_t(value < 0 ? -value : value);
+    const std::uint64_t unit = std::uint64_t(kPow10[scale]);
+    // Outside the plain-digit range the double's own text decides.
+    if (magnitude != 0 && (magnitude / unit >= 1'000'000'000'000'000ull || magnitude < unit / 100'000ull)) {
+        appendNumber(out, double(value) / double(kPow10[scale]), style);
+        return;
+    }
+    char buf[48];
+    char *p = buf;
+    if (value < 0)
+        *p++ = '-';
+    const std::uint64_t whole = magnitude / unit;
+    std::uint64_t fraction = magnitude % unit;
+    p = std::to_chars(p, buf + sizeof buf, whole).ptr;
+    if (fraction != 0) {
+        int digits = scale;
+        while (fraction % 10 == 0) {
+            fraction /= 10;
+            --digits;
+        }
+        *p++ = '.';
+        char frac[24];
+        const char *fe = std::to_chars(frac, frac + sizeof frac, fraction).ptr;
+        for (int pad = digits - int(fe - frac); pad > 0; --pad)
+            *p++ = '0';
+        for (const char *f = frac; f != fe; ++f)
+            *p++ = *f;
+    }
+    appendLocalized(out, buf, p, style);
+}
+
+QString numberText(double value, const QLocale &locale)
+{
+    QByteArray out;
+    appendNumber(out, value, NumberStyle::of(locale));
+    return QString::fromUtf8(out);
+}
+
+DateStyle DateStyle::of(const QLocale &locale)
+{
+    DateStyle s;
+    s.locale = locale;
+    s.datePattern = locale.dateFormat(QLocale::ShortFormat);
+    // Some locales' short dates have two-digit years, which would turn 1899 into 99.
+    if (!s.datePattern.contains(QLatin1String("yyyy"))) {
+        const qsizetype y = s.datePattern.indexOf(QLatin1String("yy"));
+        if (y >= 0)
+            s.datePattern.replace(y, 2, QStringLiteral("yyyy"));
+    }
+    s.timePattern = locale.timeFormat(QLocale::ShortFormat);
+    if (!s.timePattern.contains(QLatin1Char('s'))) {
+        const qsizetype m = s.timePattern.lastIndexOf(QLatin1String("mm"));
+        if (m >= 0) {
+            const QChar sep = m > 0 && !s.timePattern.at(m - 1).isLetter() ? s.timePattern.at(m - 1) : QLatin1Char(':');
+            s.timePattern.insert(m + 2, QString(sep) + QStringLiteral("ss"));
+        }
+    }
+    return s;
+}
+
+QString generalDate(std::int64_t msecs, const DateStyle &style)
+{
+    const std::int64_t day = msecs >= 0 ? msecs / kMsecsPerDay : -((-msecs + kMsecsPerDay - 1) / kMsecsPerDay);
+    const int ofDay = int(msecs - day * kMsecsPerDay);
+    QString text = style.locale.toString(QDate::fromJulianDay(day), style.datePattern);
+    if (ofDay != 0) {
+        text += QLatin1Char(' ');
+        text += style.locale.toString(QTime::fromMSecsSinceStartOfDay(ofDay), style.timePattern);
+    }
+    return text;
+}
+
+QString generalDate(const QDateTime &when, const QLocale &locale)
+{
+    return generalDate(when.date().toJulianDay() * kMsecsPerDay + when.time().msecsSinceStartOfDay(),
+                       DateStyle::of(locale));
+}
+
+void appendHtmlEscaped(QByteArray &out, QStringView text)
+{
+    // Values come from the store's data and the host: a customer name holding markup must show as
+    // text in the browser, never be run as part of the page.
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        const char *entity = c == u'&' ? "&amp;" : c == u'<' ? "&lt;" : c == u'>' ? "&gt;" : c == u'"' ? "&quot;" : nullptr;
+        if (!entity)
+            continue;
+        out += text.mid(from, i - from).toUtf8();
+        out += entity;
+        from = i + 1;
+    }
+    out += text.mid(from).toUtf8();
+}
+
+QString htmlEscaped(QStringView text)
+{
+    QByteArray out;
+    appendHtmlEscaped(out, text);
+    return QString::fromUtf8(out);
+}
+
+QByteArray textRecord(const QStringList &values)
+{
+    QByteArray out = values.join(QLatin1Char('|')).toUtf8();
+    out += "\r\n";
+    return out;
+}
+
+QByteArray htmlRecord(const QStringList &values)
+{
+    QByteArray out = kHtmlRowOpen;
+    for (const QString &v : values) {
+        out += kHtmlCellOpen;
+        appendHtmlEscaped(out, v);
+        out += kHtmlCellClose;
+    }
+    out += kHtmlRowClose;
+    return out;
+}
+
+QByteArray htmlHeader(const QStringList &names)
+{
+    QByteArray out;
+    for (const QString &n : names) {
+        out += "<th><p>";
+        appendHtmlEscaped(out, n);
+        out += "</p></th>";
+    }
+    out += "\r\n";
+    return out;
+}
+
+Writer writerFor(const QString &fileName)
+{
+    const QString end = fileName.right(3).toUpper();
+    if (end == u"TXT")
+        return Writer::Text;
+    if (end == u"TML")
+        return Writer::Html;
+    return Writer::Spreadsheet;
+}
+
+QString endingOf(int kind)
+{
+    switch (kind) {
+    case 2: return QStringLiteral(".html");
+    case 3: return QStringLiteral(".txt");
+    default: return QStringLiteral(".xls");
+    }
+}
+
+QString exportFileName(const QString &folder, const QString &title, const QDateTime &when, int kind)
+{
+    return folder + title + QStringLiteral(" export ") +
+           QLocale::c().toString(when, QStringLiteral("MM-dd-yyyy hh-mm-ss AP")) + endingOf(kind);
+}
+
+} // namespace velmora::exportformat

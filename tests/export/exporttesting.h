@@ -1,0 +1,113 @@
+#pragma once
+
+// A small report with every kind of value an export meets, and a runner for the independent
+// readers (/usr/bin/python3 with xlrd, openpyxl and html.parser).
+
+#include "../common/tools.h"
+#include "data/recordtable.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace velmora::test {
+
+struct ExportRow {
+    const char *model;
+    int store;
+    qint64 cents;
+    std::optional<QDate> daterec;
+    std::optional<QDateTime> stamp;
+    QString note;
+};
+
+inline ColumnInfo exportColumn(const char *name, ColumnType type, int typeCode, int scale = 0)
+{
+    ColumnInfo c;
+    c.name = QString::fromLatin1(name);
+    c.type = type;
+    c.typeCode = typeCode;
+    c.scale = scale;
+    return c;
+}
+
+inline std::vector<ExportRow> exportRows()
+{
+    return {
+        {"Alpha TV", 1, 129900, QDate(2024, 3, 1), QDateTime(QDate(2024, 3, 1), QTime(14, 5, 9)), QStringLiteral("a|b")},
+        {"Bravo <script>alert(1)</script>", 2, 45050, QDate(1850, 6, 1), QDateTime(QDate(2024, 3, 2), QTime(0, 0)),
+         QStringLiteral("Zoë & 日本")},
+        {"Charlie", 1, 1999, std::nullopt, std::nullopt, QString(300, QLatin1Char('x')) + QStringLiteral("END")},
+        {"Delta", 2, -5, QDate(2024, 12, 31), QDateTime(QDate(1900, 2, 28), QTime(12, 0)), QString()},
+    };
+}
+
+// Columns model, store, cost (2 decimals), daterec (date), stamp (date and time), note.
+inline std::shared_ptr<RecordTable> exportTable(const std::vector<ExportRow> &rows = exportRows())
+{
+    RecordTable::Builder b;
+    b.addColumn(exportColumn("model", ColumnType::Text, TypeCode::WideText));
+    b.addColumn(exportColumn("store", ColumnType::Integer, TypeCode::Integer));
+    b.addColumn(exportColumn("cost", ColumnType::Integer, TypeCode::Numeric, 2));
+    b.addColumn(exportColumn("daterec", ColumnType::Date, TypeCode::DbDate));
+    b.addColumn(exportColumn("stamp", ColumnType::Timestamp, TypeCode::DbTimeStamp));
+    b.addColumn(exportColumn("note", ColumnType::Text, TypeCode::WideText));
+    for (const ExportRow &r : rows) {
+        b.appendText(0, QString::fromUtf8(r.model));
+        b.appendInteger(1, r.store);
+        b.appendInteger(2, r.cents);
+        if (r.daterec)
+            b.appendDate(3, std::int32_t(r.daterec->toJulianDay()));
+        else
+            b.appendNull(3);
+        if (r.stamp)
+            b.appendTimestamp(4, TimeValue::fromParts(r.stamp->date().toJulianDay(), r.stamp->time().msecsSinceStartOfDay()));
+        else
+            b.appendNull(4);
+        if (r.note.isNull())
+            b.appendNull(5);
+        else
+            b.appendText(5, r.note);
+    }
+    return std::make_shared<RecordTable>(b.finish());
+}
+
+// Runs a Python script on `file` (sys.argv[1]) and returns what it printed as JSON.
+inline QJsonDocument python(const char *script, const QString &file)
+{
+    const ToolResult r = runTool(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromUtf8(script), file});
+    if (r.exitCode != 0)
+        qWarning("python: %s", qPrintable(r.output));
+    return QJsonDocument::fromJson(r.output.toUtf8());
+}
+
+// While alive, hands every modal window that comes up to `answer` (message boxes, dialogs).
+class ModalAnswerer : public QObject {
+public:
+    explicit ModalAnswerer(std::function<void(QWidget *)> answer) : m_answer(std::move(answer))
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (modal && modal->objectName() != u"frmSplash" && modal != m_last) {
+                m_last = modal;
+                m_answer(modal);
+            }
+        });
+        m_timer.start(20);
+    }
+
+private:
+    std::function<void(QWidget *)> m_answer;
+    QTimer m_timer;
+    QPointer<QWidget> m_last;
+};
+
+} // namespace velmora::test

@@ -1,0 +1,280 @@
+// The viewer's export commands as a user meets them: where the file lands, what opens, what a
+// failure says and leaves behind, Cancel, and "Export and E-Mail".
+
+#include "exporttesting.h"
+
+#include "control/frmSplash.h"
+#include "control/reportrequest.h"
+#include "export/exportcommands.h"
+#include "export/mExport.h"
+#include "grid/reportgrid.h"
+#include "viewer/frmMain.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+using namespace velmora;
+
+class tst_ExportCommands : public QObject {
+    Q_OBJECT
+public slots:
+    void opened(const QUrl &url) { m_opened << url.toLocalFile(); }
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    void init();
+    void cleanup();
+    void commandWritesIntoTheUsersFolderAndOpens_data();
+    void commandWritesIntoTheUsersFolderAndOpens();
+    void failureSaysWhatAndWhereAndKeepsTheOlderFile_data();
+    void failureSaysWhatAndWhereAndKeepsTheOlderFile();
+    void titleWithASlashIsSaid();
+    void cancelLeavesNoFile();
+    void exportAndMail_data();
+    void exportAndMail();
+
+private:
+    QStringList files(const QString &folder) const
+    {
+        return QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    }
+    bool mount(const QString &options);
+
+    std::unique_ptr<QTemporaryDir> home;
+    QPointer<frmMain> viewer;
+    QStringList m_opened;
+    QString m_mounted;
+};
+
+void tst_ExportCommands::initTestCase()
+{
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "opened");
+}
+
+void tst_ExportCommands::init()
+{
+    home = std::make_unique<QTemporaryDir>();
+    qputenv("HOME", QFile::encodeName(home->path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home->filePath(QStringLiteral(".config"))));
+    ReportRequest &r = request();
+    r.ReportTitle = QStringLiteral("Sales");
+    r.Storename = QStringLiteral("Main");
+    r.StoreNumber = QStringLiteral("7");
+    viewer = new frmMain;
+    viewer->Jgrid->setTable(test::exportTable());
+    viewer->resize(800, 500);
+    viewer->show();
+    m_opened.clear();
+}
+
+void tst_ExportCommands::cleanup()
+{
+    delete viewer.data();
+    setMailHandOver({});
+    if (!m_mounted.isEmpty())
+        test::runTool(QStringLiteral("umount"), {m_mounted});
+    m_mounted.clear();
+    home.reset();
+}
+
+// A small tmpfs at $HOME/mnt; false where this user may not mount.
+bool tst_ExportCommands::mount(const QString &options)
+{
+    const QString at = home->filePath(QStringLiteral("mnt"));
+    QDir().mkpath(at);
+    const test::ToolResult r =
+        test::runTool(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), options,
+                                                QStringLiteral("tmpfs"), at});
+    if (r.exitCode == 0)
+        m_mounted = at;
+    return r.exitCode == 0;
+}
+
+void tst_ExportCommands::commandWritesIntoTheUsersFolderAndOpens_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QStringList>("folders");   // created under $HOME
+    QTest::addColumn<QString>("expected");       // the folder the file lands in
+    QTest::addColumn<QString>("ending");
+    QTest::newRow("spreadsheet into the documents folder, not the desktop")
+        << "MNUexportXL" << QStringList{"Documents", "Desktop"} << "Documents" << ".xls";
+    QTest::newRow("HTML onto the desktop when there are no documents")
+        << "MNUexportHTML" << QStringList{"Desktop"} << "Desktop" << ".html";
+    QTest::newRow("text into the home folder when there is neither") << "MNUexportTXT" << QStringList{} << "" << ".txt";
+}
+
+void tst_ExportCommands::commandWritesIntoTheUsersFolderAndOpens()
+{
+    QFETCH(QString, entry);
+    QFETCH(QStringList, folders);
+    QFETCH(QString, expected);
+    QFETCH(QString, ending);
+    for (const QString &f : folders)
+        QDir(home->path()).mkdir(f);
+    const QString folder = expected.isEmpty() ? home->path() : home->filePath(expected);
+    viewer->findChild<QAction *>(entry)->trigger();
+    const QStringList written = files(folder);
+    QCOMPARE(written.size(), 1);
+    QVERIFY2(QRegularExpression(QStringLiteral("^Sales export \\d\\d-\\d\\d-20\\d\\d \\d\\d-\\d\\d-\\d\\d [AP]M\\") + ending + u'$')
+                 .match(written.first())
+                 .hasMatch(),
+             qPrintable(written.first()));
+    QCOMPARE(m_opened, QStringList{QDir(folder).filePath(written.first())});
+    QVERIFY(QFileInfo(m_opened.first()).size() > 100);
+    QVERIFY(!frmSplash::isLoaded());
+}
+
+void tst_ExportCommands::failureSaysWhatAndWhereAndKeepsTheOlderFile_data()
+{
+    QTest::addColumn<QString>("mountOptions");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("reason");   // a pattern
+    QTest::newRow("full disk, text") << "size=64k" << "old.txt" << "No space left on device";
+    QTest::newRow("full disk, HTML") << "size=64k" << "old.html" << "No space left on device";
+    QTest::newRow("full disk, spreadsheet") << "size=64k" << "old.xls" << "No space left on device";
+    QTest::newRow("full disk, xlsx") << "size=64k" << "old.xlsx" << "No space left on device";
+    QTest::newRow("read-only folder, text") << "ro" << "old.txt" << "Read-only file system|not writable";
+    QTest::newRow("read-only folder, spreadsheet") << "ro" << "old.xls" << "Read-only file system";
+}
+
+void tst_ExportCommands::failureSaysWhatAndWhereAndKeepsTheOlderFile()
+{
+    QFETCH(QString, mountOptions);
+    QFETCH(QString, name);
+    QFETCH(QString, reason);
+    if (!mount(QStringLiteral("size=64k")))
+        QSKIP("mounting a small tmpfs is not allowed here, so a full or read-only disk cannot be made");
+    const QString older = QDir(m_mounted).filePath(name);
+    {
+        QFile f(older);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("older export");
+    }
+    if (mountOptions == u"ro")
+        QVERIFY(test::runTool(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("remount,ro"), m_mounted}).exitCode == 0);
+    std::vector<test::ExportRow> rows(20000, test::ExportRow{"a model name that fills the disk", 1, 1, QDate(2024, 1, 2), std::nullopt, {}});
+    viewer->Jgrid->setTable(test::exportTable(rows));
+
+    // The file the user already has stays as it was, and nothing else is left.
+    const Result<int> n = writeExportFile(ExportTable::fromGrid(*viewer->Jgrid), older, PageInfo{});
+    QVERIFY(!n.ok());
+    const QRegularExpression why(reason);
+    QVERIFY2(n.failure().description.contains(why), qPrintable(n.failure().description));
+    QCOMPARE(files(m_mounted), QStringList{name});
+    QFile f(older);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("older export"));
+
+    // Through the viewer: one message naming the folder and the reason; nothing opened.
+    QString said;
+    test::ModalAnswerer answer([&](QWidget *w) {
+        said = static_cast<QMessageBox *>(w)->text();
+        static_cast<QMessageBox *>(w)->accept();
+    });
+    QVERIFY(exportToFolder(*viewer, m_mounted, name.endsWith(u".txt") ? 3 : 1).isEmpty());
+    QVERIFY2(said.contains(m_mounted) && said.contains(why), qPrintable(said));
+    QCOMPARE(files(m_mounted), QStringList{name});
+    QCOMPARE(m_opened, QStringList());
+}
+
+void tst_ExportCommands::titleWithASlashIsSaid()
+{
+    request().ReportTitle = QStringLiteral("Sales 1/2");
+    QDir(home->path()).mkdir(QStringLiteral("Documents"));
+    QString said;
+    test::ModalAnswerer answer([&](QWidget *w) {
+        said = static_cast<QMessageBox *>(w)->text();
+        static_cast<QMessageBox *>(w)->accept();
+    });
+    viewer->findChild<QAction *>(QStringLiteral("MNUexportTXT"))->trigger();
+    QVERIFY2(said.contains(QLatin1String("\"Sales 1/2\"")) && said.contains(home->filePath(QStringLiteral("Documents"))),
+             qPrintable(said));
+    QCOMPARE(files(home->filePath(QStringLiteral("Documents"))), QStringList());
+    QCOMPARE(m_opened, QStringList());
+}
+
+void tst_ExportCommands::cancelLeavesNoFile()
+{
+    // Long enough as a workbook that the progress and its Cancel button show.
+    std::vector<test::ExportRow> rows(400000, test::ExportRow{"model", 1, 12345, QDate(2024, 1, 2), std::nullopt, QStringLiteral("n")});
+    viewer->Jgrid->setTable(test::exportTable(rows));
+    QString progress;
+    test::ModalAnswerer answer([](QWidget *w) { w->findChild<QPushButton *>(QStringLiteral("cmdXlsx"))->click(); });
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *cancel = frmSplash::isLoaded() ? frmSplash::instance()->findChild<QPushButton *>(QStringLiteral("cmdCancel")) : nullptr;
+        if (cancel && cancel->isVisible() && cancel->isEnabled()) {
+            progress = frmSplash::instance()->findChild<QLabel *>(QStringLiteral("lblProgress"))->text();
+            QVERIFY(viewer->Jgrid->isVisible());
+            cancel->click();
+        }
+    });
+    poll.start(20);
+    viewer->findChild<QAction *>(QStringLiteral("MNUexportXL"))->trigger();
+    QVERIFY2(QRegularExpression(QStringLiteral("^Exporting\u2026 [\\d,]+ of 400,000 rows$")).match(progress).hasMatch(),
+             qPrintable(progress));
+    QCOMPARE(files(home->path()), QStringList());
+    QCOMPARE(m_opened, QStringList());
+    QVERIFY(viewer->statusText().contains(QLatin1String("cancelled")));
+}
+
+void tst_ExportCommands::exportAndMail_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("ending");
+    QTest::newRow("Option1 spreadsheet") << "Option1" << ".xls";
+    QTest::newRow("Option2 HTML") << "Option2" << ".html";
+    QTest::newRow("Option3 text") << "Option3" << ".txt";
+    QTest::newRow("Esc: nothing") << "" << "";
+}
+
+void tst_ExportCommands::exportAndMail()
+{
+    QFETCH(QString, option);
+    QFETCH(QString, ending);
+    QStringList handed;
+    setMailHandOver([&](QString &subject, QString &message, QString &file) { handed << subject << message << file; });
+    bool firstSelected = false;
+    test::ModalAnswerer answer([&](QWidget *w) {
+        QCOMPARE(w->objectName(), QStringLiteral("frmExportOptions"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Export and E-mail Options"));
+        firstSelected = w->findChild<QRadioButton *>(QStringLiteral("Option1"))->isChecked();
+        if (option.isEmpty()) {
+            QTest::keyClick(w, Qt::Key_Escape);
+            return;
+        }
+        w->findChild<QRadioButton *>(option)->click();
+        w->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+    });
+    for (int round = 0; round < 2; ++round)   // the choice is not remembered
+        viewer->runCommand(QStringLiteral("ExportEmail"), 13);
+    QVERIFY(firstSelected);
+    const QString desktop = home->filePath(QStringLiteral("Desktop"));
+    if (option.isEmpty()) {
+        QCOMPARE(handed, QStringList());
+        QCOMPARE(files(desktop), QStringList());
+        return;
+    }
+    QCOMPARE(handed.size(), 6);
+    QCOMPARE(handed.at(0), QStringLiteral("Sales from: Main Store#: 7"));
+    QCOMPARE(handed.at(1), handed.at(0));
+    QVERIFY(handed.at(2).startsWith(desktop + QStringLiteral("/Sales export ")) && handed.at(2).endsWith(ending));
+    QVERIFY(QFileInfo(handed.at(2)).size() > 100);
+    QCOMPARE(m_opened, QStringList());
+}
+
+QTEST_MAIN(tst_ExportCommands)
+#include "tst_exportcommands.moc"
