@@ -1,8 +1,8 @@
 #include "export/exportcommands.h"
 
 #include "control/frmSplash.h"
-#include "control/modMain.h"
-#include "control/reportrequest.h"
+#include "platform/modMain.h"
+#include "core/reportrequest.h"
 #include "export/exportformat.h"
 #include "export/mExport.h"
 #include "platform/platform.h"

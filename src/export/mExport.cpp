@@ -1,7 +1,7 @@
 #include "export/mExport.h"
 
 #include "control/frmSplash.h"
-#include "control/reportrequest.h"
+#include "core/reportrequest.h"
 #include "export/exportformat.h"
 #include "grid/reportgrid.h"
 #include "platform/platform.h"

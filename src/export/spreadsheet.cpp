@@ -324,7 +324,12 @@ private:
 Result<int> WriteSpreadsheet(const ExportTable &table, const QString &path, ExportProgress *progress)
 {
     const int fields = table.fieldCount();
-    const int records = std::min(table.recordCount(), kSpreadsheetRows);
+    const int records = table.recordCount();
+    // Never a silently cut file: the caller offers an .xlsx workbook for more.
+    if (records > kSpreadsheetRows)
+        return writeFailure(QStringLiteral("%L1 rows are more than an Excel 97-2003 workbook can hold (%L2).")
+                                .arg(records)
+                                .arg(kSpreadsheetRows));
     const RecordTable *t = table.table();
 
     // Pass 1: the shared strings, each distinct text of a column once.

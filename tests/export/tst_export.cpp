@@ -2,7 +2,7 @@
 
 #include "exporttesting.h"
 
-#include "control/reportrequest.h"
+#include "core/reportrequest.h"
 #include "export/mExport.h"
 #include "grid/reportgrid.h"
 

@@ -3,8 +3,10 @@
 
 #include "exporttesting.h"
 
+#include "../common/fulldisk.h"
+
 #include "control/frmSplash.h"
-#include "control/reportrequest.h"
+#include "core/reportrequest.h"
 #include "export/exportcommands.h"
 #include "export/mExport.h"
 #include "grid/reportgrid.h"
@@ -51,12 +53,10 @@ private:
     {
         return QDir(folder).entryList(QDir::Files | QDir::Hidden);
     }
-    bool mount(const QString &options);
 
     std::unique_ptr<QTemporaryDir> home;
     QPointer<frmMain> viewer;
     QStringList m_opened;
-    QString m_mounted;
 };
 
 void tst_ExportCommands::initTestCase()
@@ -84,23 +84,7 @@ void tst_ExportCommands::cleanup()
 {
     delete viewer.data();
     setMailHandOver({});
-    if (!m_mounted.isEmpty())
-        test::runTool(QStringLiteral("umount"), {m_mounted});
-    m_mounted.clear();
     home.reset();
-}
-
-// A small tmpfs at $HOME/mnt; false where this user may not mount.
-bool tst_ExportCommands::mount(const QString &options)
-{
-    const QString at = home->filePath(QStringLiteral("mnt"));
-    QDir().mkpath(at);
-    const test::ToolResult r =
-        test::runTool(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), options,
-                                                QStringLiteral("tmpfs"), at});
-    if (r.exitCode == 0)
-        m_mounted = at;
-    return r.exitCode == 0;
 }
 
 void tst_ExportCommands::commandWritesIntoTheUsersFolderAndOpens_data()
@@ -139,32 +123,32 @@ void tst_ExportCommands::commandWritesIntoTheUsersFolderAndOpens()
 
 void tst_ExportCommands::failureSaysWhatAndWhereAndKeepsTheOlderFile_data()
 {
-    QTest::addColumn<QString>("mountOptions");
+    QTest::addColumn<bool>("readOnly");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("reason");   // a pattern
-    QTest::newRow("full disk, text") << "size=64k" << "old.txt" << "No space left on device";
-    QTest::newRow("full disk, HTML") << "size=64k" << "old.html" << "No space left on device";
-    QTest::newRow("full disk, spreadsheet") << "size=64k" << "old.xls" << "No space left on device";
-    QTest::newRow("full disk, xlsx") << "size=64k" << "old.xlsx" << "No space left on device";
-    QTest::newRow("read-only folder, text") << "ro" << "old.txt" << "Read-only file system|not writable";
-    QTest::newRow("read-only folder, spreadsheet") << "ro" << "old.xls" << "Read-only file system";
+    QTest::newRow("full disk, text") << false << "old.txt" << "No space left on device";
+    QTest::newRow("full disk, HTML") << false << "old.html" << "No space left on device";
+    QTest::newRow("full disk, spreadsheet") << false << "old.xls" << "No space left on device";
+    QTest::newRow("full disk, xlsx") << false << "old.xlsx" << "No space left on device";
+    QTest::newRow("read-only folder, text") << true << "old.txt" << "Read-only file system|not writable";
+    QTest::newRow("read-only folder, spreadsheet") << true << "old.xls" << "Read-only file system";
 }
 
 void tst_ExportCommands::failureSaysWhatAndWhereAndKeepsTheOlderFile()
 {
-    QFETCH(QString, mountOptions);
+    QFETCH(bool, readOnly);
     QFETCH(QString, name);
     QFETCH(QString, reason);
-    if (!mount(QStringLiteral("size=64k")))
-        QSKIP("mounting a small tmpfs is not allowed here, so a full or read-only disk cannot be made");
-    const QString older = QDir(m_mounted).filePath(name);
+    VELMORA_FULL_DISK(disk, 64 * 1024);
+    const QString folder = disk.path();
+    const QString older = disk.filePath(name);
     {
         QFile f(older);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("older export");
     }
-    if (mountOptions == u"ro")
-        QVERIFY(test::runTool(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("remount,ro"), m_mounted}).exitCode == 0);
+    if (readOnly)
+        QVERIFY(test::runTool(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("remount,ro"), folder}).exitCode == 0);
     std::vector<test::ExportRow> rows(20000, test::ExportRow{"a model name that fills the disk", 1, 1, QDate(2024, 1, 2), std::nullopt, {}});
     viewer->Jgrid->setTable(test::exportTable(rows));
 
@@ -173,7 +157,7 @@ void tst_ExportCommands::failureSaysWhatAndWhereAndKeepsTheOlderFile()
     QVERIFY(!n.ok());
     const QRegularExpression why(reason);
     QVERIFY2(n.failure().description.contains(why), qPrintable(n.failure().description));
-    QCOMPARE(files(m_mounted), QStringList{name});
+    QCOMPARE(files(folder), QStringList{name});
     QFile f(older);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("older export"));
@@ -184,9 +168,9 @@ void tst_ExportCommands::failureSaysWhatAndWhereAndKeepsTheOlderFile()
         said = static_cast<QMessageBox *>(w)->text();
         static_cast<QMessageBox *>(w)->accept();
     });
-    QVERIFY(exportToFolder(*viewer, m_mounted, name.endsWith(u".txt") ? 3 : 1).isEmpty());
-    QVERIFY2(said.contains(m_mounted) && said.contains(why), qPrintable(said));
-    QCOMPARE(files(m_mounted), QStringList{name});
+    QVERIFY(exportToFolder(*viewer, folder, name.endsWith(u".txt") ? 3 : 1).isEmpty());
+    QVERIFY2(said.contains(folder) && said.contains(why), qPrintable(said));
+    QCOMPARE(files(folder), QStringList{name});
     QCOMPARE(m_opened, QStringList());
 }
 
