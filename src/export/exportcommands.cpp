@@ -5,6 +5,7 @@
 #include "core/reportrequest.h"
 #include "export/exportformat.h"
 #include "export/mExport.h"
+#include "mail/EmailFRM.h"
 #include "platform/platform.h"
 #include "viewer/frmMain.h"
 
@@ -22,12 +23,6 @@
 namespace velmora {
 
 namespace {
-
-MailHandOver &handOver()
-{
-    static MailHandOver h;
-    return h;
-}
 
 const QString kShellFolders = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
 
@@ -101,11 +96,6 @@ void ExportCommand(frmMain &viewer, int &kind)
         QDesktopServices::openUrl(QUrl::fromLocalFile(file));
 }
 
-void setMailHandOver(MailHandOver h)
-{
-    handOver() = std::move(h);
-}
-
 frmExportOptions::frmExportOptions(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmExportOptions"));
@@ -162,15 +152,10 @@ void frmExportOptions::ShowOptions(frmMain &viewer)
     const ReportRequest &r = request();
     QString subject = r.ReportTitle + QStringLiteral(" from: ") + r.Storename + QStringLiteral(" Store#: ") + r.StoreNumber;
     QString message = subject;
-    if (!handOver()) {
-        platform::messageBox(&viewer,
-                             QStringLiteral("The export was saved as \"%1\", but the mail window is not available "
-                                            "here, so it was not attached to a message.")
-                                 .arg(QDir::toNativeSeparators(file)),
-                             platform::MsgStyle::Exclamation);
-        return;
-    }
-    handOver()(subject, message, file);
+    bool deleteAfterSend = false, fromEOD = false, deleteAllHOfiles = false, autoSend = false;
+    QString to;
+    // The file stays on the desktop after the mail window closes.
+    EmailFRM::instance()->StartMail(subject, message, file, deleteAfterSend, fromEOD, deleteAllHOfiles, to, autoSend);
 }
 
 } // namespace velmora

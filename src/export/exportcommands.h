@@ -7,8 +7,6 @@
 #include <QDialog>
 #include <QString>
 
-#include <functional>
-
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -28,12 +26,6 @@ QString exportToFolder(frmMain &viewer, const QString &folder, int kind);
 // The viewer's export command: exportToFolder(exportFolder()), then the file opened with its
 // associated program.
 void ExportCommand(frmMain &viewer, int &kind);
-
-// The mail window's entry operation as the export hands a file to it (subject, message, the file
-// to attach). Set by the mail window's code; until it is, "Export and E-Mail" says that mail is not
-// available after writing the file.
-using MailHandOver = std::function<void(QString &subject, QString &message, QString &fileAttach)>;
-void setMailHandOver(MailHandOver handOver);
 
 // "Export and E-mail Options": the kind of file to export and mail.
 class frmExportOptions : public QDialog {
