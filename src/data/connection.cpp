@@ -77,15 +77,17 @@ struct FbSession {
         attachment.reset();
     }
 
-    // `accessPlan`, when given, receives the engine's access plan of the statement.
-    Result<RecordTable> query(const QString &sql, int step, QString *accessPlan = nullptr);
+    // `accessPlan`, when given, receives the engine's access plan of the statement; `tx` runs it
+    // in another transaction of the attachment than the session's own.
+    Result<RecordTable> query(const QString &sql, int step, QString *accessPlan = nullptr, ITransaction *tx = nullptr);
     Status execute(const QString &sql, int step);
     // Runs a statement whose parameters are all passed as UTF-8 text (nullopt = NULL): the
     // server converts each to the type it expects, so one encoding serves every column type.
     // With `returned`, the statement ends in RETURNING one field, whose raw bytes land there
     // (empty when it is null).
+    // A value longer than a VARCHAR parameter can be goes to the server as a text blob.
     Result<quint64> executeWithText(const QString &sql, const std::vector<std::optional<QByteArray>> &params, int step,
-                                    QByteArray *returned = nullptr);
+                                    QByteArray *returned = nullptr, ITransaction *tx = nullptr);
 };
 
 namespace {
@@ -241,11 +243,12 @@ T load(const unsigned char *p)
 
 } // namespace
 
-Result<RecordTable> FbSession::query(const QString &sql, int step, QString *accessPlan)
+Result<RecordTable> FbSession::query(const QString &sql, int step, QString *accessPlan, ITransaction *tx)
 {
+    ITransaction *const transaction = tx ? tx : this->transaction.get();
     fb::Status st;
     const QByteArray text = sql.toUtf8();
-    fb::Handle<IStatement> stmt(attachment->prepare(st.ptr(), transaction.get(), 0, text.constData(),
+    fb::Handle<IStatement> stmt(attachment->prepare(st.ptr(), transaction, 0, text.constData(),
                                                     SQL_DIALECT_V6, IStatement::PREPARE_PREFETCH_METADATA));
     if (st.failed())
         return st.failure(step);
@@ -256,7 +259,7 @@ Result<RecordTable> FbSession::query(const QString &sql, int step, QString *acce
     }
 
     if (!(stmt->getFlags(st.ptr()) & IStatement::FLAG_HAS_CURSOR)) {
-        stmt->execute(st.ptr(), transaction.get(), nullptr, nullptr, nullptr, nullptr);
+        stmt->execute(st.ptr(), transaction, nullptr, nullptr, nullptr, nullptr);
         if (st.failed())
             return st.failure(step);
         return RecordTable::Builder().finish();
@@ -277,7 +280,7 @@ Result<RecordTable> FbSession::query(const QString &sql, int step, QString *acce
     if (st.failed())
         return st.failure(step);
 
-    fb::Handle<IResultSet> cursor(stmt->openCursor(st.ptr(), transaction.get(), nullptr, nullptr, meta.get(), 0));
+    fb::Handle<IResultSet> cursor(stmt->openCursor(st.ptr(), transaction, nullptr, nullptr, meta.get(), 0));
     if (st.failed())
         return st.failure(step);
 
@@ -289,7 +292,7 @@ Result<RecordTable> FbSession::query(const QString &sql, int step, QString *acce
 
     auto readBlob = [&](ISC_QUAD id) -> bool {
         blob.clear();
-        fb::Handle<IBlob> b(attachment->openBlob(st.ptr(), transaction.get(), &id, 0, nullptr));
+        fb::Handle<IBlob> b(attachment->openBlob(st.ptr(), transaction, &id, 0, nullptr));
         if (st.failed())
             return false;
         for (;;) {
@@ -367,6 +370,8 @@ Result<RecordTable> FbSession::query(const QString &sql, int step, QString *acce
                 if (!readBlob(load<ISC_QUAD>(f)))
                     return st.failure(step);
                 builder.appendText(col, QStringLiteral("(binary, %1 bytes)").arg(blob.size()));
+                // The write-back compares the content, which the summary text does not show.
+                builder.setLastDigest(col, qHash(QByteArrayView(blob.data(), qsizetype(blob.size())), 0x5EEDu) | 1u);
                 break;
             case Decode::Null: builder.appendNull(col); break;
             case Decode::Other: builder.appendText(col, QStringLiteral("(array)")); break;
@@ -394,11 +399,12 @@ Status FbSession::execute(const QString &sql, int step)
 }
 
 Result<quint64> FbSession::executeWithText(const QString &sql, const std::vector<std::optional<QByteArray>> &params,
-                                         int step, QByteArray *returned)
+                                         int step, QByteArray *returned, ITransaction *tx)
 {
+    ITransaction *const transaction = tx ? tx : this->transaction.get();
     fb::Status st;
     const QByteArray text = sql.toUtf8();
-    fb::Handle<IStatement> stmt(attachment->prepare(st.ptr(), transaction.get(), 0, text.constData(),
+    fb::Handle<IStatement> stmt(attachment->prepare(st.ptr(), transaction, 0, text.constData(),
                                                     SQL_DIALECT_V6, IStatement::PREPARE_PREFETCH_METADATA));
     if (st.failed())
         return st.failure(step);
@@ -417,11 +423,12 @@ Result<quint64> FbSession::executeWithText(const QString &sql, const std::vector
         fb::Builder b(described->getBuilder(st.ptr()));
         for (unsigned i = 0; i < count && !st.failed(); ++i) {
             const int bytes = params[i] ? int(params[i]->size()) : 0;
-            b->setType(st.ptr(), i, SQL_VARYING + 1);
-            b->setSubType(st.ptr(), i, 0);
+            const bool blob = bytes > kMaxVarcharBytes;
+            b->setType(st.ptr(), i, (blob ? SQL_BLOB : SQL_VARYING) + 1);
+            b->setSubType(st.ptr(), i, blob ? 1 : 0);
             b->setScale(st.ptr(), i, 0);
             b->setCharSet(st.ptr(), i, kCharsetUtf8);
-            b->setLength(st.ptr(), i, unsigned(std::max(bytes, 1)));
+            b->setLength(st.ptr(), i, blob ? unsigned(sizeof(ISC_QUAD)) : unsigned(std::max(bytes, 1)));
         }
         if (st.failed())
             return st.failure(step);
@@ -435,12 +442,25 @@ Result<quint64> FbSession::executeWithText(const QString &sql, const std::vector
         unsigned char *buf = message.data();
         const short isNull = params[i] ? 0 : -1;
         std::memcpy(buf + meta->getNullOffset(st.ptr(), i), &isNull, sizeof isNull);
-        if (params[i]) {
-            const auto n = std::uint16_t(params[i]->size());
-            unsigned char *f = buf + meta->getOffset(st.ptr(), i);
-            std::memcpy(f, &n, sizeof n);
-            std::memcpy(f + 2, params[i]->constData(), n);
+        if (!params[i])
+            continue;
+        unsigned char *f = buf + meta->getOffset(st.ptr(), i);
+        if (params[i]->size() > kMaxVarcharBytes) {
+            ISC_QUAD id{};
+            fb::Handle<IBlob> blob(attachment->createBlob(st.ptr(), transaction, &id, 0, nullptr));
+            for (qsizetype at = 0; !st.failed() && at < params[i]->size(); at += kMaxVarcharBytes)
+                blob->putSegment(st.ptr(), unsigned(std::min<qsizetype>(kMaxVarcharBytes, params[i]->size() - at)),
+                                 params[i]->constData() + at);
+            if (!st.failed())
+                blob.end(st);
+            if (st.failed())
+                return st.failure(step);
+            std::memcpy(f, &id, sizeof id);
+            continue;
         }
+        const auto n = std::uint16_t(params[i]->size());
+        std::memcpy(f, &n, sizeof n);
+        std::memcpy(f + 2, params[i]->constData(), n);
     }
     fb::Metadata outMeta;
     std::vector<unsigned char> out;
@@ -452,7 +472,7 @@ Result<quint64> FbSession::executeWithText(const QString &sql, const std::vector
             return ownFailure(QStringLiteral("Internal error: the statement does not return one value."), step);
         out.resize(outMeta->getMessageLength(st.ptr()));
     }
-    stmt->execute(st.ptr(), transaction.get(), meta.get(), count ? message.data() : nullptr,
+    stmt->execute(st.ptr(), transaction, meta.get(), count ? message.data() : nullptr,
                   returned ? outMeta.get() : nullptr, returned ? out.data() : nullptr);
     if (st.failed())
         return st.failure(step);
@@ -598,17 +618,21 @@ public:
             return converted.failure();
         const RecordTable &one = *converted;
 
-        std::vector<std::optional<QByteArray>> params;
-        params.push_back(paramText(one, 0, 0));
-        const QString where = whereClause(row, params);
-        const QString sql = QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3")
-                                .arg(quoteIdent(m_relation), quoteIdent(info.sourceField), where);
-        auto affected = m_session->executeWithText(sql, params, 0);
-        if (!affected)
-            return explain(affected.failure(), QStringLiteral("changed"));
-        if (affected.value() == 0)
-            return conflict(QStringLiteral("changed"));
-        m_table->copyCell(row, col, one, 0, 0);
+        RowWrite w = prepareWrite(row);
+        w.statement = QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3")
+                          .arg(quoteIdent(m_relation), quoteIdent(info.sourceField), keyClause(row));
+        w.params.push_back(paramText(one, 0, 0));
+        // A new key loses the row under its old one; the table then takes the value as written.
+        w.reread = std::find(m_keyColumns.begin(), m_keyColumns.end(), col) == m_keyColumns.end();
+        auto done = runRowWrite(*m_session, w, QStringLiteral("changed"));
+        if (!done)
+            return explain(done.failure(), QStringLiteral("changed"));
+        if (done->has_value())
+            takeRow(row, w, **done);
+        else
+            for (int c = 0; c < m_table->columnCount(); ++c)
+                if (c == col || (m_table->column(c).relation == m_relation && m_table->column(c).sourceField == info.sourceField))
+                    m_table->copyCell(row, c, one, 0, 0);
         return {};
     }
 
@@ -618,14 +642,11 @@ public:
             return m_reason;
         if (row < 0 || row >= m_table->rowCount())
             return ownFailure(QStringLiteral("There is no such row to delete."));
-        std::vector<std::optional<QByteArray>> params;
-        const QString where = whereClause(row, params);
-        const QString sql = QStringLiteral("DELETE FROM %1 WHERE %2").arg(quoteIdent(m_relation), where);
-        auto affected = m_session->executeWithText(sql, params, 0);
-        if (!affected)
-            return explain(affected.failure(), QStringLiteral("deleted"));
-        if (affected.value() == 0)
-            return conflict(QStringLiteral("deleted"));
+        RowWrite w = prepareWrite(row);
+        w.statement = QStringLiteral("DELETE FROM %1 WHERE %2").arg(quoteIdent(m_relation), keyClause(row));
+        auto done = runRowWrite(*m_session, w, QStringLiteral("deleted"));
+        if (!done)
+            return explain(done.failure(), QStringLiteral("deleted"));
         m_table->removeRow(row);
         return {};
     }
@@ -706,7 +727,7 @@ private:
             return ownFailure(QStringLiteral("The column \"%1\" is calculated by the query, not stored in a table: "
                                              "it cannot be %2.")
                                   .arg(info.name, verb));
-        if (info.sourceField == u"DB_KEY" || m_binary.contains(info.sourceField))
+        if (info.sourceField == u"DB_KEY" || m_binary.contains(info.sourceField) || info.typeCode == TypeCode::LongBinary)
             return ownFailure(QStringLiteral("The column \"%1\" holds binary data and cannot be %2 here.")
                                   .arg(info.name, verb));
         return {};
@@ -795,41 +816,121 @@ private:
         return -1;
     }
 
-    // The row as it was read: its key, and every other stored column with the value it had, so
-    // a row another user changed in the meantime matches nothing.
-    QString whereClause(int row, std::vector<std::optional<QByteArray>> &params) const
+    // Everything one write needs, copied out of the table so that it can run on any thread.
+    struct RowWrite {
+        QString check;        // SELECT <the row's stored fields> FROM <table> WHERE <key> WITH LOCK
+        std::vector<int> columns;   // the table column of each field read by `check`
+        RecordTable before;   // one row: those fields as the table holds them
+        QString statement;    // the UPDATE or DELETE of the row by the same key
+        std::vector<std::optional<QByteArray>> params;
+        bool reread = false;  // read the row back after the write
+    };
+
+    RowWrite prepareWrite(int row) const
     {
-        QStringList terms;
-        QSet<QString> seen;
-        if (m_dbKeyColumn >= 0)
-            terms << QStringLiteral("RDB$DB_KEY = x'%1'").arg(m_table->text(row, m_dbKeyColumn));
+        RowWrite w;
+        QStringList fields;
+        RecordTable::Builder b;
         for (int c = 0; c < m_table->columnCount(); ++c) {
             const ColumnInfo &info = m_table->column(c);
-            if (info.relation != m_relation || info.sourceField == u"DB_KEY" || seen.contains(info.sourceField))
+            if (info.relation != m_relation || info.sourceField == u"DB_KEY"
+                || fields.contains(quoteIdent(info.sourceField)))
                 continue;
-            seen.insert(info.sourceField);
+            fields << quoteIdent(info.sourceField);
+            w.columns.push_back(c);
+            b.addColumn(info);
+        }
+        for (std::size_t i = 0; i < w.columns.size(); ++i)
+            b.appendNull(int(i));
+        w.before = b.finish();
+        for (std::size_t i = 0; i < w.columns.size(); ++i)
+            w.before.copyCell(0, int(i), *m_table, row, w.columns[i]);
+        w.check = QStringLiteral("SELECT %1 FROM %2 WHERE %3 WITH LOCK")
+                      .arg(fields.join(QStringLiteral(", ")), quoteIdent(m_relation), keyClause(row));
+        return w;
+    }
+
+    // Runs a write in a transaction of its own. The row is read again by its key with a lock, so
+    // that nobody can change it between the comparison and the write, and compared with what the
+    // table holds column by column (BLOBs by their whole content); only an unchanged row is
+    // written. With `reread`, the row as stored afterwards (triggers, padding) comes back.
+    static Result<std::optional<RecordTable>> runRowWrite(FbSession &s, const RowWrite &w, const QString &verb)
+    {
+        static const unsigned char tpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed,
+                                            isc_tpb_rec_version, isc_tpb_nowait};
+        fb::Status st;
+        fb::Handle<ITransaction> tx(s.attachment->startTransaction(st.ptr(), sizeof tpb, tpb));
+        if (st.failed())
+            return st.failure();
+        auto now = s.query(w.check, 0, nullptr, tx.get());
+        if (!now)
+            return now.failure();
+        if (now->rowCount() != 1)
+            return conflict(verb);
+        for (int c = 0; c < w.before.columnCount(); ++c)
+            if (!w.before.sameCell(0, c, *now, 0, c))
+                return conflict(verb);
+        auto affected = s.executeWithText(w.statement, w.params, 0, nullptr, tx.get());
+        if (!affected)
+            return affected.failure();
+        if (affected.value() != 1)
+            return conflict(verb);
+        std::optional<RecordTable> after;
+        if (w.reread) {
+            auto stored = s.query(w.check, 0, nullptr, tx.get());
+            if (stored && stored->rowCount() == 1)
+                after = std::move(stored.value());
+        }
+        tx->commit(st.ptr());
+        if (st.failed())
+            return st.failure();
+        tx.take();
+        return after;
+    }
+
+    // The row as read back after a write, into every column that shows one of its fields.
+    void takeRow(int row, const RowWrite &w, const RecordTable &stored)
+    {
+        for (std::size_t i = 0; i < w.columns.size(); ++i) {
+            const QString &field = m_table->column(w.columns[i]).sourceField;
+            for (int c = 0; c < m_table->columnCount(); ++c)
+                if (m_table->column(c).relation == m_relation && m_table->column(c).sourceField == field)
+                    m_table->copyCell(row, c, stored, 0, int(i));
+        }
+    }
+
+    // The row's key as SQL literals, so that the locking read and the write name the same row.
+    QString keyClause(int row) const
+    {
+        if (m_dbKeyColumn >= 0)
+            return QStringLiteral("RDB$DB_KEY = x'%1'").arg(m_table->text(row, m_dbKeyColumn));
+        QStringList terms;
+        for (int c : m_keyColumns) {
+            const ColumnInfo &info = m_table->column(c);
             const QString name = quoteIdent(info.sourceField);
             if (m_table->isNull(row, c)) {
                 terms << name + QStringLiteral(" IS NULL");
                 continue;
             }
-            if (m_binary.contains(info.sourceField)) {
-                terms << QStringLiteral("%1 = x'%2'").arg(name, m_table->text(row, c));
-                continue;
-            }
-            if (info.type == ColumnType::Timestamp) {
+            QString value;
+            switch (info.type) {
+            case ColumnType::Integer: value = m_table->displayText(row, c); break;
+            case ColumnType::Double: value = QString::number(m_table->real(row, c), 'g', 17); break;
+            case ColumnType::Boolean: value = m_table->integer(row, c) ? QStringLiteral("TRUE") : QStringLiteral("FALSE"); break;
+            case ColumnType::Date: value = QStringLiteral("DATE ") + quoteLiteral(m_table->displayText(row, c)); break;
+            case ColumnType::Timestamp: {
                 // The table keeps milliseconds; the engine keeps tenths of them.
                 const std::int64_t ts = m_table->timestamp(row, c);
-                terms << QStringLiteral("%1 >= ? AND %1 < ?").arg(name);
-                params.push_back(timestampText(ts));
-                params.push_back(timestampText(ts + 1));
+                terms << QStringLiteral("%1 >= TIMESTAMP '%2' AND %1 < TIMESTAMP '%3'")
+                             .arg(name, QString::fromUtf8(timestampText(ts)), QString::fromUtf8(timestampText(ts + 1)));
                 continue;
             }
-            QByteArray value = *paramText(*m_table, row, c);
-            if (info.typeCode == TypeCode::LongWideText && value.size() > kMaxVarcharBytes)
-                continue;   // too long to pass as a parameter; the key still pins the row
-            terms << name + QStringLiteral(" = ?");
-            params.push_back(std::move(value));
+            case ColumnType::Text:
+                value = m_binary.contains(info.sourceField) ? QStringLiteral("x'%1'").arg(m_table->text(row, c))
+                                                             : quoteLiteral(m_table->text(row, c));
+                break;
+            }
+            terms << name + QStringLiteral(" = ") + value;
         }
         return terms.join(QStringLiteral(" AND "));
     }

@@ -253,6 +253,19 @@ struct RecordTable::Impl {
         // While building, the texts sit in one UTF-8 buffer as the database delivered them;
         // finish() decodes each into a QString of its own.
         std::vector<QString> dict;
+        // Content digests of binary values shown as a summary text, by row; shorter than the
+        // column (or empty) where rows have none.
+        std::vector<std::uint64_t> digests;
+        std::uint64_t digest(std::size_t row) const { return row < digests.size() ? digests[row] : 0; }
+        void setDigest(std::size_t row, std::uint64_t v)
+        {
+            if (row >= digests.size()) {
+                if (v == 0)
+                    return;
+                digests.resize(row + 1, 0);
+            }
+            digests[row] = v;
+        }
 
         // Build-time only, dropped by finish(). Each text is a record in `keys`: its code and its
         // byte count (4 bytes each) and its UTF-8 bytes, in code order. `probe` is an
@@ -645,6 +658,7 @@ void RecordTable::setValue(int row, int col, const QVariant &value)
 {
     auto &c = d->columns[std::size_t(col)];
     const auto r = std::size_t(row);
+    c.setDigest(r, 0);
     if (!value.isValid() || value.isNull()) {
         c.setNullBit(r, true);
         switch (c.info.type) {
@@ -731,6 +745,30 @@ void RecordTable::copyCell(int row, int col, const RecordTable &from, int fromRo
     case ColumnType::Text: c.codes[r] = c.internFinished(f.dict[f.codes[fr]]); break;
     default: c.ints[r] = f.ints[fr]; break;
     }
+    c.setDigest(r, f.digest(fr));
+}
+
+bool RecordTable::sameCell(int row, int col, const RecordTable &other, int otherRow, int otherCol) const
+{
+    const auto &a = d->columns[std::size_t(col)];
+    const auto &b = other.d->columns[std::size_t(otherCol)];
+    const auto r = std::size_t(row);
+    const auto o = std::size_t(otherRow);
+    if (a.info.type != b.info.type || a.isNull(r) != b.isNull(o))
+        return false;
+    if (a.isNull(r))
+        return true;
+    switch (a.info.type) {
+    case ColumnType::Double: return std::memcmp(&a.reals[r], &b.reals[o], sizeof(double)) == 0;
+    case ColumnType::Date: return a.dates[r] == b.dates[o];
+    case ColumnType::Text: return a.dict[a.codes[r]] == b.dict[b.codes[o]] && a.digest(r) == b.digest(o);
+    default: return a.ints[r] == b.ints[o];
+    }
+}
+
+std::uint64_t RecordTable::digest(int row, int col) const
+{
+    return d->columns[std::size_t(col)].digest(std::size_t(row));
 }
 
 void RecordTable::removeRow(int row)
@@ -745,6 +783,8 @@ void RecordTable::removeRow(int row)
         case ColumnType::Text: c.codes.erase(c.codes.begin() + std::ptrdiff_t(r)); break;
         default: c.ints.erase(c.ints.begin() + std::ptrdiff_t(r)); break;
         }
+        if (r < c.digests.size())
+            c.digests.erase(c.digests.begin() + std::ptrdiff_t(r));
         if (c.nulls.empty())
             continue;
         // Shift every bit above the removed row down by one.
@@ -876,6 +916,13 @@ void RecordTable::Builder::appendText(int col, QStringView v)
     const QByteArray utf8 = v.toUtf8();
     c.prepared = false;
     c.appendCode(c.intern(utf8.constData(), std::size_t(utf8.size())));
+}
+
+void RecordTable::Builder::setLastDigest(int col, std::uint64_t digest)
+{
+    auto &c = d->columns[std::size_t(col)];
+    if (c.size() > 0)
+        c.setDigest(c.size() - 1, digest);
 }
 
 void RecordTable::Builder::prepareTextUtf8(int col, const char *utf8, int bytes)

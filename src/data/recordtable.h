@@ -112,6 +112,10 @@ public:
     // Exact forms: a value read by parseCellValue(), and a cell of another table of the same type.
     void setCell(int row, int col, const CellValue &value);
     void copyCell(int row, int col, const RecordTable &from, int fromRow, int fromCol);
+    // Whether two cells hold the same value: equal bits for doubles, equal texts and digests.
+    bool sameCell(int row, int col, const RecordTable &other, int otherRow, int otherCol) const;
+    // The content digest of a binary value shown as a summary text ("(binary, 12 bytes)"); 0 for none.
+    std::uint64_t digest(int row, int col) const;
     void removeRow(int row);
     // Adds a row after the last one, values by column (missing or invalid ones are null);
     // returns its index.
@@ -141,6 +145,8 @@ public:
     void appendTimestamp(int col, std::int64_t ts);
     void appendText(int col, QStringView v);
     void appendTextUtf8(int col, const char *utf8, int bytes);   // avoids a QString for repeated texts
+    // Gives the value just appended to the column a digest of the content its text summarises.
+    void setLastDigest(int col, std::uint64_t digest);
     // Optional, for speed: announces the text the next appendTextUtf8 of this column will be given
     // (the same bytes), so that the look-ups of a row's texts in their dictionaries run side by side.
     void prepareTextUtf8(int col, const char *utf8, int bytes);

@@ -1,5 +1,6 @@
 // The Firebird connection over the embedded engine: type mapping, failures, write-back.
 
+#include "../common/tools.h"
 #include "data/connection.h"
 #include "data/database.h"
 
@@ -55,6 +56,8 @@ private slots:
     void conflictAfterAnotherConnectionChangedRow();
     void conflictOnDeleteOfRowAnotherUserDeleted();
     void conflictOnNullOldValue();
+    void blobRowsWrittenOrRefused_data();
+    void blobRowsWrittenOrRefused();
     void dbKeyWhenNoPrimaryKey();
     void refusals_data();
     void refusals();
@@ -483,6 +486,58 @@ void tst_Connection::conflictOnDeleteOfRowAnotherUserDeleted()
     QVERIFY(!st.ok());
     QVERIFY(st.failure().description.contains(QStringLiteral("another user")));
     QCOMPARE(r.value()->rowCount(), 1);
+}
+
+void tst_Connection::blobRowsWrittenOrRefused_data()
+{
+    QTest::addColumn<QString>("theirs");   // what another user changes first; empty for nothing
+    QTest::addColumn<QString>("action");   // "name", "memo" (a 100,001-character text) or "delete"
+    QTest::addColumn<QString>("after");    // isql-fb: name, length of memo and rows left
+
+    // The row holds a 40,000-byte binary BLOB and a 100,000-character text BLOB.
+    const QString lastByte = QStringLiteral("UPDATE docs SET pic = OVERLAY(pic PLACING x'01' FROM 40000)");
+    const QString lastChar = QStringLiteral("UPDATE docs SET memo = OVERLAY(memo PLACING 'Z' FROM 100000)");
+    QTest::newRow("edit beside the BLOBs") << "" << "name" << "mine 100000 1";
+    QTest::newRow("long text written into the text BLOB") << "" << "memo" << "first 100001 1";
+    QTest::newRow("delete the row") << "" << "delete" << "";
+    QTest::newRow("last byte of the binary BLOB changed: edit refused") << lastByte << "name" << "first 100000 1";
+    QTest::newRow("last byte of the binary BLOB changed: delete refused") << lastByte << "delete" << "first 100000 1";
+    QTest::newRow("end of the text BLOB changed: edit refused") << lastChar << "name" << "first 100000 1";
+    QTest::newRow("end of the text BLOB changed: delete refused") << lastChar << "delete" << "first 100000 1";
+}
+
+void tst_Connection::blobRowsWrittenOrRefused()
+{
+    QFETCH(QString, theirs);
+    QFETCH(QString, action);
+    QFETCH(QString, after);
+    {
+        auto mine = open(AccessMode::ReadWrite);
+        auto other = open(AccessMode::ReadWrite);
+        QVERIFY(mine && other);
+        CHECK_OK(mine->execute(QStringLiteral("CREATE TABLE docs (id INTEGER NOT NULL PRIMARY KEY, name VARCHAR(20), "
+                                              "pic BLOB SUB_TYPE BINARY, memo BLOB SUB_TYPE TEXT)")));
+        CHECK_OK(mine->execute(QStringLiteral(
+            "EXECUTE BLOCK AS DECLARE p BLOB SUB_TYPE BINARY = ''; DECLARE m BLOB SUB_TYPE TEXT = ''; "
+            "DECLARE i INTEGER = 0; BEGIN WHILE (i < 10) DO BEGIN p = p || RPAD('', 4000, 'p'); "
+            "m = m || RPAD('', 10000, 'm'); i = i + 1; END INSERT INTO docs VALUES (1, 'first', :p, :m); END")));
+        auto r = mine->query(QStringLiteral("SELECT * FROM docs"));
+        CHECK_OK(r);
+        auto w = mine->writer(r.value());
+        if (!theirs.isEmpty())
+            CHECK_OK(other->execute(theirs));
+        const Status st = action == u"delete" ? w->deleteRow(0)
+            : action == u"memo"               ? w->updateCell(0, 3, QString(100001, QLatin1Char('n')))
+                                              : w->updateCell(0, 1, QStringLiteral("mine"));
+        QCOMPARE(st.ok(), theirs.isEmpty());
+        if (!st.ok())
+            QVERIFY2(st.failure().description.contains(QStringLiteral("changed or deleted by another user")),
+                     qPrintable(failureText(st.failure())));
+        QCOMPARE(r.value()->rowCount(), action == u"delete" && st.ok() ? 0 : 1);
+    }
+    const test::ToolResult check = test::isql(
+        m_db, QStringLiteral("SET HEADING OFF; SELECT name, CHAR_LENGTH(memo), (SELECT COUNT(*) FROM docs) FROM docs;"));
+    QCOMPARE(check.output.simplified(), after);
 }
 
 void tst_Connection::conflictOnNullOldValue()
