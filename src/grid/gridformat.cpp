@@ -6,12 +6,25 @@ namespace velmora::grid {
 
 namespace {
 
-std::uint64_t pow10(int n)
+__extension__ typedef unsigned __int128 uint128;
+
+uint128 pow10(int n)
 {
-    std::uint64_t v = 1;
+    uint128 v = 1;
     while (n-- > 0)
         v *= 10;
     return v;
+}
+
+QString digitsOf(uint128 v)
+{
+    char buf[48];
+    char *p = buf + sizeof buf;
+    do {
+        *--p = char('0' + int(v % 10));
+        v /= 10;
+    } while (v != 0);
+    return QString::fromLatin1(p, qsizetype(buf + sizeof buf - p));
 }
 
 QString groupDigits(const QString &digits, const QLocale &locale)
@@ -47,19 +60,29 @@ NumberFormat parseNumberFormat(const QString &format, int defaultDecimals)
 
 QString formatScaled(std::int64_t value, int scale, const NumberFormat &format, const QLocale &locale)
 {
+    return formatScaled(WideInt(value), scale, format, locale);
+}
+
+QString formatScaled(WideInt value, int scale, const NumberFormat &format, const QLocale &locale)
+{
+    if (format.decimals < 0 || format.decimals > kMaxFormatDecimals || scale < 0 || scale > kMaxFormatDecimals)
+        return QStringLiteral("(the format asks for more than %1 decimals)").arg(kMaxFormatDecimals);
     const bool negative = value < 0;
-    std::uint64_t a = negative ? std::uint64_t(0) - std::uint64_t(value) : std::uint64_t(value);
+    uint128 a = negative ? uint128(0) - uint128(value) : uint128(value);
     if (format.decimals >= scale) {
-        a *= pow10(format.decimals - scale);
+        const uint128 factor = pow10(format.decimals - scale);
+        if (a > ~uint128(0) / factor)
+            return QStringLiteral("(too large to show)");
+        a *= factor;
     } else {
-        const std::uint64_t div = pow10(scale - format.decimals);
-        a = (a + div / 2) / div;
+        const uint128 div = pow10(scale - format.decimals);
+        a = a / div + (a % div >= div - div / 2 ? 1 : 0);
     }
-    const std::uint64_t unit = pow10(format.decimals);
-    const QString whole = QString::number(a / unit);
+    const uint128 unit = pow10(format.decimals);
+    const QString whole = digitsOf(a / unit);
     QString text = format.grouping ? groupDigits(whole, locale) : whole;
     if (format.decimals > 0)
-        text += locale.decimalPoint() + QString::number(a % unit).rightJustified(format.decimals, QLatin1Char('0'));
+        text += locale.decimalPoint() + digitsOf(a % unit).rightJustified(format.decimals, QLatin1Char('0'));
     if (negative && a != 0)
         text.prepend(locale.negativeSign());
     return text;

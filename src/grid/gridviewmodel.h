@@ -21,9 +21,13 @@ struct TotalSpec {
     int function = 0;   // 1 count of values, 2 sum
 };
 
+// Sums of 64-bit values in 128 bits: two billion of the largest NUMERIC(18,x) values still fit,
+// so a total never wraps around.
+__extension__ typedef __int128 TotalInt;
+
 struct GroupTotal {
     std::int64_t count = 0;   // non-null values
-    std::int64_t intSum = 0;  // scaled integers: exact
+    TotalInt intSum = 0;      // scaled integers: exact
     double realSum = 0;       // double columns only
 };
 

@@ -613,7 +613,7 @@ QVariant ReportGrid::value(int position, int columnIndex) const
     const ColumnInfo &info = d->table->column(c->sourceColumn());
     if (info.type == ColumnType::Double)
         return t.realSum;
-    if (info.scale == 0)
+    if (info.scale == 0 && t.intSum >= INT64_MIN && t.intSum <= INT64_MAX)
         return QVariant::fromValue(qint64(t.intSum));
     double div = 1;
     for (int i = 0; i < info.scale; ++i)
