@@ -135,10 +135,16 @@ bool ProfileFile::save(const std::vector<Line> &lines)
         m_error = file.errorString();
         return false;
     }
-    if (file.write(data) != data.size()) {
-        m_error = file.errorString();
-        file.cancelWriting();
-        return false;
+    // A write the disk cuts short returns the bytes it took without an error; only writing the
+    // rest fails with the reason ("No space left on device").
+    for (qsizetype done = 0; done < data.size();) {
+        const qint64 n = file.write(data.constData() + done, data.size() - done);
+        if (n <= 0) {
+            m_error = file.errorString();
+            file.cancelWriting();
+            return false;
+        }
+        done += qsizetype(n);
     }
     if (!file.commit()) {
         m_error = file.errorString();
