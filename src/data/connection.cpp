@@ -12,8 +12,17 @@
 #include <QSet>
 #include <QTime>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <string>
 #include <variant>
 #include <vector>
@@ -32,6 +41,17 @@ constexpr int kStepQuery = 8;
 constexpr unsigned kCharsetOctets = 1;
 constexpr unsigned kCharsetUtf8 = 4;
 constexpr int kMaxVarcharBytes = 32765;
+
+// How long an edit or delete waits for the server before the user is told. A row write answers
+// in milliseconds even on a busy store server; after fifteen seconds the server or the network
+// has stopped, and the user gets the window back instead of a frozen one.
+constexpr int kWriteTimeoutMs = 15000;
+
+QString stalledText()
+{
+    return QStringLiteral("The connection to the database stopped answering earlier. Close the report and open it "
+                          "again to go on.");
+}
 
 Failure ownFailure(const QString &description, int step = 0)
 {
@@ -64,6 +84,9 @@ struct FbSession {
     fb::Handle<IAttachment> attachment;
     fb::Handle<ITransaction> transaction;
     AccessMode mode = AccessMode::Read;
+    // Set when a write gave up waiting for the server: the attachment may still be held by the
+    // call that waits, so nothing uses it again; the report is reopened on a new one.
+    std::atomic<bool> stalled{false};
 
     ~FbSession()
     {
@@ -497,6 +520,7 @@ Result<quint64> FbSession::executeWithText(const QString &sql, const std::vector
 
 struct Connection::Impl {
     std::shared_ptr<FbSession> session;
+    int writeTimeoutMs = kWriteTimeoutMs;
     // The access plan of each result still alive, for the writer's join test.
     std::vector<std::pair<std::weak_ptr<RecordTable>, QString>> plans;
 };
@@ -522,6 +546,8 @@ Result<std::unique_ptr<Connection>> Connection::open(const QString &connString, 
     params.role = cs.role;
     params.charset = cs.charset;
     params.connectTimeout = connectTimeoutSeconds;
+    if (Status ok = fb::checkAttachParams(params, kStepOpen); !ok)
+        return ok.failure();
     const QByteArray dpb = fb::buildDpb(params, st);
     if (st.failed())
         return st.failure(kStepOpen);
@@ -529,8 +555,11 @@ Result<std::unique_ptr<Connection>> Connection::open(const QString &connString, 
     auto session = std::make_shared<FbSession>();
     session->mode = mode;
     const QByteArray dsn = cs.dsn().toUtf8();
-    session->attachment = fb::Handle<IAttachment>(fb::provider()->attachDatabase(
-        st.ptr(), dsn.constData(), unsigned(dpb.size()), reinterpret_cast<const unsigned char *>(dpb.constData())));
+    {
+        const fb::HostSignals keepSignals;
+        session->attachment = fb::Handle<IAttachment>(fb::provider()->attachDatabase(
+            st.ptr(), dsn.constData(), unsigned(dpb.size()), reinterpret_cast<const unsigned char *>(dpb.constData())));
+    }
     if (st.failed())
         return st.failure(kStepOpen);
 
@@ -556,6 +585,8 @@ AccessMode Connection::mode() const { return d->session->mode; }
 
 Result<std::shared_ptr<RecordTable>> Connection::query(const QString &sql)
 {
+    if (d->session->stalled)
+        return ownFailure(stalledText(), kStepQuery);
     QString plan;
     auto r = d->session->query(sql, kStepQuery, &plan);
     if (!r)
@@ -567,6 +598,8 @@ Result<std::shared_ptr<RecordTable>> Connection::query(const QString &sql)
 }
 
 Status Connection::execute(const QString &sql) { return d->session->execute(sql, 0); }
+
+void Connection::setWriteTimeout(int milliseconds) { d->writeTimeoutMs = std::max(1, milliseconds); }
 
 // ---- Write-back --------------------------------------------------------------------------------
 
@@ -593,8 +626,8 @@ QString columnList(const QStringList &names)
 
 class FbRecordWriter final : public RecordWriter {
 public:
-    FbRecordWriter(std::shared_ptr<FbSession> session, std::shared_ptr<RecordTable> table, QString plan)
-        : m_session(std::move(session)), m_table(std::move(table)), m_plan(std::move(plan))
+    FbRecordWriter(std::shared_ptr<FbSession> session, std::shared_ptr<RecordTable> table, QString plan, int timeoutMs)
+        : m_session(std::move(session)), m_table(std::move(table)), m_plan(std::move(plan)), m_timeoutMs(timeoutMs)
     {
         m_reason = analyse();
     }
@@ -619,16 +652,17 @@ public:
         const RecordTable &one = *converted;
 
         RowWrite w = prepareWrite(row);
+        const std::vector<int> columns = w.columns;
         w.statement = QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3")
                           .arg(quoteIdent(m_relation), quoteIdent(info.sourceField), keyClause(row));
         w.params.push_back(paramText(one, 0, 0));
         // A new key loses the row under its old one; the table then takes the value as written.
         w.reread = std::find(m_keyColumns.begin(), m_keyColumns.end(), col) == m_keyColumns.end();
-        auto done = runRowWrite(*m_session, w, QStringLiteral("changed"));
+        auto done = runWaiting(std::move(w), QStringLiteral("changed"));
         if (!done)
             return explain(done.failure(), QStringLiteral("changed"));
         if (done->has_value())
-            takeRow(row, w, **done);
+            takeRow(row, columns, **done);
         else
             for (int c = 0; c < m_table->columnCount(); ++c)
                 if (c == col || (m_table->column(c).relation == m_relation && m_table->column(c).sourceField == info.sourceField))
@@ -644,7 +678,7 @@ public:
             return ownFailure(QStringLiteral("There is no such row to delete."));
         RowWrite w = prepareWrite(row);
         w.statement = QStringLiteral("DELETE FROM %1 WHERE %2").arg(quoteIdent(m_relation), keyClause(row));
-        auto done = runRowWrite(*m_session, w, QStringLiteral("deleted"));
+        auto done = runWaiting(std::move(w), QStringLiteral("deleted"));
         if (!done)
             return explain(done.failure(), QStringLiteral("deleted"));
         m_table->removeRow(row);
@@ -655,6 +689,8 @@ public:
     {
         if (!m_reason)
             return m_reason.failure();
+        if (m_session->stalled)
+            return ownFailure(stalledText());
         if (values.empty())
             return ownFailure(QStringLiteral("The new row has no values to save."));
         std::vector<std::pair<int, RecordTable>> given;
@@ -854,7 +890,8 @@ private:
     // that nobody can change it between the comparison and the write, and compared with what the
     // table holds column by column (BLOBs by their whole content); only an unchanged row is
     // written. With `reread`, the row as stored afterwards (triggers, padding) comes back.
-    static Result<std::optional<RecordTable>> runRowWrite(FbSession &s, const RowWrite &w, const QString &verb)
+    static Result<std::optional<RecordTable>> runRowWrite(FbSession &s, const RowWrite &w, const QString &verb,
+                                                          std::atomic<int> &state)
     {
         static const unsigned char tpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed,
                                             isc_tpb_rec_version, isc_tpb_nowait};
@@ -881,6 +918,10 @@ private:
             if (stored && stored->rowCount() == 1)
                 after = std::move(stored.value());
         }
+        // A write the user was already told about is not committed behind their back.
+        int running = kRunning;
+        if (!state.compare_exchange_strong(running, kCommitting))
+            return conflict(verb);
         tx->commit(st.ptr());
         if (st.failed())
             return st.failure();
@@ -888,11 +929,79 @@ private:
         return after;
     }
 
-    // The row as read back after a write, into every column that shows one of its fields.
-    void takeRow(int row, const RowWrite &w, const RecordTable &stored)
+    static constexpr int kRunning = 0, kCommitting = 1, kAbandoned = 2;
+
+    // Runs the write on a thread of its own and waits for it at most m_timeoutMs. Meanwhile the
+    // windows repaint and timers run, but the user's clicks and keys wait, so nothing changes the
+    // rows or closes the report under the write. A server that does not answer in time is given
+    // up: its connection is cut and never used again, and the thread, which owns everything it
+    // touches, ends on its own without writing into the table or committing.
+    Result<std::optional<RecordTable>> runWaiting(RowWrite w, const QString &verb)
     {
-        for (std::size_t i = 0; i < w.columns.size(); ++i) {
-            const QString &field = m_table->column(w.columns[i]).sourceField;
+        if (m_session->stalled)
+            return ownFailure(stalledText());
+        struct Shared {
+            std::mutex mutex;
+            std::condition_variable answered;
+            std::optional<Result<std::optional<RecordTable>>> result;
+            std::atomic<int> state{kRunning};
+        };
+        auto shared = std::make_shared<Shared>();
+        std::thread([shared, session = m_session, w = std::move(w), verb]() mutable {
+            auto r = runRowWrite(*session, w, verb, shared->state);
+            // Let go of the attachment before answering: the caller may close it right after.
+            session.reset();
+            const std::lock_guard lock(shared->mutex);
+            shared->result.emplace(std::move(r));
+            shared->answered.notify_all();
+        }).detach();
+
+        const QCoreApplication *app = QCoreApplication::instance();
+        const bool uiThread = app && QThread::currentThread() == app->thread();
+        QElapsedTimer clock;
+        clock.start();
+        std::unique_lock lock(shared->mutex);
+        while (!shared->result) {
+            const qint64 left = m_timeoutMs - clock.elapsed();
+            if (left <= 0)
+                break;
+            shared->answered.wait_for(lock, std::chrono::milliseconds(std::min<qint64>(left, 30)));
+            if (shared->result || !uiThread)
+                continue;
+            lock.unlock();
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            lock.lock();
+        }
+        if (shared->result)
+            return std::move(*shared->result);
+        lock.unlock();
+
+        int running = kRunning;
+        const bool beforeCommit = shared->state.compare_exchange_strong(running, kAbandoned);
+        m_session->stalled = true;
+        // Aborting the attachment makes the waiting call return; should the client library make
+        // this call wait as well, only this thread waits.
+        std::thread([session = m_session]() {
+            fb::Status st;
+            session->attachment->cancelOperation(st.ptr(), fb_cancel_abort);
+        }).detach();
+        const int seconds = int((m_timeoutMs + 999) / 1000);
+        if (beforeCommit)
+            return ownFailure(QStringLiteral("The database server did not answer within %1 seconds, so the row was not "
+                                             "%2. Close the report and open it again when the server is back.")
+                                  .arg(seconds)
+                                  .arg(verb));
+        return ownFailure(QStringLiteral("The database server stopped answering while the row was being %1: it may or "
+                                         "may not have been %1. Close the report and open it again to see the "
+                                         "current data.")
+                              .arg(verb));
+    }
+
+    // The row as read back after a write, into every column that shows one of its fields.
+    void takeRow(int row, const std::vector<int> &columns, const RecordTable &stored)
+    {
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            const QString &field = m_table->column(columns[i]).sourceField;
             for (int c = 0; c < m_table->columnCount(); ++c)
                 if (m_table->column(c).relation == m_relation && m_table->column(c).sourceField == field)
                     m_table->copyCell(row, c, stored, 0, int(i));
@@ -1019,6 +1128,7 @@ private:
     std::shared_ptr<FbSession> m_session;
     std::shared_ptr<RecordTable> m_table;
     QString m_plan;
+    int m_timeoutMs = kWriteTimeoutMs;
     Status m_reason;
     QString m_relation;
     std::vector<int> m_keyColumns;
@@ -1035,7 +1145,7 @@ std::unique_ptr<RecordWriter> Connection::writer(std::shared_ptr<RecordTable> ta
         if (known.lock() == table)
             plan = text;
     }
-    return std::make_unique<FbRecordWriter>(d->session, std::move(table), plan);
+    return std::make_unique<FbRecordWriter>(d->session, std::move(table), plan, d->writeTimeoutMs);
 }
 
 } // namespace velmora

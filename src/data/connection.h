@@ -54,6 +54,9 @@ public:
     // Runs a statement that returns no rows (in the connection's transaction mode).
     Status execute(const QString &sql);
 
+    // How long an edit or delete of its writers waits for the server (15 seconds unless set).
+    void setWriteTimeout(int milliseconds);
+
     // Write-back for a result this connection produced; the writer shares the table.
     std::unique_ptr<RecordWriter> writer(std::shared_ptr<RecordTable> table);
 

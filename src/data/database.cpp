@@ -19,10 +19,13 @@ Status createDatabase(const QString &connString)
     params.role = cs.role;
     params.charset = cs.charset;
     params.createUtf8 = true;
+    if (Status ok = fb::checkAttachParams(params, 0); !ok)
+        return ok;
     const QByteArray dpb = fb::buildDpb(params, st);
     if (st.failed())
         return st.failure();
     const QByteArray dsn = cs.dsn().toUtf8();
+    const fb::HostSignals keepSignals;
     fb::Handle<Firebird::IAttachment> att(fb::provider()->createDatabase(
         st.ptr(), dsn.constData(), unsigned(dpb.size()), reinterpret_cast<const unsigned char *>(dpb.constData())));
     if (st.failed())

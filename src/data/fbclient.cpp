@@ -5,6 +5,9 @@
 
 #include <QStringList>
 
+#include <csignal>
+#include <cstring>
+
 namespace velmora::fb {
 
 Firebird::IMaster *master()
@@ -83,6 +86,45 @@ QByteArray buildDpb(const AttachParams &p, Status &st)
         out = QByteArray(reinterpret_cast<const char *>(b->getBuffer(st.ptr())), int(b->getBufferLength(st.ptr())));
     b->dispose();
     return out;
+}
+
+velmora::Status checkAttachParams(const AttachParams &p, int step)
+{
+    const std::pair<const QString *, const char *> items[] = {
+        {&p.user, "The user name is too long: the database accepts at most 255 bytes, it has %1."},
+        {&p.password, "The password is too long: the database accepts at most 255 bytes, it has %1."},
+        {&p.role, "The role name is too long: the database accepts at most 255 bytes, it has %1."},
+        {&p.charset, "The character set name is too long: the database accepts at most 255 bytes, it has %1."},
+    };
+    for (const auto &[value, text] : items) {
+        const qsizetype bytes = value->toUtf8().size();
+        if (bytes > 255) {
+            Failure f;
+            f.description = QString::fromLatin1(text).arg(bytes);
+            f.engineMessages << f.description;
+            f.step = step;
+            return f;
+        }
+    }
+    return {};
+}
+
+struct HostSignals::Saved {
+    struct sigaction interrupt;
+    struct sigaction terminate;
+};
+
+HostSignals::HostSignals() : m_saved(new Saved)
+{
+    sigaction(SIGINT, nullptr, &m_saved->interrupt);
+    sigaction(SIGTERM, nullptr, &m_saved->terminate);
+}
+
+HostSignals::~HostSignals()
+{
+    sigaction(SIGINT, &m_saved->interrupt, nullptr);
+    sigaction(SIGTERM, &m_saved->terminate, nullptr);
+    delete m_saved;
 }
 
 int bytesPerChar(unsigned charSetId)

@@ -161,6 +161,29 @@ struct AttachParams {
     bool createUtf8 = false;  // createDatabase: default character set UTF8
 };
 QByteArray buildDpb(const AttachParams &p, Status &st);
+// A value the parameter block cannot carry (each item holds at most 255 bytes), said in the
+// user's terms: the client library would only report a malformed "clumplet" buffer.
+velmora::Status checkAttachParams(const AttachParams &p, int step);
+
+// Keeps the host's handling of SIGINT and SIGTERM across a call that attaches to a database.
+// On its first attach the client library installs handlers of its own for both signals that
+// shut every attachment down and then let the process run on, so a host sent SIGTERM (a logout,
+// `systemctl stop`, `kill`) would not end. Refusing that shutdown through fb_shutdown_callback
+// would keep the process alive just the same; putting the host's own dispositions back leaves
+// the signals to do what the host chose (by default: end the process). The engine's files stay
+// consistent when a process ends that way: it writes its pages in careful order, as it must
+// for a power cut.
+class HostSignals {
+public:
+    HostSignals();
+    ~HostSignals();
+    HostSignals(const HostSignals &) = delete;
+    HostSignals &operator=(const HostSignals &) = delete;
+
+private:
+    struct Saved;
+    Saved *m_saved;
+};
 
 // Bytes per character of a Firebird character set id, for turning byte lengths into characters.
 int bytesPerChar(unsigned charSetId);

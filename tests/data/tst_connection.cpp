@@ -46,6 +46,7 @@ private slots:
     void failures_data();
     void failures();
     void missingDatabase();
+    void malformedConnectionString_data();
     void malformedConnectionString();
     void readOnlyRefusesWrite();
 
@@ -336,11 +337,25 @@ void tst_Connection::missingDatabase()
     QCOMPARE(c.failure().number, 335544344);   // isc_io_error
 }
 
+void tst_Connection::malformedConnectionString_data()
+{
+    QTest::addColumn<QString>("connString");
+    QTest::addColumn<QString>("says");
+    const QString base = QStringLiteral("Data Source=/nowhere/store.fdb;User ID=%1;Password=%2");
+    QTest::newRow("no data source") << "Provider=LCPI.IBProvider.3;User ID=a" << "no Data Source";
+    QTest::newRow("300-character user name") << base.arg(QString(300, QLatin1Char('u')), QStringLiteral("masterkey"))
+                                             << "The user name is too long";
+    QTest::newRow("300-byte password") << base.arg(QStringLiteral("SYSDBA"), QString(150, QChar(0x00E9)))
+                                       << "The password is too long";
+}
+
 void tst_Connection::malformedConnectionString()
 {
-    auto c = Connection::open(QStringLiteral("Provider=LCPI.IBProvider.3;User ID=a"), AccessMode::Read);
+    QFETCH(QString, connString);
+    QFETCH(QString, says);
+    auto c = Connection::open(connString, AccessMode::Read);
     QVERIFY(!c.ok());
-    QVERIFY(c.failure().description.contains(QStringLiteral("no Data Source")));
+    QVERIFY2(c.failure().text().contains(says), qPrintable(failureText(c.failure())));
     QCOMPARE(c.failure().step, 7);
 }
 

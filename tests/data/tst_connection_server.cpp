@@ -2,12 +2,14 @@
 // goes away, and a fetch through a real server on a loopback port.
 
 #include "common/testservices.h"
+#include "common/tools.h"
 #include "data/connection.h"
 #include "data/database.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 
 #include <atomic>
@@ -66,6 +68,8 @@ private slots:
     void missingDatabase();
     void fetchOverServer();
     void serverKilledInTheMiddleOfAFetch();
+    void silentServerDuringAWrite_data();
+    void silentServerDuringAWrite();
 
 private:
     test::FirebirdServer m_server;
@@ -243,6 +247,74 @@ void tst_ConnectionServer::serverKilledInTheMiddleOfAFetch()
     QVERIFY2(!m.isEmpty(), qPrintable(failureText(result->failure())));
     QCOMPARE(m.at(0), QStringLiteral("Error reading data from the connection."));
     QCOMPARE(result->failure().step, 8);
+}
+
+void tst_ConnectionServer::silentServerDuringAWrite_data()
+{
+    QTest::addColumn<bool>("deleting");
+    QTest::newRow("edit") << false;
+    QTest::newRow("delete") << true;
+}
+
+void tst_ConnectionServer::silentServerDuringAWrite()
+{
+    QFETCH(bool, deleting);
+    // A server of our own: stopping the shared one would stall the other tests.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString script = QStringLiteral(VELMORA_SOURCE_DIR "/scripts/fbserver.sh");
+    QProcess start;
+    start.start(script, {QStringLiteral("start"), dir.path()});
+    QVERIFY(start.waitForFinished(60'000));
+    QVERIFY2(start.exitCode() == 0, start.readAllStandardError().constData());
+    const auto env = test::readEnv(dir.filePath(QStringLiteral("fbserver.env")));
+    const pid_t pid = pid_t(env.value(QStringLiteral("FB_PID")).toLongLong());
+    QVERIFY(pid > 0);
+    auto stopServer = qScopeGuard([&] {
+        ::kill(pid, SIGCONT);
+        QProcess stop;
+        stop.start(script, {QStringLiteral("stop"), dir.path()});
+        stop.waitForFinished(30'000);
+    });
+    const QString dsn = QStringLiteral("%1/%2:%3").arg(env.value(QStringLiteral("FB_HOST")), env.value(QStringLiteral("FB_PORT")),
+                                                      QDir(env.value(QStringLiteral("FB_DBDIR"))).filePath(QStringLiteral("stop.fdb")));
+    const QString cs = QStringLiteral("Data Source=%1;User ID=%2;Password=%3")
+                           .arg(dsn, env.value(QStringLiteral("FB_USER")), env.value(QStringLiteral("FB_PASSWORD")));
+    QVERIFY(createDatabase(cs).ok());
+    auto c = Connection::open(cs, AccessMode::ReadWrite, 10);
+    QVERIFY(c.ok());
+    QVERIFY(c.value()->execute(QStringLiteral("CREATE TABLE t (id INTEGER NOT NULL PRIMARY KEY, name VARCHAR(20))")).ok());
+    QVERIFY(c.value()->execute(QStringLiteral("INSERT INTO t VALUES (1, 'first')")).ok());
+    c.value()->setWriteTimeout(2000);
+    auto r = c.value()->query(QStringLiteral("SELECT * FROM t"));
+    QVERIFY(r.ok());
+    auto w = c.value()->writer(r.value());
+
+    int ticks = 0;
+    QTimer repaint;
+    connect(&repaint, &QTimer::timeout, this, [&] { ++ticks; });
+    repaint.start(100);
+    QElapsedTimer clock;
+    clock.start();
+    ::kill(pid, SIGSTOP);
+    const Status st = deleting ? w->deleteRow(0) : w->updateCell(0, 1, QStringLiteral("mine"));
+    QVERIFY(!st.ok());
+    QVERIFY2(st.failure().description.contains(QStringLiteral("did not answer within 2 seconds")),
+             qPrintable(failureText(st.failure())));
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(ticks >= 10, "timers ran while the write waited");
+    QCOMPARE(r.value()->rowCount(), 1);
+    QCOMPARE(r.value()->text(0, 1), QStringLiteral("first"));
+    QVERIFY(w->updateCell(0, 1, QStringLiteral("again")).failure().description.contains(QStringLiteral("stopped answering")));
+
+    // The server comes back: the abandoned write neither committed nor keeps the row locked.
+    ::kill(pid, SIGCONT);
+    auto other = Connection::open(cs, AccessMode::ReadWrite, 10);
+    QVERIFY(other.ok());
+    QCOMPARE(test::isqlValue(dsn, QStringLiteral("SELECT name FROM t"), env.value(QStringLiteral("FB_USER")),
+                             env.value(QStringLiteral("FB_PASSWORD"))),
+             QStringLiteral("first"));
+    QTRY_VERIFY_WITH_TIMEOUT(other.value()->execute(QStringLiteral("UPDATE t SET name = 'after' WHERE id = 1")).ok(), 20000);
 }
 
 QTEST_GUILESS_MAIN(tst_ConnectionServer)
