@@ -1,0 +1,70 @@
+// Export files carry the store's values to browsers, spreadsheets and text tools: whatever a value
+// holds, an HTML cell shows it as text, a text line keeps its fields apart, and a number reads back
+// as the same double.
+//
+// Input: values (texts ended by a lone backslash); the first eight bytes are also read as a double.
+
+#include "export/exportformat.h"
+#include "fuzzing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+using namespace velmora;
+using namespace velmora::exportformat;
+
+namespace {
+
+QString unescaped(QString s)
+{
+    s.replace(QLatin1String("&lt;"), QLatin1String("<"));
+    s.replace(QLatin1String("&gt;"), QLatin1String(">"));
+    s.replace(QLatin1String("&quot;"), QLatin1String("\""));
+    s.replace(QLatin1String("&amp;"), QLatin1String("&"));
+    return s;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    fuzz::Input in(data, size);
+    QStringList values;
+    while (!in.atEnd())
+        values << in.text();
+
+    for (const QString &v : values) {
+        const QString escaped = htmlEscaped(v);
+        FUZZ_CHECK_SAY(!escaped.contains(u'<') && !escaped.contains(u'>') && !escaped.contains(u'"'), escaped);
+        FUZZ_CHECK_SAY(unescaped(escaped) == v, v + QStringLiteral(" -> ") + escaped);
+    }
+
+    // Markup left after the row's own pieces would come from a value.
+    QByteArray row = htmlRecord(values);
+    FUZZ_CHECK(row.startsWith(kHtmlRowOpen) && row.endsWith(kHtmlRowClose));
+    FUZZ_CHECK(row.count(kHtmlCellOpen) == values.size());
+    for (const char *piece : {kHtmlRowOpen, kHtmlRowClose, kHtmlCellOpen, kHtmlCellClose})
+        row.replace(piece, "");
+    FUZZ_CHECK_SAY(!row.contains('<') && !row.contains('>'), QString::fromUtf8(row));
+
+    const QByteArray line = textRecord(values);
+    FUZZ_CHECK(line.endsWith("\r\n"));
+    const bool plain = std::none_of(values.begin(), values.end(), [](const QString &v) {
+        return v.contains(u'|') || v.contains(u'\r') || v.contains(u'\n');
+    });
+    if (plain && !values.isEmpty())
+        FUZZ_CHECK_SAY(QString::fromUtf8(line.chopped(2)).split(u'|') == values, QString::fromUtf8(line));
+
+    if (size >= sizeof(double)) {
+        double d;
+        std::memcpy(&d, data, sizeof d);
+        if (std::isfinite(d)) {
+            QByteArray out;
+            appendNumber(out, d, NumberStyle());
+            FUZZ_CHECK_SAY(std::strtod(out.constData(), nullptr) == d, QString::fromLatin1(out));
+        }
+    }
+    return 0;
+}
