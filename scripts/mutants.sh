@@ -42,7 +42,8 @@ if [ ! -e "$src/.git" ]; then
 fi
 git -C "$src" checkout -q --detach "$commit" && git -C "$src" reset -q --hard && git -C "$src" clean -qfd -e build/ || exit 2
 restore() { git -C "$src" reset -q --hard; }
-trap restore EXIT INT TERM
+trap restore EXIT
+trap 'exit 130' INT TERM
 
 log=$work/log
 mkdir -p "$log"
