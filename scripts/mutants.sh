@@ -57,20 +57,24 @@ header() { sed -n "s/^# $1: *//p" "$2" | head -1; }
 
 # Tests that fail on the unplanted code would make every fault look caught: find them first and
 # leave them out of every run.
+targets() { # the test programs a selection runs, to build only those
+  ctest --test-dir "$build" -N -R "$1" | sed -n 's/^ *Test *#[0-9]*: \(tst_[^ ]*\)$/\1/p'
+}
+
 union=$(for p in "${patches[@]}"; do header tests "$p"; done | sort -u | paste -sd'|')
 echo "== building and running the unplanted code"
-cmake --build "$build" >"$log/baseline-build.txt" 2>&1 || { echo "the unplanted code does not build: $log/baseline-build.txt"; exit 2; }
+mapfile -t all < <(targets "$union")
+# The sample store the fixtures create comes from the generator.
+grep -q 'velmora-sampledb' "$build/build.ninja" && all+=(velmora-sampledb)
+cmake --build "$build" --target "${all[@]}" >"$log/baseline-build.txt" 2>&1 \
+  || { echo "the unplanted code does not build: $log/baseline-build.txt"; exit 2; }
 ctest --test-dir "$build" -j2 -R "$union" >"$log/baseline.txt" 2>&1
-broken=$(sed -n 's/^ *[0-9]* - \([^ ]*\) (.*/\1/p' "$log/baseline.txt" | grep -v '^services\.' | paste -sd'|')
+broken=$(sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) (.*/\1/p' "$log/baseline.txt" | grep -v '^services\.' | paste -sd'|')
 exclude=()
 if [ -n "$broken" ]; then
   echo "   failing before any fault is planted (left out): $broken"
   exclude=(-E "^($broken)\$")
 fi
-
-targets() { # the test programs a selection runs, to build only those
-  ctest --test-dir "$build" -N -R "$1" | sed -n 's/^ *Test *#[0-9]*: \(tst_[^ ]*\)$/\1/p'
-}
 
 report=$work/report.txt
 printf '%-34s %-9s %s\n' mutant result "failing tests" | tee "$report"
@@ -95,7 +99,7 @@ for p in "${patches[@]}"; do
       missed=$((missed + 1))
     else
       result=caught
-      detail=$(sed -n 's/^ *[0-9]* - \([^ ]*\) (.*/\1/p' "$log/$name.txt" | paste -sd' ')
+      detail=$(sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) (.*/\1/p' "$log/$name.txt" | paste -sd' ')
       caught=$((caught + 1))
     fi
   fi

@@ -1,5 +1,6 @@
-#include "platform/modMain.h"
+#include "common/dialogsteps.h"
 #include "core/reportrequest.h"
+#include "platform/modMain.h"
 #include "platform/helpwindow.h"
 #include "platform/platform.h"
 
@@ -59,29 +60,6 @@ private:
     bool m_active = false;
 };
 
-// Closes the next message box once it shows, keeping its text; the watch ends with the object.
-struct MessageCatcher {
-    QString text;
-    int shown = 0;
-    QTimer timer;
-    void arm()
-    {
-        timer.setInterval(5);
-        QObject::connect(&timer, &QTimer::timeout, [this] { poll(); });
-        timer.start();
-    }
-    void poll()
-    {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        timer.stop();
-        text = box->text();
-        ++shown;
-        box->done(QMessageBox::Ok);
-    }
-};
-
 } // namespace
 
 class tst_ModMain : public QObject {
@@ -91,11 +69,8 @@ private slots:
     void init();
     void cleanup();
 
-    void iniWriteRead_data();
-    void iniWriteRead();
-    void iniSelectorPicksTheFile();
-    void iniDeleteKeyAndSection();
-    void iniSectionRead();
+    void ini_data();
+    void ini();
     void iniLimits();
     void iniMissingFolderFails();
 
@@ -109,8 +84,8 @@ private slots:
     void helpTopicOpensWindow_data();
     void helpTopicOpensWindow();
     void helpFileNamedInOtherCase();
-    void helpMissingFileSaysSo();
-    void helpCompiledFileRefused();
+    void helpFileRefused_data();
+    void helpFileRefused();
     void helpButtonOfAMessageBox();
 
 private:
@@ -154,96 +129,52 @@ void tst_ModMain::cleanup()
         w->hide();
 }
 
-void tst_ModMain::iniWriteRead_data()
+void tst_ModMain::ini_data()
 {
-    QTest::addColumn<QString>("section");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("readSection");
-    QTest::addColumn<QString>("readKey");
-    QTest::addColumn<QString>("expected");
+    // Writes "L|section|key|value" (L the local file, D the shared one), then reads
+    // "L|section|key|default|expected" ("\0" stands for a character 0), then both files' text.
+    QTest::addColumn<QStringList>("writes");
+    QTest::addColumn<QStringList>("reads");
+    QTest::addColumn<QByteArray>("local");
+    QTest::addColumn<QByteArray>("shared");
 
-    QTest::newRow("same spelling") << "Email" << "SMTPServer" << "mail.example.com" << "Email" << "SMTPServer"
-                                   << "mail.example.com";
-    QTest::newRow("read in other letter case") << "Email" << "SMTPServer" << "mail.example.com" << "EMAIL"
-                                               << "smtpserver" << "mail.example.com";
-    QTest::newRow("other key gives the default") << "Email" << "SMTPServer" << "x" << "Email" << "Port" << "dflt";
-    QTest::newRow("non-ASCII value") << "Email" << "From" << "Jürgen Groß <j@example.com>" << "Email" << "From"
-                                     << "Jürgen Groß <j@example.com>";
+    QTest::newRow("each flag picks its file, names in any case")
+        << QStringList{"L|S|k|local", "D|S|k|shared"}
+        << QStringList{"L|S|k||local", "D|s|K||shared", "D|S|other|dflt|dflt"} << QByteArray("[S]\r\nk=local\r\n")
+        << QByteArray("[S]\r\nk=shared\r\n");
+    QTest::newRow("non-ASCII value") << QStringList{"D|Email|From|Jürgen Groß <j@example.com>"}
+                                     << QStringList{"D|Email|From||Jürgen Groß <j@example.com>"} << QByteArray()
+                                     << QByteArray("[Email]\r\nFrom=J\xc3\xbcrgen Gro\xc3\x9f <j@example.com>\r\n");
+    QTest::newRow("an empty value deletes the key only")
+        << QStringList{"D|Email|A|1", "D|Email|B|1", "D|Email|a|"} << QStringList{"D|Email|A|gone|gone"}
+        << QByteArray() << QByteArray("[Email]\r\nB=1\r\n");
+    QTest::newRow("no key and no value delete the section")
+        << QStringList{"D|Email|A|1", "D|Other|A|1", "D|Email||"} << QStringList{"D|Email|A|gone|gone"}
+        << QByteArray() << QByteArray("[Other]\r\nA=1\r\n");
+    QTest::newRow("no key reads the section's entries")
+        << QStringList{"L|Email|Host|h", "L|Email|Port|25"}
+        << QStringList{"L|Email||unused|Host=h\\0Port=25\\0", "L|Nothing||unused|"}
+        << QByteArray("[Email]\r\nHost=h\r\nPort=25\r\n") << QByteArray();
 }
 
-void tst_ModMain::iniWriteRead()
+void tst_ModMain::ini()
 {
-    QFETCH(QString, section);
-    QFETCH(QString, key);
-    QFETCH(QString, value);
-    QFETCH(QString, readSection);
-    QFETCH(QString, readKey);
-    QFETCH(QString, expected);
-    bool shared = false;
-    QVERIFY(WriteIniText(section, key, value, shared));
-    QString def = QStringLiteral("dflt");
-    QCOMPARE(ReadIniText(readSection, readKey, def, shared), expected);
-}
-
-void tst_ModMain::iniSelectorPicksTheFile()
-{
-    QString section = QStringLiteral("S");
-    QString key = QStringLiteral("k");
-    QString localValue = QStringLiteral("local");
-    QString sharedValue = QStringLiteral("shared");
-    bool local = true;
-    bool shared = false;
-    QVERIFY(WriteIniText(section, key, localValue, local));
-    QVERIFY(WriteIniText(section, key, sharedValue, shared));
-    QCOMPARE(readAll(m_local + QStringLiteral("vlmoset.dat")), QByteArray("[S]\r\nk=local\r\n"));
-    QCOMPARE(readAll(m_data + QStringLiteral("vlmfiles.dat")), QByteArray("[S]\r\nk=shared\r\n"));
-    QString def;
-    QCOMPARE(ReadIniText(section, key, def, local), QStringLiteral("local"));
-    QCOMPARE(ReadIniText(section, key, def, shared), QStringLiteral("shared"));
-}
-
-void tst_ModMain::iniDeleteKeyAndSection()
-{
-    bool shared = false;
-    QString email = QStringLiteral("Email");
-    QString other = QStringLiteral("Other");
-    QString a = QStringLiteral("A");
-    QString b = QStringLiteral("B");
-    QString one = QStringLiteral("1");
-    QString empty;
-    QVERIFY(WriteIniText(email, a, one, shared));
-    QVERIFY(WriteIniText(email, b, one, shared));
-    QVERIFY(WriteIniText(other, a, one, shared));
-
-    QString upperA = QStringLiteral("a");
-    QVERIFY(WriteIniText(email, upperA, empty, shared));   // key with empty value: key goes
-    QString def = QStringLiteral("gone");
-    QCOMPARE(ReadIniText(email, a, def, shared), QStringLiteral("gone"));
-    QCOMPARE(ReadIniText(email, b, def, shared), QStringLiteral("1"));
-
-    QString emptyKey;
-    QVERIFY(WriteIniText(email, emptyKey, empty, shared));   // no key, no value: section goes
-    QCOMPARE(ReadIniText(email, b, def, shared), QStringLiteral("gone"));
-    QCOMPARE(ReadIniText(other, a, def, shared), QStringLiteral("1"));
-    QCOMPARE(readAll(m_data + QStringLiteral("vlmfiles.dat")), QByteArray("[Other]\r\nA=1\r\n"));
-}
-
-void tst_ModMain::iniSectionRead()
-{
-    bool local = true;
-    QString section = QStringLiteral("Email");
-    QString k1 = QStringLiteral("Host"), v1 = QStringLiteral("h");
-    QString k2 = QStringLiteral("Port"), v2 = QStringLiteral("25");
-    QVERIFY(WriteIniText(section, k1, v1, local));
-    QVERIFY(WriteIniText(section, k2, v2, local));
-    QString emptyKey;
-    QString def = QStringLiteral("unused");
-    const QString list = ReadIniText(section, emptyKey, def, local);
-    QCOMPARE(list, QStringLiteral("Host=h") + QChar(0) + QStringLiteral("Port=25") + QChar(0));
-    QCOMPARE(list.split(QChar(0), Qt::SkipEmptyParts), (QStringList{"Host=h", "Port=25"}));
-    QString missing = QStringLiteral("Nothing");
-    QCOMPARE(ReadIniText(missing, emptyKey, def, local), QString());
+    QFETCH(QStringList, writes);
+    QFETCH(QStringList, reads);
+    QFETCH(QByteArray, local);
+    QFETCH(QByteArray, shared);
+    for (const QString &w : writes) {
+        QStringList f = w.split(u'|');
+        bool isLocal = f[0] == u"L";
+        QVERIFY(WriteIniText(f[1], f[2], f[3], isLocal));
+    }
+    for (const QString &r : reads) {
+        QStringList f = r.split(u'|');
+        bool isLocal = f[0] == u"L";
+        QCOMPARE(ReadIniText(f[1], f[2], f[3], isLocal), QString(f[4]).replace(QStringLiteral("\\0"), QChar(0)));
+    }
+    QCOMPARE(readAll(m_local + QStringLiteral("vlmoset.dat")), local.isEmpty() ? QByteArray("<missing>") : local);
+    QCOMPARE(readAll(m_data + QStringLiteral("vlmfiles.dat")), shared.isEmpty() ? QByteArray("<missing>") : shared);
 }
 
 void tst_ModMain::iniLimits()
@@ -405,30 +336,31 @@ void tst_ModMain::helpFileNamedInOtherCase()
     QCOMPARE(platform::helpWindow()->topic(), 4);
 }
 
-void tst_ModMain::helpMissingFileSaysSo()
+void tst_ModMain::helpFileRefused_data()
 {
-    MessageCatcher catcher;
-    catcher.arm();
-    short topic = 4;
-    ShowHelpTopic(topic);
-    QCOMPARE(catcher.shown, 1);
-    QVERIFY2(catcher.text.contains(QStringLiteral("velmora.chm")), qPrintable(catcher.text));
-    QVERIFY(catcher.text.contains(QStringLiteral("could not be found")));
-    QVERIFY(!platform::helpWindow() || !platform::helpWindow()->isVisible());
+    QTest::addColumn<QByteArray>("file");   // empty: no help file at all
+    QTest::addColumn<QString>("says");
+    QTest::newRow("missing") << QByteArray() << "velmora.chm could not be found";
+    QTest::newRow("a compiled help file") << (QByteArray("ITSF\x03\x00\x00\x00", 8) + QByteArray(200, '\0'))
+                                          << "cannot be shown";
 }
 
-void tst_ModMain::helpCompiledFileRefused()
+void tst_ModMain::helpFileRefused()
 {
-    QFile chm(m_local + QStringLiteral("velmora.chm"));
-    QVERIFY(chm.open(QIODevice::WriteOnly));
-    chm.write(QByteArray("ITSF\x03\x00\x00\x00", 8) + QByteArray(200, '\0'));
-    chm.close();
-    MessageCatcher catcher;
-    catcher.arm();
+    QFETCH(QByteArray, file);
+    QFETCH(QString, says);
+    if (!file.isEmpty()) {
+        QFile chm(m_local + QStringLiteral("velmora.chm"));
+        QVERIFY(chm.open(QIODevice::WriteOnly));
+        chm.write(file);
+    }
+    QString text;
+    auto box = test::whenOpen<QMessageBox>([&text](QMessageBox *b) { text = b->text(); });
     short topic = 4;
     ShowHelpTopic(topic);
-    QCOMPARE(catcher.shown, 1);
-    QVERIFY2(catcher.text.contains(QStringLiteral("cannot be shown")), qPrintable(catcher.text));
+    QVERIFY(*box);
+    QVERIFY2(text.contains(says), qPrintable(text));
+    QVERIFY(!platform::helpWindow() || !platform::helpWindow()->isVisible());
 }
 
 // The failure report's box has a Help button that shows the topic while the box stays open.

@@ -13,25 +13,18 @@ class tst_Catalogue : public QObject {
 private slots:
     void kindFromKey_data();
     void kindFromKey();
-    void rowsOfTheCatalogue_data();
-    void rowsOfTheCatalogue();
-    void fixedTotals_data();
-    void fixedTotals();
     void leadingNumber_data();
     void leadingNumber();
     void masterQuery_data();
     void masterQuery();
     void securedQuery_data();
     void securedQuery();
-    void masterSplit_data();
-    void masterSplit();
     void totalsFromFieldTypes_data();
     void totalsFromFieldTypes();
     void lostServer_data();
     void lostServer();
     void failureReport_data();
     void failureReport();
-    void failureBaseText();
     void storeHeader();
 };
 
@@ -59,94 +52,6 @@ void tst_Catalogue::kindFromKey()
     QFETCH(Kind, kind);
     QCOMPARE(catalogue::kindFromKey(key), kind);
     QCOMPARE(rowForKey(key).kind, kind);
-}
-
-void tst_Catalogue::rowsOfTheCatalogue_data()
-{
-    QTest::addColumn<Kind>("kind");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("landscape");
-    QTest::addColumn<bool>("fromTypes");
-    QTest::addColumn<bool>("totalsGroup");
-    QTest::addColumn<int>("data");
-    QTest::addColumn<QString>("lastLayout");
-    QTest::addColumn<QStringList>("hidden");
-    const int none = int(DataSettings::None);
-    QTest::newRow("inventory") << Kind::Inventory << 1 << false << false << true << none
-                               << QStringLiteral("Last Inventory") << QStringList();
-    QTest::newRow("projected revenue") << Kind::ProjReport << 1 << false << false << true << none
-                                       << QStringLiteral("Last Projected") << QStringList();
-    QTest::newRow("service") << Kind::ServiceReport << 1 << false << false << true << none
-                             << QStringLiteral("Last Service") << QStringList();
-    QTest::newRow("custom sql") << Kind::CustomSql << 1 << true << true << true << int(DataSettings::ReadCustom)
-                                << QString() << QStringList();
-    QTest::newRow("custom sql security") << Kind::CustomSqlSecurity << 3 << true << true << true
-                                         << int(DataSettings::ReadCustom) << QString() << QStringList();
-    QTest::newRow("all customers") << Kind::AllCustomers << 1 << true << false << false
-                                   << int(DataSettings::ReadOnly) << QStringLiteral("Last All Customers")
-                                   << QStringList{QStringLiteral("ss1"), QStringLiteral("ss2"),
-                                                  QStringLiteral("recupdate"), QStringLiteral("emailinv")};
-    QTest::newRow("deleted inventory") << Kind::DeletedInv << 3 << true << false << false
-                                       << int(DataSettings::Deletable) << QStringLiteral("Del Inventory")
-                                       << QStringList();
-    QTest::newRow("master inventory") << Kind::MasterInv << 1 << false << false << true
-                                      << int(DataSettings::MasterOnly) << QStringLiteral("Last MasterInv")
-                                      << QStringList();
-    QTest::newRow("customer search") << Kind::CustomerSearch << 1 << true << false << false
-                                     << int(DataSettings::ReadOnly) << QStringLiteral("Last Customer Search")
-                                     << QStringList();
-}
-
-void tst_Catalogue::rowsOfTheCatalogue()
-{
-    QFETCH(Kind, kind);
-    const Row &r = row(kind);
-    QCOMPARE(r.kind, kind);
-    QTEST(r.mode, "mode");
-    QTEST(r.landscape, "landscape");
-    QTEST(r.totalsFromFieldTypes, "fromTypes");
-    QTEST(r.totalsGroup, "totalsGroup");
-    QTEST(int(r.data), "data");
-    QTEST(r.lastLayoutName, "lastLayout");
-    QTEST(r.hiddenColumns, "hidden");
-}
-
-void tst_Catalogue::fixedTotals_data()
-{
-    QTest::addColumn<Kind>("kind");
-    QTest::addColumn<QString>("counted");
-    QTest::addColumn<QStringList>("summed");
-    QTest::newRow("inventory") << Kind::Inventory << QStringLiteral("model")
-                               << QStringList{QStringLiteral("cost"), QStringLiteral("balance"),
-                                              QStringLiteral("rbvbook"), QStringLiteral("rentalincome"),
-                                              QStringLiteral("otherincome")};
-    QTest::newRow("projected revenue") << Kind::ProjReport << QStringLiteral("name")
-                                       << QStringList{QStringLiteral("projpmt"), QStringLiteral("pmtpaid")};
-    QTest::newRow("service") << Kind::ServiceReport << QStringLiteral("model")
-                             << QStringList{QStringLiteral("svccharge")};
-    QTest::newRow("master inventory has none") << Kind::MasterInv << QString() << QStringList();
-    QTest::newRow("deleted inventory has none") << Kind::DeletedInv << QString() << QStringList();
-    QTest::newRow("all customers has none") << Kind::AllCustomers << QString() << QStringList();
-}
-
-void tst_Catalogue::fixedTotals()
-{
-    QFETCH(Kind, kind);
-    QFETCH(QString, counted);
-    QFETCH(QStringList, summed);
-    QString actualCount;
-    QStringList actualSums;
-    for (const TotalRule &t : row(kind).totals) {
-        if (t.function == Total::Count) {
-            QVERIFY2(actualCount.isEmpty(), "one count per report");
-            actualCount = t.field;
-        } else {
-            QCOMPARE(t.function, Total::Sum);
-            actualSums << t.field;
-        }
-    }
-    QCOMPARE(actualCount, counted);
-    QCOMPARE(actualSums, summed);
 }
 
 void tst_Catalogue::leadingNumber_data()
@@ -214,32 +119,6 @@ void tst_Catalogue::securedQuery()
     const SecuredQuery q = catalogue::securedQuery(sql);
     QTEST(q.sql, "rest");
     QTEST(q.mode, "mode");
-}
-
-void tst_Catalogue::masterSplit_data()
-{
-    QTest::addColumn<QString>("argument");
-    QTest::addColumn<QString>("storeNumber");
-    QTest::addColumn<QString>("filter");
-    QTest::addColumn<bool>("shortened");
-    QTest::newRow("store and condition") << QStringLiteral("12|category = 'TV'") << QStringLiteral("12")
-                                         << QStringLiteral("category = 'TV'") << true;
-    QTest::newRow("trailing pipe gives an empty filter") << QStringLiteral("12|") << QStringLiteral("12") << QString()
-                                                         << true;
-    QTest::newRow("leading pipe empties the store number") << QStringLiteral("|x") << QString()
-                                                           << QStringLiteral("x") << true;
-    QTest::newRow("no pipe empties the filter") << QStringLiteral("12") << QStringLiteral("12") << QString() << false;
-    QTest::newRow("split at the first pipe only") << QStringLiteral("3|a = '|'") << QStringLiteral("3")
-                                                  << QStringLiteral("a = '|'") << true;
-}
-
-void tst_Catalogue::masterSplit()
-{
-    QFETCH(QString, argument);
-    const MasterSplit s = splitMasterStoreNumber(argument);
-    QTEST(s.storeNumber, "storeNumber");
-    QTEST(s.filter, "filter");
-    QTEST(s.hadSeparator, "shortened");
 }
 
 void tst_Catalogue::totalsFromFieldTypes_data()
@@ -353,16 +232,6 @@ void tst_Catalogue::failureReport()
     } else {
         QVERIFY(r.helpFile.isEmpty());
     }
-}
-
-void tst_Catalogue::failureBaseText()
-{
-    Failure f;
-    f.number = -904;
-    f.description = QStringLiteral("x");
-    f.step = 0;
-    QCOMPARE(catalogue::failureBaseText(f),
-             QStringLiteral("Error: -904\r\nDescription: x\r\nLine#: 0\r\nLocation: Tallybook OCX.FrmMain.Form_Load"));
 }
 
 void tst_Catalogue::storeHeader()

@@ -9,16 +9,12 @@ class tst_LayoutRules : public QObject {
 private slots:
     void folders_data();
     void folders();
-    void settingNames_data();
-    void settingNames();
     void foldersMadeSure();
 
     void txtEnding_data();
     void txtEnding();
     void cleanName_data();
     void cleanName();
-    void typedNames_data();
-    void typedNames();
     void listedFiles_data();
     void listedFiles();
 
@@ -59,35 +55,6 @@ void tst_LayoutRules::folders()
     QFETCH(QString, ignoringCase);
     QCOMPARE(lr::layoutFolder(key, Qt::CaseSensitive), exact);
     QCOMPARE(lr::layoutFolder(key, Qt::CaseInsensitive), ignoringCase);
-}
-
-void tst_LayoutRules::settingNames_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("saved");
-    QTest::addColumn<QString>("reopened");
-
-    QTest::newRow("inventory") << "" << "Last Inventory" << "Last Inventory";
-    QTest::newRow("unknown key") << "inv" << "Last Inventory" << "Last Inventory";
-    QTest::newRow("customer search") << "customersearch" << "Last Customer Search" << "Last Customer Search";
-    QTest::newRow("deleted inventory in mixed case") << "DeletedInv" << "Del Inventory" << "Del Inventory";
-    QTest::newRow("all customers") << "allcustomers" << "Last All Customers" << "Last All Customers";
-    QTest::newRow("service") << "ServiceReport" << "Last Service" << "Last Service";
-    QTest::newRow("projected") << "projreport" << "Last Projected" << "Last Projected";
-    QTest::newRow("master inventory written and read in two spellings")
-        << "masterinv" << "Last Masterinv" << "Last MasterInv";
-    QTest::newRow("custom SQL never reopens") << "customsql" << "Last Inventory" << "";
-    QTest::newRow("custom SQL with security never reopens") << "CustomSQLSecurity" << "Last Inventory" << "";
-}
-
-void tst_LayoutRules::settingNames()
-{
-    QFETCH(QString, key);
-    QFETCH(QString, saved);
-    QFETCH(QString, reopened);
-    QCOMPARE(lr::savedLayoutKey(key), saved);
-    QCOMPARE(lr::reopenLayoutKey(key), reopened);
-    QCOMPARE(lr::reopenLayoutKey(key).isNull(), reopened.isEmpty());
 }
 
 void tst_LayoutRules::foldersMadeSure()
@@ -141,32 +108,6 @@ void tst_LayoutRules::cleanName()
     QFETCH(QString, name);
     QFETCH(QString, expected);
     QCOMPARE(lr::cleanName(name), expected);
-}
-
-// What a name typed in save mode becomes, and whether the picker accepts it.
-void tst_LayoutRules::typedNames_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("Sales") << "Sales" << "Sales.txt" << true;
-    QTest::newRow("Sales.TXT") << "Sales.TXT" << "Sales.TXT" << true;
-    QTest::newRow("21 characters") << QString(21, u'n') << QString(21, u'n') + ".txt" << true;
-    QTest::newRow("22 characters") << QString(22, u'n') << QString(22, u'n') + ".txt" << false;
-    QTest::newRow("a:b?c") << "a:b?c" << "a_b_c.txt" << true;
-    QTest::newRow("..x") << "..x" << "x.txt" << true;
-    QTest::newRow("leading dots do not count towards the length")
-        << QString(4, u'.') + QString(21, u'n') << QString(21, u'n') + ".txt" << true;
-}
-
-void tst_LayoutRules::typedNames()
-{
-    QFETCH(QString, typed);
-    QFETCH(QString, fileName);
-    QFETCH(bool, accepted);
-    const QString name = lr::cleanName(lr::withTxtEnding(typed));
-    QCOMPARE(name, fileName);
-    QCOMPARE(!lr::nameTooLong(name), accepted);
 }
 
 void tst_LayoutRules::listedFiles_data()

@@ -1,20 +1,11 @@
 #pragma once
 
-// Fixtures for driving the view dialogs: a grid over a small customer table with the hidden
-// totals column, and a way to act on a modal dialog while its exec() runs.
+// The view dialogs' fixture: a grid over a small customer table with the hidden totals column,
+// and the grid's state in one line for a table row to expect.
 
+#include "common/dialogsteps.h"
 #include "data/recordtable.h"
 #include "grid/reportgrid.h"
-
-#include <QApplication>
-#include <QComboBox>
-#include <QListWidget>
-#include <QPointer>
-#include <QTest>
-#include <QTimer>
-
-#include <functional>
-#include <memory>
 
 namespace velmora::test {
 
@@ -110,99 +101,36 @@ inline std::unique_ptr<ReportGrid> customerGrid()
     return grid;
 }
 
-// Runs `act` on the first modal dialog of type D to open, from inside its exec(); whatever the
-// action leaves open is then rejected so that a failing check never hangs the test. Returns a
-// flag the test checks afterwards: the dialog did open.
-template <typename D>
-std::shared_ptr<bool> whenOpen(std::function<void(D *)> act)
+// The grid as the dialogs leave it, in one line a row of a table can hold:
+// "groups city+ state-; sort name-; first group collapsed".
+inline QString gridState(ReportGrid &grid)
 {
-    auto acted = std::make_shared<bool>(false);
-    auto *timer = new QTimer;
-    timer->setInterval(2);
-    auto polls = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, act, acted, polls] {
-        auto *dlg = qobject_cast<D *>(QApplication::activeModalWidget());
-        if (!dlg || !dlg->isVisible()) {
-            if (++*polls > 5000) {   // the dialog never came: stop polling, the test fails on the flag
-                timer->stop();
-                timer->deleteLater();
-            }
-            return;
+    auto keys = [&grid](GridKeyList &list) {
+        QStringList out;
+        for (int i = 1; i <= list.count(); ++i) {
+            const GridKey k = list.item(i);
+            const GridColumn *c = grid.column(k.column);
+            out << (c->totalsMarker() == 1 ? QStringLiteral("totals") : c->caption()) + (k.order == 1 ? u'+' : u'-');
         }
-        timer->stop();
-        timer->deleteLater();
-        *acted = true;
-        QPointer<D> guard(dlg);
-        act(dlg);
-        if (guard && guard->isVisible())
-            guard->reject();
-    });
-    timer->start();
-    return acted;
+        return out.join(u' ');
+    };
+    QString first = QStringLiteral("none");
+    for (int p = 1; p <= grid.rowCount(); ++p)
+        if (grid.row(p).type == GridRowType::GroupHeader) {
+            first = grid.row(p).expanded ? QStringLiteral("expanded") : QStringLiteral("collapsed");
+            break;
+        }
+    return QStringLiteral("groups %1; sort %2; first group %3").arg(keys(grid.groups()), keys(grid.sortKeys()), first);
 }
 
-template <typename T>
-T *child(QWidget *dlg, const QString &name)
+// Captions of the visible columns in display order.
+inline QString shownColumns(const ReportGrid &grid)
 {
-    T *w = dlg->findChild<T *>(name);
-    if (!w)
-        qWarning("no control named %s", qPrintable(name));
-    return w;
-}
-
-inline void click(QWidget *dlg, const char *name)
-{
-    QWidget *button = child<QWidget>(dlg, QString::fromLatin1(name));
-    QVERIFY(button);
-    QTest::mouseClick(button, Qt::LeftButton);
-}
-
-// Picks an entry of a drop-down by its text, as a user choosing from the list.
-inline bool choose(QComboBox *combo, const QString &text)
-{
-    const int i = combo ? combo->findText(text) : -1;
-    if (i < 0)
-        return false;
-    combo->setCurrentIndex(i);
-    return true;
-}
-
-inline QStringList texts(const QListWidget *list)
-{
-    QStringList out;
-    for (int i = 0; i < list->count(); ++i)
-        out << list->item(i)->text();
-    return out;
-}
-
-inline QStringList texts(const QComboBox *combo)
-{
-    QStringList out;
-    for (int i = 0; i < combo->count(); ++i)
-        out << combo->itemText(i);
-    return out;
-}
-
-// Clicks a list entry by its text; with Ctrl it joins the selection.
-inline bool clickEntry(QListWidget *list, const QString &text, Qt::KeyboardModifiers mods = {})
-{
-    const QList<QListWidgetItem *> found = list->findItems(text, Qt::MatchExactly);
-    if (found.isEmpty())
-        return false;
-    list->scrollToItem(found.first());
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, mods, list->visualItemRect(found.first()).center());
-    return true;
-}
-
-inline bool doubleClickEntry(QListWidget *list, const QString &text)
-{
-    const QList<QListWidgetItem *> found = list->findItems(text, Qt::MatchExactly);
-    if (found.isEmpty())
-        return false;
-    const QPoint at = list->visualItemRect(found.first()).center();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-    return true;
+    QStringList shown;
+    for (int p = 1; p <= grid.columnCount(); ++p)
+        if (grid.columnAtPosition(p)->visible())
+            shown << grid.columnAtPosition(p)->caption();
+    return shown.join(u',');
 }
 
 } // namespace velmora::test

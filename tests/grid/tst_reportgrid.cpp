@@ -26,11 +26,8 @@ private slots:
 
     void columnByKeyIgnoresCase_data();
     void columnByKeyIgnoresCase();
-    void columnMetadata();
     void positionsAfterMoves_data();
     void positionsAfterMoves();
-    void addColumnAppendsUnbound();
-    void groupAndSortKeyLists();
 
     void sortOrder_data();
     void sortOrder();
@@ -75,7 +72,6 @@ private slots:
     void accessibleCellTexts();
     void editWithoutWriterIsRefusedAndRestored();
     void beforeDeleteCancelKeepsRows();
-    void settingsReadBackAsWritten();
 
 private:
     std::unique_ptr<ReportGrid> m_grid;
@@ -117,18 +113,6 @@ void tst_ReportGrid::columnByKeyIgnoresCase()
         QCOMPARE(c, m_grid->column(index));
 }
 
-void tst_ReportGrid::columnMetadata()
-{
-    QCOMPARE(m_grid->columnCount(), 6);
-    QCOMPARE(m_grid->column(5)->caption(), QStringLiteral("cost"));
-    QCOMPARE(m_grid->column(5)->key(), QStringLiteral("cost"));
-    QCOMPARE(m_grid->column(5)->dataType(), GridDataType::Number);
-    QCOMPARE(m_grid->column(6)->dataType(), GridDataType::Date);
-    QCOMPARE(m_grid->column(2)->dataType(), GridDataType::Text);
-    QCOMPARE(m_grid->column(0), nullptr);
-    QCOMPARE(m_grid->column(7), nullptr);
-}
-
 void tst_ReportGrid::positionsAfterMoves_data()
 {
     QTest::addColumn<QString>("column");
@@ -153,42 +137,6 @@ void tst_ReportGrid::positionsAfterMoves()
         QCOMPARE(m_grid->columnAtPosition(p)->position(), p);
     }
     QCOMPARE(keys.join(QLatin1Char(' ')), order);
-}
-
-void tst_ReportGrid::addColumnAppendsUnbound()
-{
-    GridColumn *c = m_grid->addColumn();
-    QCOMPARE(c->index(), 7);
-    QCOMPARE(m_grid->columnCount(), 7);
-    QCOMPARE(c->sourceColumn(), -1);
-    QCOMPARE(c->position(), 7);
-    c->setCaption(QStringLiteral("Drag Columns Here to Group"));
-    QCOMPARE(m_grid->column(7)->caption(), QStringLiteral("Drag Columns Here to Group"));
-    QVERIFY(!m_grid->value(1, 7).isValid());
-    QCOMPARE(m_grid->text(1, 7), QString());
-}
-
-void tst_ReportGrid::groupAndSortKeyLists()
-{
-    GridKeyList &g = m_grid->groups();
-    g.add(2, 1);
-    g.add(3, -1);
-    QCOMPARE(g.count(), 2);
-    QCOMPARE(g.item(2).column, 3);
-    QCOMPARE(g.item(2).order, -1);
-    QCOMPARE(m_grid->column(3)->groupPosition(), 2);
-    QCOMPARE(m_grid->column(2)->groupPosition(), 1);
-    QCOMPARE(m_grid->column(4)->groupPosition(), 0);
-    g.setOrder(1, -1);
-    QCOMPARE(g.item(1).order, -1);
-    m_grid->sortKeys().add(5, -1);
-    QCOMPARE(m_grid->column(5)->sortOrder(), -1);
-    QCOMPARE(m_grid->column(4)->sortOrder(), 0);
-    g.clear();
-    QCOMPARE(g.count(), 0);
-    QCOMPARE(m_grid->column(3)->groupPosition(), 0);
-    m_grid->sortKeys().clear();
-    QCOMPARE(m_grid->column(5)->sortOrder(), 0);
 }
 
 void tst_ReportGrid::sortOrder_data()
@@ -1015,43 +963,6 @@ void tst_ReportGrid::beforeDeleteCancelKeepsRows()
     QTest::keyClick(m_grid->tableView(), Qt::Key_Delete);
     QCOMPARE(asked.count(), 1);
     QCOMPARE(m_grid->rowCount(), 10);
-}
-
-void tst_ReportGrid::settingsReadBackAsWritten()
-{
-    QFont f(QStringLiteral("Serif"), 15);
-    m_grid->setHeadingFont(f);
-    m_grid->setBodyFont(f);
-    m_grid->setHeadingTextColor(Qt::red);
-    m_grid->setBodyTextColor(Qt::blue);
-    m_grid->setAllowEdit(true);
-    m_grid->setAllowDelete(true);
-    m_grid->setAllowAddNew(true);
-    m_grid->setGridLines(-1);
-    m_grid->setGridLineStyle(2);
-    m_grid->setGroupHeadingBackColor(Qt::yellow);
-    m_grid->setColumnAutoResize(true);
-    m_grid->setCardWidth(3000);
-    m_grid->setGroupByBoxVisible(false);
-    m_grid->printerSettings().marginLeft = 1080;
-    m_grid->printerSettings().orientation = 2;
-    QCOMPARE(m_grid->headingFont(), f);
-    QCOMPARE(m_grid->bodyFont(), f);
-    QCOMPARE(m_grid->headingTextColor(), QColor(Qt::red));
-    QCOMPARE(m_grid->bodyTextColor(), QColor(Qt::blue));
-    QVERIFY(m_grid->allowEdit() && m_grid->allowDelete() && m_grid->allowAddNew());
-    QCOMPARE(m_grid->gridLines(), -1);
-    QCOMPARE(m_grid->gridLineStyle(), 2);
-    QCOMPARE(m_grid->groupHeadingBackColor(), QColor(Qt::yellow));
-    QVERIFY(m_grid->columnAutoResize());
-    QCOMPARE(m_grid->cardWidth(), 3000);
-    QVERIFY(!m_grid->groupByBoxVisible());
-    QCOMPARE(m_grid->printerSettings().marginLeft, 1080);
-    QCOMPARE(m_grid->printerSettings().orientation, 2);
-    m_grid->setRedraw(false);
-    QVERIFY(!m_grid->redraw());
-    m_grid->setRedraw(true);
-    QVERIFY(m_grid->redraw());
 }
 
 QTEST_MAIN(tst_ReportGrid)

@@ -1,21 +1,12 @@
 #pragma once
 
-// Shared pieces of the saved-layout tests: a viewer over a small table, and helpers that answer
-// the modal windows (the picker, message boxes) the way a user would.
+// The saved-layout tests' fixture: a viewer over a small table with the load step's totals column.
 
 #include "data/recordtable.h"
 #include "grid/reportgrid.h"
 #include "viewer/FileDLG.h"
 #include "viewer/frmMain.h"
 
-#include <QApplication>
-#include <QListWidget>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTimer>
-
-#include <functional>
-#include <type_traits>
 #include <memory>
 
 namespace velmora::test {
@@ -61,44 +52,6 @@ inline QStringList shownColumns(const ReportGrid &grid)
             shown.append(c->caption());
     }
     return shown;
-}
-
-// Runs `action` on the first modal window of type T that shows after arm(); counts them. The
-// watch ends with the object, so a window that never showed leaves nothing behind.
-template <typename T>
-struct ModalAnswer {
-    std::function<void(T *)> action;
-    int shown = 0;
-    QString text;   // message boxes: their text
-    QTimer timer;
-
-    void arm()
-    {
-        timer.setInterval(5);
-        QObject::disconnect(&timer, nullptr, nullptr, nullptr);
-        QObject::connect(&timer, &QTimer::timeout, [this] { poll(); });
-        timer.start();
-    }
-    void poll()
-    {
-        T *window = qobject_cast<T *>(QApplication::activeModalWidget());
-        if (!window || !window->isVisible())
-            return;
-        timer.stop();
-        ++shown;
-        if constexpr (std::is_same_v<T, QMessageBox>)
-            text = window->text();
-        action(window);
-    }
-};
-
-// A message box answered with the button of the given role (QMessageBox::Yes, No, Ok).
-inline void answerBox(QMessageBox *box, QMessageBox::StandardButton button)
-{
-    if (QAbstractButton *b = box->button(button))
-        b->click();
-    else
-        box->done(button);
 }
 
 } // namespace velmora::test

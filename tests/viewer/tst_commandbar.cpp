@@ -24,8 +24,6 @@ private slots:
     void commandForKey_data();
     void commandForKey();
 
-    void panelsKeepTheirTagsAndTooltips();
-    void appearanceStartsRaisedAndReadsBackAsSet();
     void appearanceOutsideThePanelsIsIgnored();
     void pressedPanelLooksDifferentFromRaised();
 
@@ -36,7 +34,6 @@ private slots:
 
     void tooltipShowsThePanelText();
 
-    void everyCommandKeyHasAPicture();
     void picturesAreDrawnAt16And24PixelsAndHighDensity_data();
     void picturesAreDrawnAt16And24PixelsAndHighDensity();
     void picturesAreDistinct();
@@ -70,27 +67,16 @@ void tst_CommandBar::commandForKey_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<BarCommand>("command");
 
-    QTest::newRow("Open") << "Open" << BarCommand::Open;
-    QTest::newRow("Save") << "Save" << BarCommand::Save;
-    QTest::newRow("SaveAs") << "SaveAs" << BarCommand::SaveAs;
-    QTest::newRow("ExportEmail") << "ExportEmail" << BarCommand::ExportEmail;
-    QTest::newRow("ExportXLS") << "ExportXLS" << BarCommand::ExportXLS;
-    QTest::newRow("ExportHTML") << "ExportHTML" << BarCommand::ExportHTML;
-    QTest::newRow("ExportTXT") << "ExportTXT" << BarCommand::ExportTXT;
-    QTest::newRow("PrintPreview") << "PrintPreview" << BarCommand::PrintPreview;
-    QTest::newRow("Print") << "Print" << BarCommand::Print;
-    QTest::newRow("Fields") << "Fields" << BarCommand::Fields;
-    QTest::newRow("Group") << "Group" << BarCommand::Group;
-    QTest::newRow("Sort") << "Sort" << BarCommand::Sort;
-    QTest::newRow("Views") << "Views" << BarCommand::Views;
-    QTest::newRow("FitCols") << "FitCols" << BarCommand::FitCols;
-    QTest::newRow("ShowGroupByBox") << "ShowGroupByBox" << BarCommand::ShowGroupByBox;
-    QTest::newRow("Summary") << "Summary" << BarCommand::Summary;
-    QTest::newRow("MoveFirst") << "MoveFirst" << BarCommand::MoveFirst;
-    QTest::newRow("MoveLast") << "MoveLast" << BarCommand::MoveLast;
-    QTest::newRow("MovePrevious") << "MovePrevious" << BarCommand::MovePrevious;
-    QTest::newRow("MoveNext") << "MoveNext" << BarCommand::MoveNext;
-
+    using C = BarCommand;
+    const std::pair<const char *, BarCommand> keys[] = {
+        {"Open", C::Open}, {"Save", C::Save}, {"SaveAs", C::SaveAs}, {"ExportEmail", C::ExportEmail},
+        {"ExportXLS", C::ExportXLS}, {"ExportHTML", C::ExportHTML}, {"ExportTXT", C::ExportTXT},
+        {"PrintPreview", C::PrintPreview}, {"Print", C::Print}, {"Fields", C::Fields}, {"Group", C::Group},
+        {"Sort", C::Sort}, {"Views", C::Views}, {"FitCols", C::FitCols}, {"ShowGroupByBox", C::ShowGroupByBox},
+        {"Summary", C::Summary}, {"MoveFirst", C::MoveFirst}, {"MoveLast", C::MoveLast},
+        {"MovePrevious", C::MovePrevious}, {"MoveNext", C::MoveNext}};
+    for (auto [key, command] : keys)
+        QTest::newRow(key) << key << command;
     QTest::newRow("lower case key still matches") << "printpreview" << BarCommand::PrintPreview;
     QTest::newRow("upper case key still matches") << "SAVEAS" << BarCommand::SaveAs;
     QTest::newRow("mixed case move key") << "mOVEnEXT" << BarCommand::MoveNext;
@@ -108,32 +94,6 @@ void tst_CommandBar::commandForKey()
     QFETCH(QString, key);
     QFETCH(BarCommand, command);
     QCOMPARE(barCommand(key), command);
-}
-
-void tst_CommandBar::panelsKeepTheirTagsAndTooltips()
-{
-    QCOMPARE(bar->panelCount(), 5);
-    QCOMPARE(bar->tag(1), QString());
-    QCOMPARE(bar->tag(2), QStringLiteral("Open"));
-    QCOMPARE(bar->toolTip(2), QStringLiteral("Open Saved Layout"));
-    QCOMPARE(bar->tag(5), QStringLiteral("Views"));
-    QCOMPARE(bar->toolTip(5), QStringLiteral("Turn on/off Card view"));
-    QVERIFY(bar->icon(1).isNull());
-    QVERIFY(!bar->icon(3).isNull());
-    QCOMPARE(bar->tag(0), QString());
-    QCOMPARE(bar->tag(6), QString());
-    QCOMPARE(bar->toolTip(-1), QString());
-}
-
-void tst_CommandBar::appearanceStartsRaisedAndReadsBackAsSet()
-{
-    for (int i = 1; i <= bar->panelCount(); ++i)
-        QCOMPARE(bar->appearance(i), 5);
-    bar->setAppearance(5, 10);
-    QCOMPARE(bar->appearance(5), 10);
-    QCOMPARE(bar->appearance(4), 5);
-    bar->setAppearance(5, 5);
-    QCOMPARE(bar->appearance(5), 5);
 }
 
 void tst_CommandBar::appearanceOutsideThePanelsIsIgnored()
@@ -212,18 +172,6 @@ void tst_CommandBar::tooltipShowsThePanelText()
     QHelpEvent none(QEvent::ToolTip, spacer, bar->mapToGlobal(spacer));
     QApplication::sendEvent(bar, &none);
     QTRY_VERIFY(!QToolTip::isVisible());
-}
-
-void tst_CommandBar::everyCommandKeyHasAPicture()
-{
-    const QStringList keys{"Open", "Save", "SaveAs", "Print", "PrintPreview", "FitCols", "ExportXLS",
-                           "ExportHTML", "ExportTXT", "ExportEmail", "Summary", "Fields", "Group", "Sort",
-                           "ShowGroupByBox", "Views", "MoveFirst", "MovePrevious", "MoveNext", "MoveLast"};
-    for (const QString &key : keys)
-        QVERIFY2(!viewerIcon(key).isNull(), qPrintable(key));
-    QVERIFY(viewerIcon(QStringLiteral("Edit")).isNull());
-    QVERIFY(viewerIcon(QString()).isNull());
-    QCOMPARE(viewerIconKeys().size(), keys.size());
 }
 
 void tst_CommandBar::picturesAreDrawnAt16And24PixelsAndHighDensity_data()

@@ -1,443 +1,151 @@
+#include "common/dialogsteps.h"
 #include "core/reportrequest.h"
 #include "viewer/FileDLG.h"
 
-#include "layouttesting.h"
-
 #include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QTemporaryDir>
-#include <QTest>
 
 using namespace velmora;
-using velmora::test::ModalAnswer;
-
-namespace {
-
-void touch(const QString &path, const QByteArray &content = "model\r\n")
-{
-    QFile f(path);
-    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
-    f.write(content);
-}
-
-QStringList listed(FileDLG *dialog)
-{
-    QStringList names;
-    auto *list = dialog->findChild<QListWidget *>(QStringLiteral("List1"));
-    for (int i = 0; list && i < list->count(); ++i)
-        names.append(list->item(i)->text());
-    return names;
-}
-
-QLineEdit *nameBox(FileDLG *dialog)
-{
-    return dialog->findChild<QLineEdit *>(QStringLiteral("FileNameTXT"));
-}
-
-void clickItem(FileDLG *dialog, const QString &text, bool twice = false)
-{
-    auto *list = dialog->findChild<QListWidget *>(QStringLiteral("List1"));
-    const QList<QListWidgetItem *> items = list->findItems(text, Qt::MatchExactly);
-    QVERIFY2(items.size() == 1, qPrintable(text));
-    const QPoint at = list->visualItemRect(items.first()).center();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-    if (twice)
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-}
-
-void typeName(FileDLG *dialog, const QString &name)
-{
-    QLineEdit *box = nameBox(dialog);
-    box->clear();
-    QTest::keyClicks(box, name);
-}
-
-void clickOk(FileDLG *dialog)
-{
-    QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("OKButton")), Qt::LeftButton);
-}
-
-} // namespace
+using namespace velmora::test;
 
 class tst_FileDLG : public QObject {
     Q_OBJECT
 private slots:
     void init();
-
-    void controlsAndCaptions_data();
-    void controlsAndCaptions();
+    void cleanup() { QVERIFY(!QApplication::activeModalWidget()); }
+    void choose_data();
+    void choose();
     void makesTheLayoutFolders();
-    void listsTheKindsTxtFiles();
-    void kindComparedExactly();
-    void clickCopiesTheName();
-    void doubleClickChooses();
-
-    void savedNames_data();
-    void savedNames();
-    void tooLongNameStaysOpen();
-    void openModeTakesNamesAsTyped_data();
-    void openModeTakesNamesAsTyped();
-    void emptyNameStaysOpen();
-    void cancelGivesNothing();
-    void escapeGivesNothing();
-    void enterPressesOk();
-
-    void deleteKeyAsksThenDeletes();
-    void deleteKeyAnsweredNoKeepsTheFile();
-
     void unreachableDataFolderSaysSo();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_data;
+    QString m_layouts;
 };
 
 void tst_FileDLG::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    m_data = m_dir->path() + u'/';
-    request().Datapath = m_data;
-    request().ReportKey.clear();
+    request().Datapath = m_dir->path() + u'/';
+    m_layouts = request().Datapath + QStringLiteral("Saved Report Layouts/");
 }
 
-void tst_FileDLG::controlsAndCaptions_data()
+void tst_FileDLG::choose_data()
 {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("files");   // under the layout root; a trailing "/" makes a folder
     QTest::addColumn<bool>("openMode");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<bool>("saveLabelShown");
-    QTest::newRow("save mode") << false << "Save Report Layout" << true;
-    QTest::newRow("open mode") << true << "Select a saved layout to use" << false;
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("result");
+    QTest::addColumn<QStringList>("gone");    // the files deleted
+
+    const QStringList two{"First.txt", "Second.txt"};
+    const QString n21(21, u'n');
+    QTest::newRow("save mode: captions")
+        << "" << QStringList{} << false
+        << QStringList{"?title=Save Report Layout", "?visible:SaveLBL",
+                       "?SaveLBL=Type a filename or select one to save as",
+                       "?Label1=To delete a file from the list below click on it and press the Delete key",
+                       "?OKButton=OK", "?CancelButton=Cancel", "CancelButton"}
+        << "" << QStringList{};
+    QTest::newRow("open mode: caption")
+        << "" << QStringList{} << true << QStringList{"?title=Select a saved layout to use", "?hidden:SaveLBL"}
+        << "" << QStringList{};
+    QTest::newRow("the kind's .txt files, in any case of the ending")
+        << "servicereport"
+        << QStringList{"Service/Folder.txt/", "Service/b.txt", "Service/A.TXT", "Service/notes.csv",
+                       "Service/Clean.txt.bak", "Inventory.txt"}
+        << true << QStringList{"?List1=A.TXT,b.txt"} << "" << QStringList{};
+    QTest::newRow("the kind is compared exactly")
+        << "DeletedInv" << QStringList{"INV2/Deleted.txt", "Root.txt"} << true << QStringList{"?List1=Root.txt"}
+        << "" << QStringList{};
+    QTest::newRow("a click copies the name") << "" << two << false
+                                             << QStringList{"List1=Second.txt", "?FileNameTXT=Second.txt", "OKButton"}
+                                             << "Second.txt" << QStringList{};
+    QTest::newRow("a double-click chooses") << "" << two << true << QStringList{"List1*=First.txt"} << "First.txt"
+                                            << QStringList{};
+    QTest::newRow("the ending is added") << "" << two << false << QStringList{"FileNameTXT:=Sales", "OKButton"}
+                                         << "Sales.txt" << QStringList{};
+    QTest::newRow("an ending in capitals is kept")
+        << "" << two << false << QStringList{"FileNameTXT:=Sales.TXT", "OKButton"} << "Sales.TXT" << QStringList{};
+    QTest::newRow("21 characters are taken")
+        << "" << two << false << QStringList{"FileNameTXT:=" + n21, "OKButton"} << n21 + ".txt" << QStringList{};
+    QTest::newRow("forbidden characters and leading dots are cleaned, in the box too")
+        << "" << two << false << QStringList{"FileNameTXT:=..a?\\/><*|:;\"b", "OKButton"} << "a__________b.txt" << QStringList{};
+    QTest::newRow("open mode takes a name as typed")
+        << "" << two << true << QStringList{"FileNameTXT:=..a:b?c", "OKButton", "?FileNameTXT=..a:b?c"}
+        << "..a:b?c.txt" << QStringList{};
+    QTest::newRow("open mode takes 22 characters")
+        << "" << two << true << QStringList{"FileNameTXT:=" + n21 + "n", "OKButton"} << n21 + "n.txt" << QStringList{};
+    QTest::newRow("too long a name is refused and the dialog stays")
+        << "" << two << false
+        << QStringList{"FileNameTXT:=a:" + QString(20, u'n'),
+                       "OKButton>?text=File name must be 25 characters or less.;OK",
+                       "?FileNameTXT=a_" + QString(20, u'n') + ".txt", "FileNameTXT:=" + n21, "OKButton"}
+        << n21 + ".txt" << QStringList{};
+    QTest::newRow("an empty name keeps the dialog open")
+        << "" << two << false << QStringList{"OKButton", "?visible:OKButton", "FileNameTXT:=Later", "OKButton"}
+        << "Later.txt" << QStringList{};
+    QTest::newRow("Enter presses OK") << "" << two << false << QStringList{"FileNameTXT:=Entered", "FileNameTXT^Return"}
+                                      << "Entered.txt" << QStringList{};
+    QTest::newRow("Cancel gives nothing") << "" << two << false << QStringList{"FileNameTXT:=Typed", "CancelButton"}
+                                          << "" << QStringList{};
+    QTest::newRow("Escape gives nothing") << "" << two << false << QStringList{"FileNameTXT:=Typed", "FileNameTXT^Esc"}
+                                          << "" << QStringList{};
+    QTest::newRow("Delete asks, then deletes")
+        << "" << QStringList{"Keep.txt", "Old.txt"} << true
+        << QStringList{"List1=Old.txt", "List1^Del>?text=Do you want to delete the layout: Old.txt;Yes",
+                       "?List1=Keep.txt"}
+        << "" << QStringList{"Old.txt"};
+    QTest::newRow("Delete answered No keeps the file, and without a selection asks nothing")
+        << "" << QStringList{"Old.txt"} << true
+        << QStringList{"List1^Del", "List1=Old.txt", "List1^Del>No", "?List1=Old.txt"} << ""
+        << QStringList{};
 }
 
-void tst_FileDLG::controlsAndCaptions()
+void tst_FileDLG::choose()
 {
+    QFETCH(QString, kind);
+    QFETCH(QStringList, files);
     QFETCH(bool, openMode);
-    QFETCH(QString, caption);
-    QFETCH(bool, saveLabelShown);
-    ModalAnswer<FileDLG> answer;
-    QString title;
-    bool labelShown = !saveLabelShown;
-    QString label1, saveLabel, okText, cancelText;
-    bool okDefault = false;
-    answer.action = [&](FileDLG *dialog) {
-        title = dialog->windowTitle();
-        labelShown = dialog->findChild<QLabel *>(QStringLiteral("SaveLBL"))->isVisible();
-        label1 = dialog->findChild<QLabel *>(QStringLiteral("Label1"))->text();
-        saveLabel = dialog->findChild<QLabel *>(QStringLiteral("SaveLBL"))->text();
-        auto *ok = dialog->findChild<QPushButton *>(QStringLiteral("OKButton"));
-        okText = ok->text();
-        okDefault = ok->isDefault();
-        cancelText = dialog->findChild<QPushButton *>(QStringLiteral("CancelButton"))->text();
-        QVERIFY(dialog->findChild<QLineEdit *>(QStringLiteral("FileNameTXT")));
-        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("CancelButton")), Qt::LeftButton);
-    };
-    answer.arm();
-    QCOMPARE(FileDLG::GetSaveFile(openMode), QString());
-    QCOMPARE(answer.shown, 1);
-    QCOMPARE(title, caption);
-    QCOMPARE(labelShown, saveLabelShown);
-    QCOMPARE(label1, QStringLiteral("To delete a file from the list below click on it and press the Delete key"));
-    QCOMPARE(saveLabel, QStringLiteral("Type a filename or select one to save as"));
-    QCOMPARE(okText, QStringLiteral("OK"));
-    QVERIFY(okDefault);
-    QCOMPARE(cancelText, QStringLiteral("Cancel"));
+    QFETCH(QStringList, steps);
+    QFETCH(QString, result);
+    QFETCH(QStringList, gone);
+    request().ReportKey = kind;
+    for (const QString &f : files) {
+        QVERIFY(QDir().mkpath(QFileInfo(m_layouts + f).path()));
+        if (f.endsWith(u'/'))
+            QVERIFY(QDir().mkpath(m_layouts + f));
+        else
+            QVERIFY(QFile(m_layouts + f).open(QIODevice::WriteOnly));
+    }
+    QString got = QStringLiteral("(not returned)");
+    play<FileDLG>(steps, [&] { got = FileDLG::GetSaveFile(openMode); });
+    QCOMPARE(got, result);
+    QVERIFY(!FileDLG::instance()->isVisible());
+    for (const QString &f : files)
+        QCOMPARE(QFileInfo::exists(m_layouts + f), !gone.contains(f));
+    // The next use starts without the earlier name.
+    if (result.isEmpty())
+        play<FileDLG>({"?FileNameTXT=", "CancelButton"}, [&] { FileDLG::GetSaveFile(openMode); });
 }
 
 void tst_FileDLG::makesTheLayoutFolders()
 {
-    ModalAnswer<FileDLG> answer;
-    answer.action = [](FileDLG *dialog) { dialog->reject(); };
-    answer.arm();
-    FileDLG::GetSaveFile(true);
+    play<FileDLG>({"CancelButton"}, [] { FileDLG::GetSaveFile(true); });
     for (const char *folder : {"", "Customer Search", "Customer List", "INV2", "Service", "Proj", "Masterinv"})
-        QVERIFY2(QFileInfo(m_data + QStringLiteral("Saved Report Layouts/") + QString::fromUtf8(folder)).isDir(), folder);
-}
-
-void tst_FileDLG::listsTheKindsTxtFiles()
-{
-    const QString folder = m_data + QStringLiteral("Saved Report Layouts/Service/");
-    QVERIFY(QDir().mkpath(folder + QStringLiteral("Folder.txt")));
-    touch(folder + QStringLiteral("b.txt"));
-    touch(folder + QStringLiteral("A.TXT"));
-    touch(folder + QStringLiteral("notes.csv"));
-    touch(folder + QStringLiteral("Clean.txt.bak"));
-    touch(m_data + QStringLiteral("Saved Report Layouts/Inventory.txt"));
-    request().ReportKey = QStringLiteral("servicereport");
-
-    ModalAnswer<FileDLG> answer;
-    QStringList names;
-    answer.action = [&](FileDLG *dialog) {
-        names = listed(dialog);
-        dialog->reject();
-    };
-    answer.arm();
-    FileDLG::GetSaveFile(true);
-    QCOMPARE(names, (QStringList{"A.TXT", "b.txt"}));
-}
-
-void tst_FileDLG::kindComparedExactly()
-{
-    QVERIFY(QDir().mkpath(m_data + QStringLiteral("Saved Report Layouts/INV2")));
-    touch(m_data + QStringLiteral("Saved Report Layouts/INV2/Deleted.txt"));
-    touch(m_data + QStringLiteral("Saved Report Layouts/Root.txt"));
-    QStringList names;
-    ModalAnswer<FileDLG> answer;
-    answer.action = [&](FileDLG *dialog) {
-        names = listed(dialog);
-        dialog->reject();
-    };
-    request().ReportKey = QStringLiteral("deletedinv");
-    answer.arm();
-    FileDLG::GetSaveFile(true);
-    QCOMPARE(names, QStringList{"Deleted.txt"});
-    request().ReportKey = QStringLiteral("DeletedInv");
-    answer.arm();
-    FileDLG::GetSaveFile(true);
-    QCOMPARE(names, QStringList{"Root.txt"});
-}
-
-void tst_FileDLG::clickCopiesTheName()
-{
-    QVERIFY(QDir().mkpath(m_data + QStringLiteral("Saved Report Layouts")));
-    touch(m_data + QStringLiteral("Saved Report Layouts/First.txt"));
-    touch(m_data + QStringLiteral("Saved Report Layouts/Second.txt"));
-    QString afterClick;
-    ModalAnswer<FileDLG> answer;
-    answer.action = [&](FileDLG *dialog) {
-        clickItem(dialog, QStringLiteral("Second.txt"));
-        afterClick = nameBox(dialog)->text();
-        clickOk(dialog);
-    };
-    answer.arm();
-    QCOMPARE(FileDLG::GetSaveFile(false), QStringLiteral("Second.txt"));
-    QCOMPARE(afterClick, QStringLiteral("Second.txt"));
-}
-
-void tst_FileDLG::doubleClickChooses()
-{
-    QVERIFY(QDir().mkpath(m_data + QStringLiteral("Saved Report Layouts")));
-    touch(m_data + QStringLiteral("Saved Report Layouts/First.txt"));
-    touch(m_data + QStringLiteral("Saved Report Layouts/Second.txt"));
-    ModalAnswer<FileDLG> answer;
-    answer.action = [&](FileDLG *dialog) { clickItem(dialog, QStringLiteral("First.txt"), true); };
-    answer.arm();
-    QCOMPARE(FileDLG::GetSaveFile(true), QStringLiteral("First.txt"));
-    QVERIFY(!FileDLG::instance()->isVisible());
-}
-
-void tst_FileDLG::savedNames_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("result");
-    QTest::newRow("Sales") << "Sales" << "Sales.txt";
-    QTest::newRow("Sales.TXT") << "Sales.TXT" << "Sales.TXT";
-    QTest::newRow("21 characters") << QString(21, u'n') << QString(21, u'n') + ".txt";
-    QTest::newRow("a:b?c") << "a:b?c" << "a_b_c.txt";
-    QTest::newRow("..x") << "..x" << "x.txt";
-    QTest::newRow("every forbidden character") << "a?\\/><*|:;\"b" << "a__________b.txt";
-}
-
-void tst_FileDLG::savedNames()
-{
-    QFETCH(QString, typed);
-    QFETCH(QString, result);
-    ModalAnswer<FileDLG> answer;
-    answer.action = [&](FileDLG *dialog) {
-        typeName(dialog, typed);
-        clickOk(dialog);
-    };
-    answer.arm();
-    QCOMPARE(FileDLG::GetSaveFile(false), result);
-    QCOMPARE(nameBox(FileDLG::instance())->text(), result);
-}
-
-void tst_FileDLG::tooLongNameStaysOpen()
-{
-    ModalAnswer<QMessageBox> message;
-    message.action = [](QMessageBox *box) { test::answerBox(box, QMessageBox::Ok); };
-    bool stillOpen = false;
-    QString shownName;
-    ModalAnswer<FileDLG> answer;
-    answer.action = [&](FileDLG *dialog) {
-        typeName(dialog, QStringLiteral("a:") + QString(20, u'n'));   // 22 characters
-        message.arm();
-        clickOk(dialog);
-        stillOpen = dialog->isVisible();
-        shownName = nameBox(dialog)->text();
-        // The user shortens the name and tries again.
-        typeName(dialog, QString(21, u'n'));
-        clickOk(dialog);
-    };
-    answer.arm();
-    QCOMPARE(FileDLG::GetSaveFile(false), QString(21, u'n') + QStringLiteral(".txt"));
-    QCOMPARE(message.shown, 1);
-    QCOMPARE(message.text, QStringLiteral("File name must be 25 characters or less."));
-    QVERIFY(stillOpen);
-    QCOMPARE(shownName, QStringLiteral("a_") + QString(20, u'n') + QStringLiteral(".txt"));
-}
-
-void tst_FileDLG::openModeTakesNamesAsTyped_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("result");
-    QTest::newRow("a:b?c is not cleaned") << "a:b?c" << "a:b?c.txt";
-    QTest::newRow("..x keeps its dots") << "..x" << "..x.txt";
-    QTest::newRow("22 characters are not refused") << QString(22, u'n') << QString(22, u'n') + ".txt";
-    QTest::newRow("Sales.TXT keeps its ending") << "Sales.TXT" << "Sales.TXT";
-}
-
-void tst_FileDLG::openModeTakesNamesAsTyped()
-{
-    QFETCH(QString, typed);
-    QFETCH(QString, result);
-    ModalAnswer<QMessageBox> message;
-    message.action = [](QMessageBox *box) { test::answerBox(box, QMessageBox::Ok); };
-    ModalAnswer<FileDLG> answer;
-    answer.action = [&](FileDLG *dialog) {
-        typeName(dialog, typed);
-        message.arm();
-        clickOk(dialog);
-        if (dialog->isVisible())
-            dialog->reject();
-    };
-    answer.arm();
-    QCOMPARE(FileDLG::GetSaveFile(true), result);
-    QCOMPARE(message.shown, 0);
-    QCOMPARE(nameBox(FileDLG::instance())->text(), typed);
-}
-
-void tst_FileDLG::emptyNameStaysOpen()
-{
-    bool stillOpen = false;
-    ModalAnswer<FileDLG> answer;
-    answer.action = [&](FileDLG *dialog) {
-        clickOk(dialog);
-        stillOpen = dialog->isVisible();
-        typeName(dialog, QStringLiteral("Later"));
-        clickOk(dialog);
-    };
-    answer.arm();
-    QCOMPARE(FileDLG::GetSaveFile(false), QStringLiteral("Later.txt"));
-    QVERIFY(stillOpen);
-}
-
-void tst_FileDLG::cancelGivesNothing()
-{
-    ModalAnswer<FileDLG> answer;
-    answer.action = [&](FileDLG *dialog) {
-        typeName(dialog, QStringLiteral("Typed"));
-        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("CancelButton")), Qt::LeftButton);
-    };
-    answer.arm();
-    QCOMPARE(FileDLG::GetSaveFile(false), QString());
-    // The next use starts without the earlier result.
-    answer.action = [&](FileDLG *dialog) {
-        QVERIFY(nameBox(dialog)->text().isEmpty());
-        dialog->reject();
-    };
-    answer.arm();
-    QCOMPARE(FileDLG::GetSaveFile(false), QString());
-    QCOMPARE(answer.shown, 2);
-}
-
-void tst_FileDLG::escapeGivesNothing()
-{
-    ModalAnswer<FileDLG> answer;
-    answer.action = [&](FileDLG *dialog) {
-        typeName(dialog, QStringLiteral("Typed"));
-        QTest::keyClick(nameBox(dialog), Qt::Key_Escape);
-    };
-    answer.arm();
-    QCOMPARE(FileDLG::GetSaveFile(false), QString());
-}
-
-void tst_FileDLG::enterPressesOk()
-{
-    ModalAnswer<FileDLG> answer;
-    answer.action = [&](FileDLG *dialog) {
-        typeName(dialog, QStringLiteral("Entered"));
-        QTest::keyClick(nameBox(dialog), Qt::Key_Return);
-    };
-    answer.arm();
-    QCOMPARE(FileDLG::GetSaveFile(false), QStringLiteral("Entered.txt"));
-}
-
-void tst_FileDLG::deleteKeyAsksThenDeletes()
-{
-    const QString folder = m_data + QStringLiteral("Saved Report Layouts/");
-    QVERIFY(QDir().mkpath(folder));
-    touch(folder + QStringLiteral("Keep.txt"));
-    touch(folder + QStringLiteral("Old.txt"));
-    ModalAnswer<QMessageBox> question;
-    int icon = -1;
-    QStringList buttons;
-    question.action = [&](QMessageBox *box) {
-        icon = box->icon();
-        for (QAbstractButton *b : box->buttons())
-            buttons.append(b->text().remove(u'&'));
-        test::answerBox(box, QMessageBox::Yes);
-    };
-    QStringList after;
-    ModalAnswer<FileDLG> answer;
-    answer.action = [&](FileDLG *dialog) {
-        clickItem(dialog, QStringLiteral("Old.txt"));
-        question.arm();
-        QTest::keyClick(dialog->findChild<QListWidget *>(QStringLiteral("List1")), Qt::Key_Delete);
-        after = listed(dialog);
-        dialog->reject();
-    };
-    answer.arm();
-    FileDLG::GetSaveFile(true);
-    QCOMPARE(question.shown, 1);
-    QCOMPARE(question.text, QStringLiteral("Do you want to delete the layout: Old.txt"));
-    QCOMPARE(icon, int(QMessageBox::Question));
-    buttons.sort();
-    QCOMPARE(buttons, (QStringList{"No", "Yes"}));
-    QCOMPARE(after, QStringList{"Keep.txt"});
-    QVERIFY(!QFile::exists(folder + QStringLiteral("Old.txt")));
-    QVERIFY(QFile::exists(folder + QStringLiteral("Keep.txt")));
-}
-
-void tst_FileDLG::deleteKeyAnsweredNoKeepsTheFile()
-{
-    const QString folder = m_data + QStringLiteral("Saved Report Layouts/");
-    QVERIFY(QDir().mkpath(folder));
-    touch(folder + QStringLiteral("Old.txt"));
-    ModalAnswer<QMessageBox> question;
-    question.action = [](QMessageBox *box) { test::answerBox(box, QMessageBox::No); };
-    QStringList after;
-    ModalAnswer<FileDLG> answer;
-    answer.action = [&](FileDLG *dialog) {
-        // Without a selection the key does nothing.
-        QTest::keyClick(dialog->findChild<QListWidget *>(QStringLiteral("List1")), Qt::Key_Delete);
-        clickItem(dialog, QStringLiteral("Old.txt"));
-        question.arm();
-        QTest::keyClick(dialog->findChild<QListWidget *>(QStringLiteral("List1")), Qt::Key_Delete);
-        after = listed(dialog);
-        dialog->reject();
-    };
-    answer.arm();
-    FileDLG::GetSaveFile(true);
-    QCOMPARE(question.shown, 1);
-    QCOMPARE(after, QStringList{"Old.txt"});
-    QVERIFY(QFile::exists(folder + QStringLiteral("Old.txt")));
+        QVERIFY2(QFileInfo(m_layouts + QString::fromUtf8(folder)).isDir(), folder);
 }
 
 void tst_FileDLG::unreachableDataFolderSaysSo()
 {
-    request().Datapath = m_data + QStringLiteral("unplugged/");
-    ModalAnswer<QMessageBox> message;
-    message.action = [](QMessageBox *box) { test::answerBox(box, QMessageBox::Ok); };
-    message.arm();
+    request().Datapath = m_dir->path() + QStringLiteral("/unplugged/");
+    QString text;
+    auto box = whenOpen<QMessageBox>([&text](QMessageBox *b) { text = b->text(); });
     QCOMPARE(FileDLG::GetSaveFile(false), QString());
-    QCOMPARE(message.shown, 1);
-    QVERIFY2(message.text.contains(QStringLiteral("cannot be reached")), qPrintable(message.text));
+    QVERIFY(*box);
+    QVERIFY2(text.contains(QStringLiteral("cannot be reached")), qPrintable(text));
     QVERIFY(!QFileInfo::exists(request().Datapath));
 }
 

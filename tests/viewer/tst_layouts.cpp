@@ -2,6 +2,7 @@
 #include "core/layoutrules.h"
 #include "viewer/layouts.h"
 
+#include "common/dialogsteps.h"
 #include "layouttesting.h"
 
 #include <QDir>
@@ -20,7 +21,7 @@
 #include <vector>
 
 using namespace velmora;
-using velmora::test::ModalAnswer;
+using namespace velmora::test;
 
 namespace {
 
@@ -41,15 +42,6 @@ void writeAll(const QString &path, const QByteArray &data)
 QSettings storedSettings()
 {
     return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmora"), QStringLiteral("Velmora"));
-}
-
-// Answers the picker with a typed name and OK.
-void typeAndOk(FileDLG *dialog, const QString &name)
-{
-    auto *box = dialog->findChild<QLineEdit *>(QStringLiteral("FileNameTXT"));
-    box->clear();
-    QTest::keyClicks(box, name);
-    QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("OKButton")), Qt::LeftButton);
 }
 
 // Acts as user and group "nobody" while alive when running as root, so permissions apply.
@@ -86,18 +78,11 @@ private slots:
     void init();
     void cleanup();
 
-    void saveWithNoNameAsks();
-    void saveAsCancelledWritesNothing();
-    void roundTripInAnotherViewer();
-    void listedColumnMissingFromReport();
-    void unknownLinesKeepTheirPosition();
-    void saveAfterOpenDoesNotAsk();
-    void saveAsAlwaysAsks();
-    void loadRemembersBeforeLookingAtTheFile();
+    void saveAndLoad_data();
+    void saveAndLoad();
     void kinds_data();
     void kinds();
     void namesMatchedIgnoringCase();
-    void overwriteAfterDeleteFromList();
     void unreachableDataFolder();
     void unwritableLayoutKeepsOldFile();
     void viewerMenusOpenAndSave();
@@ -138,162 +123,102 @@ void tst_Layouts::init()
 void tst_Layouts::cleanup()
 {
     m_viewers.clear();
+    QVERIFY(!QApplication::activeModalWidget());
 }
 
-void tst_Layouts::saveWithNoNameAsks()
+void tst_Layouts::saveAndLoad_data()
 {
-    frmMain *v = viewer();
-    ReportGrid &grid = *v->Jgrid;
-    grid.columnByKey(u"serial")->setVisible(false);
-    grid.columnByKey(u"cost")->setPosition(1);
-    QCOMPARE(test::shownColumns(grid), (QStringList{"cost", "model", "description", "store"}));
+    QTest::addColumn<QStringList>("files");     // "name=lines" under the layout root, before and after
+    QTest::addColumn<QString>("loaded");        // a layout loaded first
+    QTest::addColumn<QString>("hide");          // columns hidden (","), then one moved first ("^cost")
+    QTest::addColumn<QString>("action");        // save, saveas, open or "load Name.txt"
+    QTest::addColumn<QStringList>("picker");    // the picker's steps; empty: it must not come up
+    QTest::addColumn<QStringList>("after");     // every layout file afterwards
+    QTest::addColumn<QString>("name");          // the current layout name afterwards
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("remembered");    // "Last Inventory" afterwards
 
-    ModalAnswer<FileDLG> picker;
-    bool openMode = true;
-    picker.action = [&](FileDLG *dialog) {
-        openMode = dialog->isOpenMode();
-        typeAndOk(dialog, QStringLiteral("Sales"));
-    };
-    picker.arm();
-    bool saveAs = false;
-    SaveLayout(*v, saveAs);
-
-    QCOMPARE(picker.shown, 1);
-    QVERIFY(!openMode);
-    // Every visible column in display order; the totals column never.
-    QCOMPARE(readAll(layoutPath(QStringLiteral("Sales.txt"))), QByteArray("cost\r\nmodel\r\ndescription\r\nstore\r\n"));
-    QCOMPARE(request().LayoutName, QStringLiteral("Sales.txt"));
-    QCOMPARE(v->windowTitle(), QStringLiteral("Velmora Results... Layout: Sales.txt"));
-    QCOMPARE(storedSettings().value(QStringLiteral("Saved Reports/Last Inventory")).toString(), QStringLiteral("Sales.txt"));
-    for (const char *folder : {"Customer Search", "Customer List", "Masterinv"})
-        QVERIFY2(QFileInfo(layoutPath(QString::fromUtf8(folder))).isDir(), folder);
+    const QString all = "model,serial,description,store,cost";
+    QTest::newRow("save without a name asks for one; every visible column in display order")
+        << QStringList{} << "" << "serial ^cost" << "save"
+        << QStringList{"?visible:SaveLBL", "FileNameTXT:=Sales", "OKButton"}
+        << QStringList{"Sales.txt=cost,model,description,store"} << "Sales.txt" << "cost,model,description,store"
+        << "Sales.txt";
+    QTest::newRow("a cancelled picker writes nothing")
+        << QStringList{} << "" << "" << "save" << QStringList{"CancelButton"} << QStringList{} << "" << all << "";
+    QTest::newRow("save after a load writes under its name without asking")
+        << QStringList{"Daily.txt=model,cost"} << "Daily.txt" << "" << "save" << QStringList{}
+        << QStringList{"Daily.txt=model,cost"} << "Daily.txt" << "model,cost" << "Daily.txt";
+    QTest::newRow("save as always asks")
+        << QStringList{"Daily.txt=model"} << "Daily.txt" << "" << "saveas"
+        << QStringList{"FileNameTXT:=Weekly", "OKButton"} << QStringList{"Daily.txt=model", "Weekly.txt=model"}
+        << "Weekly.txt" << "model" << "Weekly.txt";
+    QTest::newRow("one deleted from the list, another overwritten")
+        << QStringList{"A.txt=model", "B.txt=cost"} << "" << "" << "saveas"
+        << QStringList{"List1=A.txt", "List1^Del>Yes", "?List1=B.txt", "List1*=B.txt"}
+        << QStringList{"B.txt=" + all} << "B.txt" << all << "B.txt";
+    QTest::newRow("open takes the layout from the list")
+        << QStringList{"Round.txt=store,description,serial,cost"} << "" << "" << "open"
+        << QStringList{"?List1=Round.txt", "List1=Round.txt", "OKButton"}
+        << QStringList{"Round.txt=store,description,serial,cost"} << "Round.txt" << "store,description,serial,cost"
+        << "Round.txt";
+    QTest::newRow("a listed column the report lacks is passed over")
+        << QStringList{"Old.txt=cost,retired,model"} << "" << "" << "load Old.txt" << QStringList{}
+        << QStringList{"Old.txt=cost,retired,model"} << "Old.txt" << "cost,model" << "Old.txt";
+    QTest::newRow("a missing file is remembered and changes nothing else")
+        << QStringList{} << "" << "" << "load Gone.txt" << QStringList{} << QStringList{} << "" << all << "Gone.txt";
 }
 
-void tst_Layouts::saveAsCancelledWritesNothing()
+// Layout files are written with "\r\n" after each line; a row writes them with ",".
+static QByteArray layoutLines(const QString &columns)
 {
-    frmMain *v = viewer();
-    const QString before = v->windowTitle();
-    ModalAnswer<FileDLG> picker;
-    picker.action = [](FileDLG *dialog) {
-        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("CancelButton")), Qt::LeftButton);
-    };
-    picker.arm();
-    bool saveAs = false;
-    SaveLayout(*v, saveAs);
-    QCOMPARE(picker.shown, 1);
-    QCOMPARE(QDir(layoutPath({})).entryList(QDir::Files), QStringList());
-    QVERIFY(request().LayoutName.isEmpty());
-    QCOMPARE(v->windowTitle(), before);
-    QVERIFY(!storedSettings().contains(QStringLiteral("Saved Reports/Last Inventory")));
+    return columns.isEmpty() ? QByteArray() : (QString(columns).replace(u',', QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
 }
 
-void tst_Layouts::roundTripInAnotherViewer()
+void tst_Layouts::saveAndLoad()
 {
-    frmMain *first = viewer();
-    ReportGrid &grid = *first->Jgrid;
-    grid.columnByKey(u"model")->setVisible(false);
-    grid.columnByKey(u"store")->setPosition(1);
-    grid.columnByKey(u"description")->setPosition(2);
-    const QStringList shown = test::shownColumns(grid);
-    QCOMPARE(shown, (QStringList{"store", "description", "serial", "cost"}));
-
-    ModalAnswer<FileDLG> picker;
-    picker.action = [](FileDLG *dialog) { typeAndOk(dialog, QStringLiteral("Round")); };
-    picker.arm();
-    bool saveAs = true;
-    SaveLayout(*first, saveAs);
-    QCOMPARE(picker.shown, 1);
-
-    // A fresh viewer (the load step empties the current name) opens it from the list.
-    request().LayoutName.clear();
-    frmMain *second = viewer();
-    QCOMPARE(test::shownColumns(*second->Jgrid), (QStringList{"model", "serial", "description", "store", "cost"}));
-    QStringList offered;
-    ModalAnswer<FileDLG> opener;
-    opener.action = [&](FileDLG *dialog) {
-        QVERIFY(dialog->isOpenMode());
-        auto *list = dialog->findChild<QListWidget *>(QStringLiteral("List1"));
-        for (int i = 0; i < list->count(); ++i)
-            offered.append(list->item(i)->text());
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
-        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("OKButton")), Qt::LeftButton);
-    };
-    opener.arm();
-    OpenLayout(*second);
-    QCOMPARE(opener.shown, 1);
-    QCOMPARE(offered, QStringList{"Round.txt"});
-    QCOMPARE(test::shownColumns(*second->Jgrid), shown);
-    QVERIFY(!second->Jgrid->column(second->Jgrid->columnCount())->visible());
-    QCOMPARE(request().LayoutName, QStringLiteral("Round.txt"));
-    QCOMPARE(second->windowTitle(), QStringLiteral("Velmora Results... Layout: Round.txt"));
-}
-
-void tst_Layouts::listedColumnMissingFromReport()
-{
-    writeAll(layoutPath(QStringLiteral("Old.txt")), "cost\r\nretired\r\nmodel\r\n");
-    frmMain *v = viewer();
-    LoadLayout(*v, QStringLiteral("Old.txt"));
-    QCOMPARE(test::shownColumns(*v->Jgrid), (QStringList{"cost", "model"}));
-    QCOMPARE(v->windowTitle(), QStringLiteral("Velmora Results... Layout: Old.txt"));
-}
-
-void tst_Layouts::unknownLinesKeepTheirPosition()
-{
-    writeAll(layoutPath(QStringLiteral("Gap.txt")), "store\n\nnothing\nserial");
-    frmMain *v = viewer();
-    LoadLayout(*v, QStringLiteral("Gap.txt"));
-    ReportGrid &grid = *v->Jgrid;
-    QCOMPARE(test::shownColumns(grid), (QStringList{"store", "serial"}));
-    QCOMPARE(grid.columnByKey(u"store")->position(), 1);
-    QCOMPARE(grid.columnByKey(u"serial")->position(), 4);
-}
-
-void tst_Layouts::saveAfterOpenDoesNotAsk()
-{
-    writeAll(layoutPath(QStringLiteral("Daily.txt")), "model\r\ncost\r\n");
-    frmMain *v = viewer();
-    LoadLayout(*v, QStringLiteral("Daily.txt"));
-    v->Jgrid->columnByKey(u"store")->setVisible(true);
-
-    ModalAnswer<FileDLG> picker;
-    picker.action = [](FileDLG *dialog) { dialog->reject(); };
-    picker.arm();
-    bool saveAs = false;
-    SaveLayout(*v, saveAs);
-    QCOMPARE(picker.shown, 0);
-    QVERIFY(!saveAs);
-    const QByteArray saved = readAll(layoutPath(QStringLiteral("Daily.txt")));
-    QVERIFY2(saved.startsWith("model\r\ncost\r\n") && saved.contains("store\r\n"), saved.constData());
-    QCOMPARE(storedSettings().value(QStringLiteral("Saved Reports/Last Inventory")).toString(), QStringLiteral("Daily.txt"));
-}
-
-void tst_Layouts::saveAsAlwaysAsks()
-{
-    writeAll(layoutPath(QStringLiteral("Daily.txt")), "model\r\n");
-    frmMain *v = viewer();
-    LoadLayout(*v, QStringLiteral("Daily.txt"));
-    ModalAnswer<FileDLG> picker;
-    picker.action = [](FileDLG *dialog) { typeAndOk(dialog, QStringLiteral("Weekly")); };
-    picker.arm();
-    bool saveAs = true;
-    SaveLayout(*v, saveAs);
-    QCOMPARE(picker.shown, 1);
-    QCOMPARE(readAll(layoutPath(QStringLiteral("Daily.txt"))), QByteArray("model\r\n"));
-    QCOMPARE(readAll(layoutPath(QStringLiteral("Weekly.txt"))), QByteArray("model\r\n"));
-    QCOMPARE(request().LayoutName, QStringLiteral("Weekly.txt"));
-}
-
-void tst_Layouts::loadRemembersBeforeLookingAtTheFile()
-{
+    QFETCH(QStringList, files);
+    QFETCH(QString, loaded);
+    QFETCH(QString, hide);
+    QFETCH(QString, action);
+    QFETCH(QStringList, picker);
+    QFETCH(QStringList, after);
+    QFETCH(QString, name);
+    QFETCH(QString, shown);
+    QFETCH(QString, remembered);
+    for (const QString &f : files)
+        writeAll(layoutPath(f.section(u'=', 0, 0)), layoutLines(f.section(u'=', 1)));
     frmMain *v = viewer();
     const QString title = v->windowTitle();
-    const QStringList shown = test::shownColumns(*v->Jgrid);
-    LoadLayout(*v, QStringLiteral("Gone.txt"));
-    QCOMPARE(storedSettings().value(QStringLiteral("Saved Reports/Last Inventory")).toString(), QStringLiteral("Gone.txt"));
-    QCOMPARE(rememberedLayout(lastLayoutSettingName(QString())), QStringLiteral("Gone.txt"));
-    QCOMPARE(test::shownColumns(*v->Jgrid), shown);
-    QCOMPARE(v->windowTitle(), title);
-    QVERIFY(request().LayoutName.isEmpty());
+    if (!loaded.isEmpty())
+        LoadLayout(*v, loaded);
+    for (const QString &h : hide.split(u' ', Qt::SkipEmptyParts)) {
+        if (h.startsWith(u'^'))
+            v->Jgrid->columnByKey(h.mid(1))->setPosition(1);
+        else
+            v->Jgrid->columnByKey(h)->setVisible(false);
+    }
+    auto opened = whenOpen<FileDLG>([&](FileDLG *dialog) {
+        QCOMPARE(dialog->isOpenMode(), action == u"open");
+        steps(dialog, picker);
+    });
+    bool saveAs = action == u"saveas";
+    if (action.startsWith(u"save"))
+        SaveLayout(*v, saveAs);
+    else if (action == u"open")
+        OpenLayout(*v);
+    else
+        LoadLayout(*v, action.section(u' ', 1));
+    QCOMPARE(*opened, !picker.isEmpty());
+    QStringList written;
+    for (const QFileInfo &f : QDir(layoutPath({})).entryInfoList(QDir::Files, QDir::Name))
+        written << f.fileName() + u'=' + QString::fromUtf8(readAll(f.filePath())).replace(QStringLiteral("\r\n"), QStringLiteral(",")).chopped(1);
+    QCOMPARE(written, after);
+    QCOMPARE(request().LayoutName, name);
+    QCOMPARE(v->windowTitle(), name.isEmpty() ? title : QStringLiteral("Velmora Results... Layout: ") + name);
+    QCOMPARE(test::shownColumns(*v->Jgrid).join(u','), shown);
+    QVERIFY(!v->Jgrid->column(v->Jgrid->columnCount())->visible());
+    QCOMPARE(storedSettings().value(QStringLiteral("Saved Reports/Last Inventory")).toString(), remembered);
 }
 
 void tst_Layouts::kinds_data()
@@ -323,12 +248,10 @@ void tst_Layouts::kinds()
     request().ReportKey = key;
     frmMain *v = viewer();
     v->Jgrid->columnByKey(u"description")->setVisible(false);
-    ModalAnswer<FileDLG> picker;
-    picker.action = [](FileDLG *dialog) { typeAndOk(dialog, QStringLiteral("Kind")); };
-    picker.arm();
-    bool saveAs = false;
-    SaveLayout(*v, saveAs);
-    QCOMPARE(picker.shown, 1);
+    play<FileDLG>({"FileNameTXT:=Kind", "OKButton"}, [v] {
+        bool saveAs = false;
+        SaveLayout(*v, saveAs);
+    });
     QCOMPARE(readAll(layoutPath(folder + QStringLiteral("Kind.txt"))), QByteArray("model\r\nserial\r\nstore\r\ncost\r\n"));
     QCOMPARE(storedSettings().value(QStringLiteral("Saved Reports/") + writtenAs).toString(), QStringLiteral("Kind.txt"));
 
@@ -369,51 +292,18 @@ void tst_Layouts::namesMatchedIgnoringCase()
     QCOMPARE(rememberedLayout(QStringLiteral("Last Service")), QString());
 }
 
-void tst_Layouts::overwriteAfterDeleteFromList()
-{
-    writeAll(layoutPath(QStringLiteral("A.txt")), "model\r\n");
-    writeAll(layoutPath(QStringLiteral("B.txt")), "cost\r\n");
-    frmMain *v = viewer();
-    ModalAnswer<QMessageBox> question;
-    question.action = [](QMessageBox *box) { test::answerBox(box, QMessageBox::Yes); };
-    ModalAnswer<FileDLG> picker;
-    QStringList left;
-    picker.action = [&](FileDLG *dialog) {
-        auto *list = dialog->findChild<QListWidget *>(QStringLiteral("List1"));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
-        question.arm();
-        QTest::keyClick(list, Qt::Key_Delete);
-        left.clear();
-        for (int i = 0; i < list->count(); ++i)
-            left.append(list->item(i)->text());
-        // Then double-clicks the other one to overwrite it.
-        const QPoint other = list->visualItemRect(list->item(0)).center();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, other);
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, other);
-    };
-    picker.arm();
-    bool saveAs = true;
-    SaveLayout(*v, saveAs);
-    QCOMPARE(question.shown, 1);
-    QCOMPARE(left, QStringList{"B.txt"});
-    QVERIFY(!QFile::exists(layoutPath(QStringLiteral("A.txt"))));
-    QCOMPARE(readAll(layoutPath(QStringLiteral("B.txt"))), QByteArray("model\r\nserial\r\ndescription\r\nstore\r\ncost\r\n"));
-    QCOMPARE(request().LayoutName, QStringLiteral("B.txt"));
-}
-
 void tst_Layouts::unreachableDataFolder()
 {
     request().Datapath = m_data + QStringLiteral("unplugged/");
     request().LayoutName = QStringLiteral("Named.txt");
     frmMain *v = viewer();
     const QString title = v->windowTitle();
-    ModalAnswer<QMessageBox> message;
-    message.action = [](QMessageBox *box) { test::answerBox(box, QMessageBox::Ok); };
-    message.arm();
+    QString text;
+    auto box = whenOpen<QMessageBox>([&text](QMessageBox *b) { text = b->text(); });
     bool saveAs = false;
     SaveLayout(*v, saveAs);
-    QCOMPARE(message.shown, 1);
-    QVERIFY2(message.text.contains(QStringLiteral("unplugged")), qPrintable(message.text));
+    QVERIFY(*box);
+    QVERIFY2(text.contains(QStringLiteral("unplugged")), qPrintable(text));
     QVERIFY(!QFileInfo::exists(request().Datapath));
     QCOMPARE(v->windowTitle(), title);
     QVERIFY(!storedSettings().contains(QStringLiteral("Saved Reports/Last Inventory")));
@@ -440,17 +330,16 @@ void tst_Layouts::unwritableLayoutKeepsOldFile()
     QFile::setPermissions(layoutPath({}), QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther
                                               | QFileDevice::ExeOther);
 
-    ModalAnswer<QMessageBox> message;
-    message.action = [](QMessageBox *box) { test::answerBox(box, QMessageBox::Ok); };
-    message.arm();
+    QString text;
+    auto box = whenOpen<QMessageBox>([&text](QMessageBox *b) { text = b->text(); });
     bool saveAs = false;
     {
         Unprivileged nobody;
         SaveLayout(*v, saveAs);
     }
     QFile::setPermissions(layoutPath({}), readable);
-    QCOMPARE(message.shown, 1);
-    QVERIFY2(message.text.contains(QStringLiteral("Locked.txt")), qPrintable(message.text));
+    QVERIFY(*box);
+    QVERIFY2(text.contains(QStringLiteral("Locked.txt")), qPrintable(text));
     QCOMPARE(readAll(layoutPath(QStringLiteral("Locked.txt"))), old);
     QCOMPARE(QDir(layoutPath({})).entryList(QDir::Files | QDir::Hidden), QStringList{"Locked.txt"});
     QCOMPARE(request().LayoutName, QStringLiteral("Locked.txt"));
@@ -462,44 +351,22 @@ void tst_Layouts::viewerMenusOpenAndSave()
     frmMain *v = viewer();
     v->show();
     QVERIFY(QTest::qWaitForWindowExposed(v));
-    auto action = [v](const char *name) {
-        QAction *a = v->findChild<QAction *>(QString::fromUtf8(name));
-        return a;
-    };
-    QVERIFY(action("MNUsaveAS") && action("MNUsave") && action("MNUopen"));
+    auto trigger = [v](const char *name) { v->findChild<QAction *>(QString::fromUtf8(name))->trigger(); };
 
     v->Jgrid->columnByKey(u"serial")->setVisible(false);
-    ModalAnswer<FileDLG> picker;
-    picker.action = [](FileDLG *dialog) { typeAndOk(dialog, QStringLiteral("From Menu")); };
-    picker.arm();
-    action("MNUsaveAS")->trigger();
-    QCOMPARE(picker.shown, 1);
+    play<FileDLG>({"FileNameTXT:=From Menu", "OKButton"}, [&] { trigger("MNUsaveAS"); });
     QCOMPARE(readAll(layoutPath(QStringLiteral("From Menu.txt"))), QByteArray("model\r\ndescription\r\nstore\r\ncost\r\n"));
     QCOMPARE(v->windowTitle(), QStringLiteral("Velmora Results... Layout: From Menu.txt"));
 
     // Save now writes under the current name without asking.
     v->Jgrid->columnByKey(u"cost")->setVisible(false);
-    ModalAnswer<FileDLG> noPicker;
-    noPicker.action = [](FileDLG *dialog) { dialog->reject(); };
-    noPicker.arm();
-    action("MNUsave")->trigger();
-    QCOMPARE(noPicker.shown, 0);
-    noPicker.timer.stop();
+    trigger("MNUsave");
     QCOMPARE(readAll(layoutPath(QStringLiteral("From Menu.txt"))), QByteArray("model\r\ndescription\r\nstore\r\n"));
 
-    // Open picks it from the list in open mode and applies it to the columns shown again.
+    // Open picks it from the list and applies it to the columns shown again.
     for (int i = 1; i <= v->Jgrid->columnCount() - 1; ++i)
         v->Jgrid->column(i)->setVisible(true);
-    ModalAnswer<FileDLG> opener;
-    opener.action = [](FileDLG *dialog) {
-        auto *list = dialog->findChild<QListWidget *>(QStringLiteral("List1"));
-        const QPoint at = list->visualItemRect(list->item(0)).center();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-    };
-    opener.arm();
-    action("MNUopen")->trigger();
-    QCOMPARE(opener.shown, 1);
+    play<FileDLG>({"List1*=From Menu.txt"}, [&] { trigger("MNUopen"); });
     QCOMPARE(test::shownColumns(*v->Jgrid), (QStringList{"model", "description", "store"}));
     v->hide();
 }
