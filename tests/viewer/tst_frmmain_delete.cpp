@@ -1,5 +1,6 @@
 // The delete question of the viewer, against a real store database.
 
+#include "common/dialogsteps.h"
 #include "common/testservices.h"
 #include "core/reportrequest.h"
 #include "data/connection.h"
@@ -13,53 +14,9 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
-
-#include <functional>
 #include <memory>
 
 using namespace velmora;
-
-namespace {
-
-// What the question looked like, and the answer given to it.
-struct Question {
-    bool asked = false;
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QStringList buttons;
-    QString defaultButton;
-};
-
-class QuestionAnswer : public QObject {
-public:
-    QuestionAnswer(QMessageBox::StandardButton answer, Question &seen) : m_answer(answer), m_seen(seen)
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box || m_seen.asked)
-                return;
-            m_seen.asked = true;
-            m_seen.title = box->windowTitle();
-            m_seen.text = box->text();
-            m_seen.icon = box->icon();
-            for (QAbstractButton *b : box->buttons())
-                m_seen.buttons << b->text().remove(QLatin1Char('&'));
-            if (box->defaultButton())
-                m_seen.defaultButton = box->defaultButton()->text().remove(QLatin1Char('&'));
-            box->button(m_answer)->click();
-        });
-        m_timer.start(10);
-    }
-
-private:
-    QTimer m_timer;
-    QMessageBox::StandardButton m_answer;
-    Question &m_seen;
-};
-
-} // namespace
 
 class tst_frmMainDelete : public QObject {
     Q_OBJECT
@@ -148,19 +105,17 @@ void tst_frmMainDelete::deleteAsksFirst()
     g->selectRows({2, 3});
     QWidget *table = g->tableView();
     table->setFocus();
-    Question seen;
-    {
-        QuestionAnswer answer(yes ? QMessageBox::Yes : QMessageBox::No, seen);
-        QTest::keyClick(table, Qt::Key_Delete);
-    }
-    QVERIFY(seen.asked);
-    QCOMPARE(seen.title, QStringLiteral("Verify Delete"));
-    QCOMPARE(seen.text, QStringLiteral("Are you sure you want to delete the selected record(s)?"));
-    QCOMPARE(seen.icon, QMessageBox::Question);
-    QCOMPARE(seen.buttons.size(), 2);
-    QVERIFY(seen.buttons.contains(QStringLiteral("Yes")));
-    QVERIFY(seen.buttons.contains(QStringLiteral("No")));
-    QCOMPARE(seen.defaultButton, QStringLiteral("No"));
+    QString defaultButton;
+    auto asked = test::whenOpen<QMessageBox>([&](QMessageBox *box) {
+        defaultButton = box->defaultButton() ? box->defaultButton()->text().remove(u'&') : QString();
+        test::steps(box, {"?title=Verify Delete", "?text=Are you sure you want to delete the selected record(s)?",
+                          yes ? "Yes" : "No"});
+        QCOMPARE(box->icon(), QMessageBox::Question);
+        QCOMPARE(box->buttons().size(), 2);
+    });
+    QTest::keyClick(table, Qt::Key_Delete);
+    QVERIFY(*asked);
+    QCOMPARE(defaultButton, QStringLiteral("No"));
 
     if (yes) {
         QCOMPARE(g->rowCount(), before - 2);
