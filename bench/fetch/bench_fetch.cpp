@@ -4,8 +4,9 @@
 //
 // Baseline: the bare Firebird client (OO API) fetching every row and decoding it into plain
 // arrays (native-width numbers, texts appended to one byte buffer), nothing else. Against it: our
-// Connection::query loading a RecordTable. Both over a loopback server this program starts and
-// stops, then over the embedded engine, on the sample inventory (created when missing).
+// load as the viewer runs it (LoadJob: attach and fetch on a worker) into a RecordTable. Both over
+// a loopback server this program starts and stops, then over the embedded engine, on the sample
+// inventory (created when missing).
 
 #include "data/connection.h"
 
@@ -132,24 +133,21 @@ struct LoadResult {
     double seconds = 0;
 };
 
+// The load as the viewer runs it: attach and fetch on a worker thread, this thread waiting.
 LoadResult ourLoad(const QString &connString, const QString &sql)
 {
     LoadResult out;
     QElapsedTimer clock;
     clock.start();
-    auto c = Connection::open(connString, AccessMode::Read);
-    if (!c) {
-        std::fprintf(stderr, "open failed: %s\n", qPrintable(c.failure().engineMessages.join(u' ')));
-        out.rows = -1;
-        return out;
-    }
-    auto r = c.value()->query(sql);
+    auto job = LoadJob::start(connString, AccessMode::Read, sql, {});
+    job->wait();
+    auto r = job->takeResult();
     if (!r) {
-        std::fprintf(stderr, "query failed: %s\n", qPrintable(r.failure().engineMessages.join(u' ')));
+        std::fprintf(stderr, "load failed: %s\n", qPrintable(r.failure().engineMessages.join(u' ')));
         out.rows = -1;
         return out;
     }
-    c.value().reset();
+    job->takeConnection().reset();
     out.seconds = double(clock.nsecsElapsed()) / 1e9;
     out.rows = r.value()->rowCount();
     out.memory = r.value()->memoryBytes();

@@ -2,11 +2,13 @@
 
 #include "platform/platform.h"
 #include "viewer/frmMain.h"
+#include "viewer/loadstep.h"
 
 #include <QApplication>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QPointer>
 #include <QPushButton>
 #include <QStyle>
@@ -62,6 +64,15 @@ frmSplash::frmSplash(QWidget *parent) : QWidget(parent, Qt::SplashScreen | Qt::F
     });
     column->addWidget(m_cancel, 0, Qt::AlignRight);
     row->addLayout(column);
+
+    // While a report's rows arrive: how many, and a way to stop them.
+    LoadProgress *load = LoadProgress::instance();
+    const auto showCount = [this](qint64 n) {
+        showProgress(QStringLiteral("%L1 rows loaded").arg(n), [] { LoadProgress::instance()->cancel(); });
+    };
+    connect(load, &LoadProgress::started, this, [showCount] { showCount(0); });
+    connect(load, &LoadProgress::rowsArrived, this, showCount);
+    connect(load, &LoadProgress::ended, this, &frmSplash::hideProgress);
     adjustSize();
 }
 
@@ -117,7 +128,7 @@ void frmSplash::loadViewer()
     frmSplash *splash = instance();
     splash->show();
     splash->raise();
-    // Painted now, not at the next pass of the event loop: the load step holds the thread.
+    // Painted now: the load step's set-up before its rows start arriving holds the thread.
     splash->repaint();
     platform::processEvents();
     try {

@@ -22,8 +22,8 @@
 #include <cstring>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <string>
+#include <thread>
 #include <variant>
 #include <vector>
 
@@ -76,7 +76,26 @@ QString quoteLiteral(const QString &text)
     return QLatin1Char('\'') + q + QLatin1Char('\'');
 }
 
+const QString &droppedText()
+{
+    static const QString text = QStringLiteral(
+        "The connection to the database was dropped when the load was cancelled while the server did not "
+        "answer. Close the report and open it again to work with the database.");
+    return text;
+}
+
 } // namespace
+
+// Between a fetch and whoever stops it from another thread. The fetch appends each row with the
+// mutex held and never holds it while it waits on the server, so a stop always gets the mutex
+// at once and takes the builder with whole rows only.
+struct FetchControl {
+    std::mutex mutex;
+    std::atomic<bool> stop{false};
+    std::atomic<qint64> rows{0};
+    std::unique_ptr<RecordTable::Builder> builder;
+    QString plan;
+};
 
 // The attachment and its one transaction. Shared with the writers of its results, so a writer
 // kept by the grid never outlives the attachment it writes through.
@@ -87,6 +106,8 @@ struct FbSession {
     // Set when a write gave up waiting for the server: the attachment may still be held by the
     // call that waits, so nothing uses it again; the report is reopened on a new one.
     std::atomic<bool> stalled{false};
+    // Set when a cancelled load dropped the attachment under a worker still waiting on it.
+    std::atomic<bool> dropped{false};
 
     ~FbSession()
     {
@@ -101,8 +122,10 @@ struct FbSession {
     }
 
     // `accessPlan`, when given, receives the engine's access plan of the statement; `tx` runs it
-    // in another transaction of the attachment than the session's own.
-    Result<RecordTable> query(const QString &sql, int step, QString *accessPlan = nullptr, ITransaction *tx = nullptr);
+    // in another transaction of the attachment than the session's own. With `control`, rows go
+    // into its builder, where another thread can watch and stop them.
+    Result<RecordTable> query(const QString &sql, int step, QString *accessPlan = nullptr, ITransaction *tx = nullptr,
+                              FetchControl *control = nullptr);
     Status execute(const QString &sql, int step);
     // Runs a statement whose parameters are all passed as UTF-8 text (nullopt = NULL): the
     // server converts each to the type it expects, so one encoding serves every column type.
@@ -266,19 +289,29 @@ T load(const unsigned char *p)
 
 } // namespace
 
-Result<RecordTable> FbSession::query(const QString &sql, int step, QString *accessPlan, ITransaction *tx)
+Result<RecordTable> FbSession::query(const QString &sql, int step, QString *accessPlan, ITransaction *tx,
+                                     FetchControl *control)
 {
     ITransaction *const transaction = tx ? tx : this->transaction.get();
+    if (dropped)
+        return ownFailure(droppedText(), step);
+    FetchControl own;
+    FetchControl &ctl = control ? *control : own;
+    const auto stopped = [step] { return ownFailure(QStringLiteral("The load was cancelled."), step); };
+
     fb::Status st;
     const QByteArray text = sql.toUtf8();
     fb::Handle<IStatement> stmt(attachment->prepare(st.ptr(), transaction, 0, text.constData(),
                                                     SQL_DIALECT_V6, IStatement::PREPARE_PREFETCH_METADATA));
     if (st.failed())
         return st.failure(step);
-    if (accessPlan) {
+    QString plan;
+    if (accessPlan || control) {
         const char *text = stmt->getPlan(st.ptr(), false);
-        *accessPlan = !st.failed() && text ? QString::fromUtf8(text) : QString();
+        plan = !st.failed() && text ? QString::fromUtf8(text) : QString();
         st.clear();
+        if (accessPlan)
+            *accessPlan = plan;
     }
 
     if (!(stmt->getFlags(st.ptr()) & IStatement::FLAG_HAS_CURSOR)) {
@@ -292,28 +325,33 @@ Result<RecordTable> FbSession::query(const QString &sql, int step, QString *acce
     if (st.failed())
         return st.failure(step);
     const unsigned count = meta->getCount(st.ptr());
-    RecordTable::Builder builder;
     std::vector<FieldPlan> plans(count);
-    std::vector<bool> nullable(count);
-    for (unsigned i = 0; i < count; ++i) {
-        const ColumnInfo info = describe(meta.get(), i, st, plans[i]);
-        nullable[i] = info.nullable;
-        builder.addColumn(info);
-    }
+    std::vector<ColumnInfo> infos;
+    infos.reserve(count);
+    for (unsigned i = 0; i < count; ++i)
+        infos.push_back(describe(meta.get(), i, st, plans[i]));
     if (st.failed())
         return st.failure(step);
 
     fb::Handle<IResultSet> cursor(stmt->openCursor(st.ptr(), transaction, nullptr, nullptr, meta.get(), 0));
     if (st.failed())
         return st.failure(step);
+    {
+        std::lock_guard lock(ctl.mutex);
+        if (ctl.stop)
+            return stopped();
+        ctl.builder = std::make_unique<RecordTable::Builder>();
+        for (const ColumnInfo &info : infos)
+            ctl.builder->addColumn(info);
+        ctl.plan = plan;
+    }
 
     std::vector<unsigned char> message(meta->getMessageLength(st.ptr()));
     unsigned char *const buf = message.data();
-    const FieldPlan *const plan = plans.data();
-    std::string blob;
+    const FieldPlan *const fields = plans.data();
     std::vector<char> segment(32 * 1024);   // the wire protocol counts segment lengths in 16 bits
 
-    auto readBlob = [&](ISC_QUAD id) -> bool {
+    auto readBlob = [&](ISC_QUAD id, std::string &blob) -> bool {
         blob.clear();
         fb::Handle<IBlob> b(attachment->openBlob(st.ptr(), transaction, &id, 0, nullptr));
         if (st.failed())
@@ -334,20 +372,34 @@ Result<RecordTable> FbSession::query(const QString &sql, int step, QString *acce
     };
 
     std::vector<unsigned> varying;   // text columns whose look-ups are started together
-    for (unsigned i = 0; i < count; ++i)
+    std::vector<unsigned> blobColumns;   // read from the server before the row is appended
+    for (unsigned i = 0; i < count; ++i) {
         if (plans[i].kind == Decode::Varying)
             varying.push_back(i);
+        if (plans[i].kind == Decode::BlobText || plans[i].kind == Decode::BlobOther)
+            blobColumns.push_back(i);
+    }
+    std::vector<std::string> blobs(count);
 
     int rc;
     while ((rc = cursor->fetchNext(st.ptr(), buf)) == IStatus::RESULT_OK) {
+        for (const unsigned i : blobColumns) {
+            const FieldPlan &p = fields[i];
+            if (!load<short>(buf + p.nullOffset) && !readBlob(load<ISC_QUAD>(buf + p.offset), blobs[i]))
+                return ctl.stop ? stopped() : st.failure(step);
+        }
+        std::lock_guard lock(ctl.mutex);
+        if (ctl.stop.load(std::memory_order_relaxed))
+            return stopped();
+        RecordTable::Builder &builder = *ctl.builder;
         for (const unsigned i : varying) {
-            const FieldPlan &p = plan[i];
+            const FieldPlan &p = fields[i];
             if (!load<short>(buf + p.nullOffset))
                 builder.prepareTextUtf8(int(i), reinterpret_cast<const char *>(buf + p.offset + 2),
                                         load<std::uint16_t>(buf + p.offset));
         }
         for (unsigned i = 0; i < count; ++i) {
-            const FieldPlan &p = plan[i];
+            const FieldPlan &p = fields[i];
             const int col = int(i);
             if (load<short>(buf + p.nullOffset)) {
                 builder.appendNull(col);
@@ -384,34 +436,38 @@ Result<RecordTable> FbSession::query(const QString &sql, int step, QString *acce
             case Decode::VaryingHex: appendHex(builder, col, f + 2, load<std::uint16_t>(f)); break;
             case Decode::CharHex: appendHex(builder, col, f, p.length); break;
             case Decode::Boolean: builder.appendInteger(col, *f ? 1 : 0); break;
-            case Decode::BlobText:
-                if (!readBlob(load<ISC_QUAD>(f)))
-                    return st.failure(step);
-                builder.appendTextUtf8(col, blob.data(), int(blob.size()));
-                break;
+            case Decode::BlobText: builder.appendTextUtf8(col, blobs[i].data(), int(blobs[i].size())); break;
             case Decode::BlobOther:
-                if (!readBlob(load<ISC_QUAD>(f)))
-                    return st.failure(step);
-                builder.appendText(col, QStringLiteral("(binary, %1 bytes)").arg(blob.size()));
+                builder.appendText(col, QStringLiteral("(binary, %1 bytes)").arg(blobs[i].size()));
                 // The write-back compares the content, which the summary text does not show.
-                builder.setLastDigest(col, qHash(QByteArrayView(blob.data(), qsizetype(blob.size())), 0x5EEDu) | 1u);
+                builder.setLastDigest(col, qHash(QByteArrayView(blobs[i].data(), qsizetype(blobs[i].size())), 0x5EEDu) | 1u);
                 break;
             case Decode::Null: builder.appendNull(col); break;
             case Decode::Other: builder.appendText(col, QStringLiteral("(array)")); break;
             }
         }
+        ctl.rows.store(ctl.rows.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     }
     if (rc != IStatus::RESULT_NO_DATA || st.failed())
-        return st.failure(step);
+        return ctl.stop ? stopped() : st.failure(step);
     cursor.end(st);
     if (st.failed())
         return st.failure(step);
     stmt.end(st);
-    return builder.finish();
+    std::unique_ptr<RecordTable::Builder> builder;
+    {
+        std::lock_guard lock(ctl.mutex);
+        builder = std::move(ctl.builder);
+    }
+    if (!builder)
+        return stopped();
+    return builder->finish();
 }
 
 Status FbSession::execute(const QString &sql, int step)
 {
+    if (dropped)
+        return ownFailure(droppedText(), step);
     fb::Status st;
     const QByteArray text = sql.toUtf8();
     attachment->execute(st.ptr(), transaction.get(), 0, text.constData(), SQL_DIALECT_V6, nullptr, nullptr, nullptr,
@@ -425,6 +481,8 @@ Result<quint64> FbSession::executeWithText(const QString &sql, const std::vector
                                          int step, QByteArray *returned, ITransaction *tx)
 {
     ITransaction *const transaction = tx ? tx : this->transaction.get();
+    if (dropped)
+        return ownFailure(droppedText(), step);
     fb::Status st;
     const QByteArray text = sql.toUtf8();
     fb::Handle<IStatement> stmt(attachment->prepare(st.ptr(), transaction, 0, text.constData(),
@@ -521,6 +579,9 @@ Result<quint64> FbSession::executeWithText(const QString &sql, const std::vector
 struct Connection::Impl {
     std::shared_ptr<FbSession> session;
     int writeTimeoutMs = kWriteTimeoutMs;
+    // What it was opened with, to attach afresh after a cancelled load dropped the attachment.
+    QString connString;
+    int connectTimeoutSeconds = 15;
     // The access plan of each result still alive, for the writer's join test.
     std::vector<std::pair<std::weak_ptr<RecordTable>, QString>> plans;
 };
@@ -578,15 +639,29 @@ Result<std::unique_ptr<Connection>> Connection::open(const QString &connString, 
 
     std::unique_ptr<Connection> c(new Connection);
     c->d->session = std::move(session);
+    c->d->connString = connString;
+    c->d->connectTimeoutSeconds = connectTimeoutSeconds;
     return c;
 }
 
 AccessMode Connection::mode() const { return d->session->mode; }
 
+bool Connection::usable() const { return !d->session->dropped; }
+
 Result<std::shared_ptr<RecordTable>> Connection::query(const QString &sql)
 {
     if (d->session->stalled)
         return ownFailure(stalledText(), kStepQuery);
+    if (!usable()) {
+        auto fresh = open(d->connString, d->session->mode, d->connectTimeoutSeconds);
+        if (!fresh) {
+            Failure f = fresh.failure();
+            f.step = kStepQuery;
+            return f;
+        }
+        d->session = std::move(fresh.value()->d->session);
+        d->plans.clear();
+    }
     QString plan;
     auto r = d->session->query(sql, kStepQuery, &plan);
     if (!r)
@@ -1137,6 +1212,194 @@ private:
 };
 
 } // namespace
+
+// ---- Load on a worker --------------------------------------------------------------------------
+
+namespace {
+std::atomic<int> s_runningWorkers{0};
+// How long a cancel waits for the worker to put its cursor away before it drops the attachment.
+constexpr auto kCancelGrace = std::chrono::milliseconds(250);
+} // namespace
+
+struct LoadJob::State {
+    QString connString;
+    AccessMode mode = AccessMode::Read;
+    QString sql;
+    int connectTimeoutSeconds = 15;
+    FetchControl fetch;
+
+    std::mutex mutex;   // guards what follows
+    std::condition_variable endedSignal;
+    bool ended = false;
+    bool cancelled = false;
+    bool abandoned = false;   // a cancel stopped waiting; the worker's results go nowhere
+    std::function<void()> endedCallback;
+    std::shared_ptr<FbSession> session;   // once attached, for a cancel to drop
+    std::unique_ptr<Connection> connection;
+    std::optional<Result<std::shared_ptr<RecordTable>>> result;
+
+    static void run(const std::shared_ptr<State> &s);
+};
+
+void LoadJob::State::run(const std::shared_ptr<State> &s)
+{
+    std::unique_ptr<Connection> connection;
+    std::optional<Result<std::shared_ptr<RecordTable>>> result;
+    auto opened = Connection::open(s->connString, s->mode, s->connectTimeoutSeconds);
+    if (!opened) {
+        result.emplace(opened.failure());
+    } else {
+        connection = std::move(opened.value());
+        std::shared_ptr<FbSession> session = connection->d->session;
+        bool cancelled;
+        {
+            std::lock_guard lock(s->mutex);
+            cancelled = s->cancelled;
+            if (!cancelled)
+                s->session = session;
+        }
+        if (!cancelled) {
+            QString plan;
+            auto rows = session->query(s->sql, kStepQuery, &plan, nullptr, &s->fetch);
+            if (rows) {
+                auto table = std::make_shared<RecordTable>(std::move(rows.value()));
+                connection->d->plans.emplace_back(table, plan);
+                result.emplace(std::move(table));
+            } else {
+                result.emplace(rows.failure());
+            }
+        }
+    }
+    {
+        std::lock_guard lock(s->mutex);
+        if (!s->abandoned) {
+            s->connection = std::move(connection);
+            s->result = std::move(result);
+        }
+        s->ended = true;
+        s->endedSignal.notify_all();
+        if (!s->cancelled && s->endedCallback)
+            s->endedCallback();
+        s->endedCallback = nullptr;
+    }
+    // An abandoned attachment is given up here, on the worker, whenever the server lets it go.
+    connection.reset();
+    result.reset();
+}
+
+LoadJob::LoadJob() : d(std::make_shared<State>()) {}
+
+LoadJob::~LoadJob()
+{
+    bool running;
+    {
+        std::lock_guard lock(d->mutex);
+        running = !d->ended && !d->cancelled;
+    }
+    if (running)
+        cancel();
+}
+
+std::shared_ptr<LoadJob> LoadJob::start(const QString &connString, AccessMode mode, const QString &sql,
+                                        std::function<void()> ended, int connectTimeoutSeconds)
+{
+    std::shared_ptr<LoadJob> job(new LoadJob);
+    job->d->connString = connString;
+    job->d->mode = mode;
+    job->d->sql = sql;
+    job->d->connectTimeoutSeconds = connectTimeoutSeconds;
+    job->d->endedCallback = std::move(ended);
+    ++s_runningWorkers;
+    std::thread([s = job->d]() mutable {
+        State::run(s);
+        s.reset();
+        --s_runningWorkers;
+    }).detach();
+    return job;
+}
+
+qint64 LoadJob::rowsArrived() const { return d->fetch.rows.load(std::memory_order_relaxed); }
+
+bool LoadJob::isFinished() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->ended && !d->cancelled;
+}
+
+bool LoadJob::isCancelled() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->cancelled;
+}
+
+void LoadJob::wait()
+{
+    std::unique_lock lock(d->mutex);
+    d->endedSignal.wait(lock, [this] { return d->ended; });
+}
+
+void LoadJob::cancel()
+{
+    std::unique_ptr<RecordTable::Builder> builder;
+    QString plan;
+    {
+        std::lock_guard lock(d->fetch.mutex);
+        d->fetch.stop = true;
+        builder = std::move(d->fetch.builder);
+        plan = d->fetch.plan;
+    }
+    std::shared_ptr<FbSession> silent;
+    {
+        std::unique_lock lock(d->mutex);
+        if (d->cancelled || d->ended)
+            return;   // nothing more to stop; what the worker left stays to be taken
+        d->cancelled = true;
+        d->endedCallback = nullptr;
+        if (!d->endedSignal.wait_for(lock, kCancelGrace, [this] { return d->ended; })) {
+            d->abandoned = true;
+            silent = d->session;
+        }
+        d->result.reset();   // the rows that arrived, below, are the result
+        if (silent) {
+            // The worker is waiting on the server. Dropping the attachment makes its call fail
+            // as soon as the client notices; until then it holds the session alone.
+            silent->dropped = true;
+            std::unique_ptr<Connection> c(new Connection);
+            c->d->session = silent;
+            c->d->connString = d->connString;
+            c->d->connectTimeoutSeconds = d->connectTimeoutSeconds;
+            d->connection = std::move(c);
+        }
+    }
+    if (silent) {
+        fb::Status st;
+        silent->attachment->cancelOperation(st.ptr(), fb_cancel_abort);
+    }
+    RecordTable table = builder ? builder->finish() : RecordTable::Builder().finish();
+    auto shared = std::make_shared<RecordTable>(std::move(table));
+    std::lock_guard lock(d->mutex);
+    if (d->connection && !plan.isNull())
+        d->connection->d->plans.emplace_back(shared, plan);
+    d->result.emplace(std::move(shared));
+}
+
+std::unique_ptr<Connection> LoadJob::takeConnection()
+{
+    std::lock_guard lock(d->mutex);
+    return std::move(d->connection);
+}
+
+Result<std::shared_ptr<RecordTable>> LoadJob::takeResult()
+{
+    std::lock_guard lock(d->mutex);
+    if (!d->result)
+        return ownFailure(QStringLiteral("The load has not ended yet."), kStepQuery);
+    auto r = std::move(*d->result);
+    d->result.reset();
+    return r;
+}
+
+int LoadJob::runningWorkers() { return s_runningWorkers.load(); }
 
 std::unique_ptr<RecordWriter> Connection::writer(std::shared_ptr<RecordTable> table)
 {

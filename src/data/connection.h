@@ -6,6 +6,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -48,6 +49,10 @@ public:
 
     AccessMode mode() const;
 
+    // False once the attachment was dropped because a cancelled load left the server's answer
+    // behind; its writers then refuse, and query() attaches afresh.
+    bool usable() const;
+
     // Runs the statement and loads every row.
     Result<std::shared_ptr<RecordTable>> query(const QString &sql);
 
@@ -64,6 +69,47 @@ private:
     Connection();
     struct Impl;
     std::unique_ptr<Impl> d;
+    friend class LoadJob;
+};
+
+// Opens a connection and loads a query's rows on a worker thread, so the thread that started it
+// stays free to repaint, show progress and take a Cancel.
+class LoadJob {
+public:
+    // `ended` runs on the worker when the job has finished or failed by itself; never after
+    // cancel() has returned, and never for a cancelled job.
+    static std::shared_ptr<LoadJob> start(const QString &connString, AccessMode mode, const QString &sql,
+                                          std::function<void()> ended, int connectTimeoutSeconds = 15);
+    ~LoadJob();
+    LoadJob(const LoadJob &) = delete;
+    LoadJob &operator=(const LoadJob &) = delete;
+
+    qint64 rowsArrived() const;
+    bool isFinished() const;   // finished or failed by itself
+    bool isCancelled() const;
+
+    // Blocks until the worker has finished; for callers with nothing else to do.
+    void wait();
+
+    // Stops the load and keeps the rows that arrived. Returns within about a quarter of a second
+    // even while the worker waits on a server that has stopped answering: the attachment is then
+    // dropped (the connection comes back unusable) and the worker, left to end on its own, no
+    // longer touches anything that was handed out.
+    void cancel();
+
+    // After isFinished() or cancel(): the connection (null when it was not opened) and the rows
+    // (a cancelled job's rows that arrived, or the failure that ended it).
+    std::unique_ptr<Connection> takeConnection();
+    Result<std::shared_ptr<RecordTable>> takeResult();
+
+    // Workers of any job that have not ended yet.
+    static int runningWorkers();
+
+    struct State;
+
+private:
+    LoadJob();
+    std::shared_ptr<State> d;
 };
 
 } // namespace velmora

@@ -14,6 +14,7 @@
 #include "platform/platform.h"
 #include "viewer/commandbar.h"
 #include "viewer/frmPrintPreview.h"
+#include "viewer/loadstep.h"
 #include "viewer/icons/viewericons.h"
 #include "viewer/layouts.h"
 
@@ -447,6 +448,10 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(std::make_unique<Impl
 
 frmMain::~frmMain()
 {
+    // Closed while its rows were still arriving: the worker stops, and nothing it fetches later
+    // reaches this window.
+    if (LoadProgress::instance()->isRunning())
+        LoadProgress::instance()->cancel();
     if (d->preview) {
         d->preview->releaseViewer();
         delete d->preview.data();

@@ -2,6 +2,7 @@
 // kind, fixes the query of the built-in kinds, connects, runs the query, binds the rows to Jgrid,
 // sets print headers, totals and the totals group, and reopens the kind's last layout.
 
+#include "viewer/loadstep.h"
 #include "viewer/frmMain.h"
 
 #include "core/reportrequest.h"
@@ -16,8 +17,12 @@
 #include <velmora/error.h>
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDate>
+#include <QEventLoop>
 #include <QLocale>
+#include <QPointer>
+#include <QTimer>
 
 #include <exception>
 
@@ -114,6 +119,86 @@ void applyDataSettings(ReportGrid &grid, DataSettings data, AccessMode mode)
 
 } // namespace
 
+LoadProgress::LoadProgress(QObject *parent) : QObject(parent), m_timer(new QTimer(this))
+{
+    m_timer->setInterval(kProgressInterval);
+    connect(m_timer, &QTimer::timeout, this, [this] {
+        if (m_job)
+            emit rowsArrived(m_job->rowsArrived());
+    });
+}
+
+LoadProgress *LoadProgress::instance()
+{
+    static QPointer<LoadProgress> s_progress;
+    if (!s_progress)
+        s_progress = new LoadProgress(QCoreApplication::instance());
+    return s_progress;
+}
+
+bool LoadProgress::isRunning() const
+{
+    return m_job != nullptr;
+}
+
+qint64 LoadProgress::arrived() const
+{
+    return m_job ? m_job->rowsArrived() : 0;
+}
+
+LoadProgress::Outcome LoadProgress::run(const QString &connString, AccessMode mode, const QString &sql)
+{
+    const quint64 generation = ++m_generation;
+    QPointer<LoadProgress> self(this);
+    auto job = LoadJob::start(connString, mode, sql, [self, generation] {
+        // On the worker: only a queued call crosses to this thread.
+        QMetaObject::invokeMethod(self, [self, generation] {
+            if (self)
+                self->jobEnded(generation);
+        }, Qt::QueuedConnection);
+    });
+    QEventLoop loop;
+    m_job = job;
+    m_loop = &loop;
+    emit started();
+    m_timer->start();
+    if (!job->isFinished() && !job->isCancelled())
+        loop.exec();
+    m_timer->stop();
+    m_loop = nullptr;
+    m_job.reset();
+    emit rowsArrived(job->rowsArrived());
+    emit ended();
+
+    Outcome out;
+    out.cancelled = job->isCancelled();
+    out.rows = job->takeResult();
+    out.connection = job->takeConnection();
+    return out;
+}
+
+void LoadProgress::cancel()
+{
+    if (!m_job)
+        return;
+    m_job->cancel();
+    if (m_loop)
+        m_loop->quit();
+}
+
+void LoadProgress::jobEnded(quint64 generation)
+{
+    if (generation == m_generation && m_loop)
+        m_loop->quit();
+}
+
+QString incompleteReportText(int rows)
+{
+    return QStringLiteral("The report is incomplete: its load was cancelled, and it holds only the %L1 rows that "
+                          "had arrived.")
+        .arg(rows);
+}
+
 void frmMain::Form_Load()
 {
     ReportRequest &r = request();
@@ -202,16 +287,18 @@ void frmMain::Form_Load()
         const AccessMode access = mode == catalogue::Mode::Read ? AccessMode::Read : AccessMode::ReadWrite;
 
         step = Step::Open;
-        auto opened = Connection::open(r.ConnString, access);
-        if (!opened)
-            fail(opened.failure(), step);
-        connection = std::move(opened.value());
-
+        // The attach and the fetch run on a worker: the splash keeps painting, counts the rows
+        // and offers Cancel. The viewer may be closed meanwhile; then nothing of it is touched.
+        QPointer<frmMain> self(this);
+        LoadProgress::Outcome loaded = LoadProgress::instance()->run(r.ConnString, access, r.SQLstatement);
+        if (!self)
+            return;
+        connection = std::move(loaded.connection);
+        if (!loaded.rows)
+            fail(loaded.rows.failure(), loaded.rows.failure().step == Step::Open ? Step::Open : Step::Query);
         step = Step::Query;
-        auto result = connection->query(r.SQLstatement);
-        if (!result)
-            fail(result.failure(), step);
-        std::shared_ptr<RecordTable> table = std::move(result.value());
+        std::shared_ptr<RecordTable> table = std::move(loaded.rows.value());
+        const bool cancelled = loaded.cancelled;
 
         step = Step::Caption;
         if (kind.kind == Kind::DeletedInv)
@@ -219,6 +306,10 @@ void frmMain::Form_Load()
 
         step = Step::ViewSetUp;
         commonViewSetUp();
+        if (cancelled)
+            showStatus(incompleteReportText(table->rowCount()));
+        if (cancelled && table->columnCount() == 0)
+            return;   // stopped before the query said its columns: an empty viewer
         if (table->columnCount() == 0) {
             // The statement ran but is no query (an update, a procedure without output): there
             // is nothing to bind, and the engine had nothing to complain about.

@@ -12,6 +12,7 @@
 #include "platform/helpwindow.h"
 #include "platform/platform.h"
 #include "viewer/frmMain.h"
+#include "viewer/loadstep.h"
 
 #include "../common/testservices.h"
 
@@ -19,6 +20,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QDate>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
@@ -26,6 +30,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <csignal>
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -116,6 +122,36 @@ private:
 
 const QString crlf = QStringLiteral("\r\n");
 
+// Stops the test server (SIGSTOP) and lets it go on at the latest when it goes out of scope.
+struct ServerPause {
+    int pid = 0;
+    void stop(int p)
+    {
+        pid = p;
+        ::kill(pid, SIGSTOP);
+    }
+    void resume()
+    {
+        if (pid > 0)
+            ::kill(pid, SIGCONT);
+        pid = 0;
+    }
+    ~ServerPause() { resume(); }
+};
+
+// True once the count has not moved over several polls in a row: the rows buffered on our side
+// are used up and the worker waits on the server.
+struct Stall {
+    qint64 last = -1;
+    int still = 0;
+    bool operator()(qint64 now)
+    {
+        still = now == last ? still + 1 : 0;
+        last = now;
+        return still >= 6;
+    }
+};
+
 } // namespace
 
 class tst_LoadStep : public QObject {
@@ -140,6 +176,9 @@ private slots:
     void customerSearchFromTheSearchFile();
     void failureBoxes_data();
     void failureBoxes();
+    void cancelThroughTheSplash_data();
+    void cancelThroughTheSplash();
+    void closingTheViewerDuringALoad();
 
 private:
     // Opens the report of `key` over `sql` as the entry points do, answering a failure box when
@@ -149,6 +188,8 @@ private:
 
     QTemporaryDir m_dir;
     QString m_connString;
+    QString m_serverConnString;   // the sample database through the test server
+    test::FirebirdServer m_server;
     QString m_local;
     QString m_data;
     std::unique_ptr<Connection> m_check;
@@ -172,6 +213,12 @@ void tst_LoadStep::initTestCase()
     auto check = Connection::open(m_connString, AccessMode::Read);
     QVERIFY2(check.ok(), qPrintable(check.ok() ? QString() : check.failure().text()));
     m_check = std::move(check.value());
+
+    m_server = test::firebirdServer();
+    QVERIFY2(m_server.isValid(), "the fbserver fixture did not start a server");
+    const QString onServer = test::copySampleDatabase(m_server.dbDir);
+    QVERIFY(!onServer.isEmpty());
+    m_serverConnString = m_server.oleDbConnString(onServer);
 }
 
 void tst_LoadStep::cleanupTestCase()
@@ -634,6 +681,99 @@ void tst_LoadStep::failureBoxes()
     QVERIFY(viewer);
     QVERIFY(viewer->isVisible());
     QVERIFY(!viewer->Jgrid->table() || viewer->Jgrid->table()->rowCount() == 0);
+}
+
+
+namespace {
+
+// Enough rows over the server that a load takes seconds: the inventory times the engine's types.
+const QString manyRows = QStringLiteral(
+    "SELECT i.model, i.description, i.cost, t.rdb$type AS kind FROM inventory i CROSS JOIN rdb$types t");
+
+} // namespace
+
+void tst_LoadStep::cancelThroughTheSplash_data()
+{
+    QTest::addColumn<bool>("silentServer");
+    QTest::newRow("cancel while rows arrive") << false;
+    QTest::newRow("cancel while the server does not answer") << true;
+}
+
+void tst_LoadStep::cancelThroughTheSplash()
+{
+    QFETCH(bool, silentServer);
+    const int serverPid = test::readEnv(test::runDir() + QStringLiteral("/fbserver.env")).value(QStringLiteral("FB_PID")).toInt();
+    QVERIFY(serverPid > 0);
+
+    ServerPause pause;
+    Stall stall;
+    qint64 shownAtClick = -1;
+    QElapsedTimer sinceClick;
+    QTimer user;
+    user.setInterval(20);
+    connect(&user, &QTimer::timeout, this, [&] {
+        LoadProgress *load = LoadProgress::instance();
+        if (shownAtClick >= 0 || !frmSplash::isLoaded() || load->arrived() < 20000)
+            return;
+        if (silentServer && !pause.pid)
+            pause.stop(serverPid);
+        if (silentServer && !stall(load->arrived()))
+            return;
+        auto *rows = frmSplash::instance()->findChild<QLabel *>(QStringLiteral("lblProgress"));
+        auto *cancel = frmSplash::instance()->findChild<QPushButton *>(QStringLiteral("cmdCancel"));
+        QVERIFY(rows && cancel && rows->isVisible() && cancel->isVisible());
+        QCOMPARE(cancel->text(), QStringLiteral("Cancel"));
+        shownAtClick = QLocale().toLongLong(rows->text().section(QLatin1Char(' '), 0, 0));
+        sinceClick.start();
+        QTest::mouseClick(cancel, Qt::LeftButton);
+    });
+    user.start();
+    frmMain *viewer = open(QStringLiteral("customsql"), manyRows, nullptr, m_serverConnString);
+    const qint64 returnedAfter = sinceClick.elapsed();
+    user.stop();
+
+    QVERIFY2(shownAtClick > 0, "the splash never counted arriving rows");
+    QVERIFY2(returnedAfter < 1000, qPrintable(QString::number(returnedAfter)));
+    QVERIFY(viewer && viewer->isVisible());
+    const std::shared_ptr<RecordTable> table = viewer->Jgrid->table();
+    QVERIFY(table);
+    QCOMPARE(table->columnCount(), 4);
+    QVERIFY(table->rowCount() >= shownAtClick);
+    QVERIFY(table->rowCount() < 2000 * 100);
+    QCOMPARE(viewer->statusText(), incompleteReportText(table->rowCount()));
+    QCOMPARE(table->displayText(0, 0).isEmpty(), false);
+    QVERIFY(viewer->connection);
+    QCOMPARE(viewer->connection->usable(), !silentServer);
+
+    // The abandoned call's late answer ends its worker and changes nothing the viewer shows.
+    const int rowsShown = table->rowCount();
+    pause.resume();
+    QTRY_COMPARE_WITH_TIMEOUT(LoadJob::runningWorkers(), 0, 20000);
+    QCOMPARE(viewer->Jgrid->table()->rowCount(), rowsShown);
+    // The connection a silent server cost is opened afresh on its next use.
+    auto again = viewer->connection->query(QStringLiteral("SELECT COUNT(*) FROM inventory"));
+    QVERIFY2(again.ok(), qPrintable(again.ok() ? QString() : again.failure().text()));
+    QVERIFY(viewer->connection->usable());
+}
+
+void tst_LoadStep::closingTheViewerDuringALoad()
+{
+    bool closed = false;
+    QTimer user;
+    user.setInterval(20);
+    connect(&user, &QTimer::timeout, this, [&] {
+        if (!closed && LoadProgress::instance()->arrived() >= 20000) {
+            closed = true;
+            frmMain::unloadAll();
+        }
+    });
+    user.start();
+    frmMain *viewer = open(QStringLiteral("customsql"), manyRows, nullptr, m_serverConnString);
+    user.stop();
+    QVERIFY(closed);
+    QVERIFY(!viewer);
+    QVERIFY(!frmSplash::isLoaded());
+    QTRY_COMPARE_WITH_TIMEOUT(LoadJob::runningWorkers(), 0, 5000);
 }
 
 QTEST_MAIN(tst_LoadStep)
