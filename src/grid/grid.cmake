@@ -1,5 +1,6 @@
 target_sources(velmora_grid PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/gridviewmodel.h ${CMAKE_CURRENT_LIST_DIR}/gridviewmodel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/textranks.h ${CMAKE_CURRENT_LIST_DIR}/textranks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/gridformat.h ${CMAKE_CURRENT_LIST_DIR}/gridformat.cpp
   ${CMAKE_CURRENT_LIST_DIR}/reportgrid.cpp
   ${CMAKE_CURRENT_LIST_DIR}/gridprint.cpp

@@ -1,5 +1,7 @@
 #include "grid/gridviewmodel.h"
 
+#include "grid/textranks.h"
+
 #include <QCollator>
 
 #include <algorithm>
@@ -70,6 +72,7 @@ GridViewModel::~GridViewModel() = default;
 
 void GridViewModel::setTable(const RecordTable *table)
 {
+    m_background.reset();
     m_table = table;
     m_rankCache.clear();
     m_perm.clear();
@@ -82,6 +85,7 @@ void GridViewModel::setTable(const RecordTable *table)
 
 void GridViewModel::setCollatorLocale(const QLocale &locale)
 {
+    m_background.reset();
     m_locale = locale;
     m_localeSet = true;
     m_rankCache.clear();
@@ -104,40 +108,46 @@ const std::vector<std::uint32_t> &GridViewModel::textRanks(int source)
     const QLocale locale = m_localeSet ? m_locale : QLocale();
     if (cache.dictionarySize == size && cache.locale == locale.name())
         return cache.ranks;
-    // Collation keys cost about a microsecond each; a large dictionary shares the work with a
-    // second thread (each with its own collator: one is not safe to share).
-    std::vector<std::optional<QCollatorSortKey>> collationKeys(static_cast<std::size_t>(size));
-    auto makeKeys = [this, source, &locale, &collationKeys](int from, int to) {
-        QCollator collator(locale);
-        for (int code = from; code < to; ++code)
-            collationKeys[std::size_t(code)].emplace(collator.sortKey(m_table->dictionaryText(source, std::uint32_t(code))));
-    };
-    if (size >= 20000 && std::thread::hardware_concurrency() > 1) {
-        std::thread helper(makeKeys, size / 2, size);
-        makeKeys(0, size / 2);
-        helper.join();
-    } else {
-        makeKeys(0, size);
+    if (m_background) {
+        if (auto made = m_background->take(source, size, locale.name())) {
+            cache.ranks = std::move(*made);
+            cache.dictionarySize = size;
+            cache.locale = locale.name();
+            return cache.ranks;
+        }
     }
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(std::size_t(size));
-    for (auto &k : collationKeys)
-        keys.push_back(std::move(*k));
-    collationKeys.clear();
-    std::vector<std::uint32_t> order(static_cast<std::size_t>(size));
-    std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(),
-              [&keys](std::uint32_t a, std::uint32_t b) { return keys[a].compare(keys[b]) < 0; });
-    cache.ranks.assign(std::size_t(size), 0);
-    std::uint32_t rank = 0;
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        if (i > 0 && keys[order[i]].compare(keys[order[i - 1]]) != 0)
-            ++rank;
-        cache.ranks[order[i]] = rank;
-    }
+    cache.ranks = collationRanks(
+        size, [this, source](int code) -> const QString & { return m_table->dictionaryText(source, std::uint32_t(code)); },
+        locale, 2);
     cache.dictionarySize = size;
     cache.locale = locale.name();
     return cache.ranks;
+}
+
+void GridViewModel::rankInBackground()
+{
+    m_background.reset();
+    if (!m_table)
+        return;
+    const QLocale locale = m_localeSet ? m_locale : QLocale();
+    std::vector<BackgroundRanks::Column> columns;
+    for (int c = 0; c < m_table->columnCount(); ++c) {
+        const int size = m_table->dictionarySize(c);
+        // Small dictionaries rank in a blink when first needed; not worth a thread.
+        if (m_table->column(c).type != ColumnType::Text || size < 2000)
+            continue;
+        if (c < int(m_rankCache.size()) && m_rankCache[std::size_t(c)].dictionarySize == size
+            && m_rankCache[std::size_t(c)].locale == locale.name())
+            continue;
+        BackgroundRanks::Column column;
+        column.source = c;
+        column.texts.reserve(std::size_t(size));
+        for (int code = 0; code < size; ++code)
+            column.texts.push_back(m_table->dictionaryText(c, std::uint32_t(code)));
+        columns.push_back(std::move(column));
+    }
+    if (!columns.empty())
+        m_background = std::make_unique<BackgroundRanks>(std::move(columns), locale);
 }
 
 // Per-row keys of one column: 0 for null, then 1.. in ascending order; `bits` wide.

@@ -5,9 +5,12 @@
 #include <QLocale>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace velmora::grid {
+
+class BackgroundRanks;
 
 // A group or sort key on a table column; source -1 is an unbound column (every value empty).
 struct ViewKey {
@@ -94,6 +97,9 @@ public:
 
     // Dense ranks of a text column's dictionary codes in collation order; cached per column.
     const std::vector<std::uint32_t> &textRanks(int source);
+    // Starts ranking the text columns not ranked yet on threads of their own; a new table or
+    // locale, and the model's end, stop them.
+    void rankInBackground();
 
 private:
     struct Keys;
@@ -118,6 +124,7 @@ private:
         std::vector<std::uint32_t> ranks;
     };
     std::vector<RankCache> m_rankCache;
+    std::unique_ptr<BackgroundRanks> m_background;
 };
 
 } // namespace velmora::grid

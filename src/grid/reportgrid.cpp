@@ -486,6 +486,11 @@ ReportGrid::ReportGrid(QWidget *parent) : QWidget(parent), d(std::make_unique<Im
 
 ReportGrid::~ReportGrid() = default;
 
+void ReportGrid::rankTextsInBackground()
+{
+    d->model.rankInBackground();
+}
+
 void ReportGrid::setTable(std::shared_ptr<RecordTable> table, std::shared_ptr<RecordWriter> writer)
 {
     d->tableView->cancelEdit();

@@ -161,6 +161,9 @@ public:
     // and sort keys. writer (optional) carries edits and deletes back to the database.
     void setTable(std::shared_ptr<RecordTable> table, std::shared_ptr<RecordWriter> writer = {});
     std::shared_ptr<RecordTable> table() const;
+    // Ranks the text columns for sorting and grouping on threads of their own, so that the first
+    // sort by one is as quick as the next; a new table and the grid's end stop it.
+    void rankTextsInBackground();
 
     // Columns.
     int columnCount() const;

@@ -262,6 +262,7 @@ void frmMain::Form_Load()
         if (!table)
             throw Error(table.failure().number, table.failure().description, table.failure().engineMessages);
         grid.setTable(table.value());
+        grid.rankTextsInBackground();
         applyDataSettings(grid, kind.data, AccessMode::Read);
         columnPassAndMenu();
         reopenLastLayout();
@@ -325,6 +326,7 @@ void frmMain::Form_Load()
         if (editable)
             writer = connection->writer(table);
         grid.setTable(table, writer);
+        grid.rankTextsInBackground();
 
         step = Step::KindSetUp;
         const std::vector<catalogue::TotalRule> totals =
