@@ -51,7 +51,7 @@ QIcon searchIcon()
 
 class ControlPlugin : public QDesignerCustomWidgetInterface {
 public:
-    struct Spec {
+    struct Entry {
         QString className;
         QString objectName;   // what Designer names the first one dropped on a form
         QString includeFile;
@@ -61,26 +61,26 @@ public:
         std::function<QWidget *(QWidget *)> create;
     };
 
-    explicit ControlPlugin(Spec spec) : m_spec(std::move(spec)) {}
+    explicit ControlPlugin(Entry entry) : m_entry(std::move(entry)) {}
 
-    QString name() const override { return m_spec.className; }
+    QString name() const override { return m_entry.className; }
     QString group() const override { return QStringLiteral("Velmora"); }
-    QString toolTip() const override { return m_spec.toolTip; }
-    QString whatsThis() const override { return m_spec.whatsThis; }
-    QString includeFile() const override { return m_spec.includeFile; }
-    QIcon icon() const override { return m_spec.icon; }
+    QString toolTip() const override { return m_entry.toolTip; }
+    QString whatsThis() const override { return m_entry.whatsThis; }
+    QString includeFile() const override { return m_entry.includeFile; }
+    QIcon icon() const override { return m_entry.icon; }
     bool isContainer() const override { return false; }
-    QWidget *createWidget(QWidget *parent) override { return m_spec.create(parent); }
+    QWidget *createWidget(QWidget *parent) override { return m_entry.create(parent); }
     bool isInitialized() const override { return m_initialized; }
     void initialize(QDesignerFormEditorInterface *) override { m_initialized = true; }
     QString domXml() const override
     {
         return QStringLiteral("<ui language=\"c++\"><widget class=\"%1\" name=\"%2\"/></ui>")
-            .arg(m_spec.className, m_spec.objectName);
+            .arg(m_entry.className, m_entry.objectName);
     }
 
 private:
-    Spec m_spec;
+    Entry m_entry;
     bool m_initialized = false;
 };
 

@@ -136,18 +136,18 @@ QString scaledText(std::int64_t v, int scale, const QLocale &locale)
     return negative ? locale.negativeSign() + text : text;
 }
 
-int scaleOf(const CellSpec &spec)
+int scaleOf(const CellSpec &col)
 {
-    return std::clamp(spec.scale, 0, kMaxScale);
+    return std::clamp(col.scale, 0, kMaxScale);
 }
 
-Result<CellValue> readScaled(QStringView text, const QLocale &locale, const CellSpec &spec)
+Result<CellValue> readScaled(QStringView text, const QLocale &locale, const CellSpec &col)
 {
     const auto d = readNumber(text, locale, false);
     if (!d)
         return refusal(QStringLiteral("\"%1\" is not a number: the column \"%2\" holds numbers.")
-                           .arg(text.toString(), spec.name));
-    const int scale = scaleOf(spec);
+                           .arg(text.toString(), col.name));
+    const int scale = scaleOf(col);
     QString whole = d->whole;
     QString fraction = d->fraction;
     while (whole.startsWith(QLatin1Char('0')))
@@ -157,17 +157,17 @@ Result<CellValue> readScaled(QStringView text, const QLocale &locale, const Cell
     if (fraction.size() > scale) {
         if (scale == 0)
             return refusal(QStringLiteral("The column \"%1\" holds whole numbers only: \"%2\" has decimals.")
-                               .arg(spec.name, text.toString()));
+                               .arg(col.name, text.toString()));
         return refusal(QStringLiteral("The column \"%1\" holds numbers with at most %2 decimals: \"%3\" has more.")
-                           .arg(spec.name)
+                           .arg(col.name)
                            .arg(scale)
                            .arg(text.toString()));
     }
     auto outside = [&] {
         return refusal(QStringLiteral("\"%1\" is outside the range of the column \"%2\", which holds numbers from %3 "
                                       "to %4.")
-                           .arg(text.toString(), spec.name, scaledText(cellMinimum(spec), scale, locale),
-                                scaledText(cellMaximum(spec), scale, locale)));
+                           .arg(text.toString(), col.name, scaledText(cellMinimum(col), scale, locale),
+                                scaledText(cellMaximum(col), scale, locale)));
     };
     // At most 20 whole digits and 18 decimals: 38 digits still fit 128 bits.
     if (whole.size() > 20)
@@ -177,29 +177,29 @@ Result<CellValue> readScaled(QStringView text, const QLocale &locale, const Cell
         mag = mag * 10 + uint128(c.unicode() - '0');
     for (int i = 0; i < scale; ++i)
         mag = mag * 10 + uint128(i < fraction.size() ? fraction.at(i).unicode() - '0' : 0);
-    const uint128 limit = d->negative ? uint128(-int128(cellMinimum(spec)))
-                                      : uint128(cellMaximum(spec));
+    const uint128 limit = d->negative ? uint128(-int128(cellMinimum(col)))
+                                      : uint128(cellMaximum(col));
     if (mag > limit)
         return outside();
     const std::int64_t v = d->negative ? std::int64_t(-int128(mag)) : std::int64_t(mag);
     return CellValue(v);
 }
 
-Result<CellValue> readReal(QStringView text, const QLocale &locale, const CellSpec &spec)
+Result<CellValue> readReal(QStringView text, const QLocale &locale, const CellSpec &col)
 {
     const auto d = readNumber(text, locale, true);
     if (!d)
         return refusal(QStringLiteral("\"%1\" is not a number: the column \"%2\" holds numbers.")
-                           .arg(text.toString(), spec.name));
+                           .arg(text.toString(), col.name));
     const QString c = (d->negative ? QStringLiteral("-") : QString())
         + (d->whole.isEmpty() ? QStringLiteral("0") : d->whole) + QLatin1Char('.') + d->fraction
         + QStringLiteral("e%1").arg(d->exponent);
     bool ok = false;
     const double v = QLocale::c().toDouble(c, &ok);
-    const double largest = spec.bytes == 4 ? double(FLT_MAX) : DBL_MAX;
+    const double largest = col.bytes == 4 ? double(FLT_MAX) : DBL_MAX;
     if (!ok || !std::isfinite(v) || std::fabs(v) > largest)
         return refusal(QStringLiteral("\"%1\" is outside the range of the column \"%2\", which holds numbers up to %3.")
-                           .arg(text.toString(), spec.name, QLocale::c().toString(largest, 'g', 9)));
+                           .arg(text.toString(), col.name, QLocale::c().toString(largest, 'g', 9)));
     return CellValue(v);
 }
 
@@ -271,42 +271,42 @@ bool inEngineRange(const QDate &d)
 
 } // namespace
 
-std::int64_t cellMaximum(const CellSpec &spec)
+std::int64_t cellMaximum(const CellSpec &col)
 {
-    switch (spec.bytes) {
+    switch (col.bytes) {
     case 2: return INT16_MAX;
     case 4: return INT32_MAX;
     default: return INT64_MAX;
     }
 }
 
-std::int64_t cellMinimum(const CellSpec &spec)
+std::int64_t cellMinimum(const CellSpec &col)
 {
-    switch (spec.bytes) {
+    switch (col.bytes) {
     case 2: return INT16_MIN;
     case 4: return INT32_MIN;
     default: return INT64_MIN;
     }
 }
 
-Result<CellValue> parseCellValue(QStringView input, const QLocale &locale, const CellSpec &spec)
+Result<CellValue> parseCellValue(QStringView input, const QLocale &locale, const CellSpec &col)
 {
     const QString text = input.trimmed().toString();
-    if (spec.kind == CellKind::Text) {
-        if (spec.maxChars > 0 && input.size() > spec.maxChars && input.toUcs4().size() > spec.maxChars)
+    if (col.kind == CellKind::Text) {
+        if (col.maxChars > 0 && input.size() > col.maxChars && input.toUcs4().size() > col.maxChars)
             return refusal(QStringLiteral("The text is longer than the %1 characters the field %2 holds.")
-                               .arg(spec.maxChars)
-                               .arg(spec.name));
+                               .arg(col.maxChars)
+                               .arg(col.name));
         return CellValue(input.toString());
     }
     if (text.isEmpty()) {
-        if (!spec.nullable)
-            return refusal(QStringLiteral("The column \"%1\" must have a value.").arg(spec.name));
+        if (!col.nullable)
+            return refusal(QStringLiteral("The column \"%1\" must have a value.").arg(col.name));
         return CellValue();
     }
-    switch (spec.kind) {
-    case CellKind::Integer: return readScaled(text, locale, spec);
-    case CellKind::Real: return readReal(text, locale, spec);
+    switch (col.kind) {
+    case CellKind::Integer: return readScaled(text, locale, col);
+    case CellKind::Real: return readReal(text, locale, col);
     case CellKind::Boolean: {
         const QString t = text.toLower();
         if (t == u"1" || t == u"true" || t == u"yes")
@@ -314,14 +314,14 @@ Result<CellValue> parseCellValue(QStringView input, const QLocale &locale, const
         if (t == u"0" || t == u"false" || t == u"no")
             return CellValue(false);
         return refusal(QStringLiteral("\"%1\" is not a valid value for the column \"%2\", which holds yes or no.")
-                           .arg(text, spec.name));
+                           .arg(text, col.name));
     }
     case CellKind::Date: {
         const QDate d = readDate(text, locale);
         if (!inEngineRange(d))
             return refusal(QStringLiteral("\"%1\" is not a valid value for the column \"%2\", which holds dates such "
                                           "as %3 or 2024-12-31.")
-                               .arg(text, spec.name, locale.toString(QDate(2024, 12, 31), QLocale::ShortFormat)));
+                               .arg(text, col.name, locale.toString(QDate(2024, 12, 31), QLocale::ShortFormat)));
         return CellValue(d);
     }
     case CellKind::Time: {
@@ -329,7 +329,7 @@ Result<CellValue> parseCellValue(QStringView input, const QLocale &locale, const
         if (!t)
             return refusal(QStringLiteral("\"%1\" is not a valid value for the column \"%2\", which holds times of day "
                                           "such as 13:05 or 13:05:07.")
-                               .arg(text, spec.name));
+                               .arg(text, col.name));
         return CellValue(timeText(*t));
     }
     case CellKind::Timestamp: {
@@ -345,11 +345,11 @@ Result<CellValue> parseCellValue(QStringView input, const QLocale &locale, const
         if (!time || !inEngineRange(day))
             return refusal(QStringLiteral("\"%1\" is not a valid value for the column \"%2\", which holds dates with "
                                           "times such as 2024-12-31 13:05:07.")
-                               .arg(text, spec.name));
+                               .arg(text, col.name));
         if (*time % 10)
             return refusal(QStringLiteral("The column \"%1\" holds times to the thousandth of a second: \"%2\" has "
                                           "more decimals.")
-                               .arg(spec.name, text));
+                               .arg(col.name, text));
         return CellValue(QDateTime(day, QTime::fromMSecsSinceStartOfDay(int(*time / 10)), Qt::UTC));
     }
     case CellKind::Text: break;

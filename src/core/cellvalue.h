@@ -27,7 +27,7 @@ struct CellSpec {
 };
 
 // Null, a scaled integer, a double, a day, a time of day ("hh:mm:ss" or "hh:mm:ss.ffff"),
-// a wall-clock day and time (UTC spec: no zone, no daylight-saving shifts), a flag, a text.
+// a wall-clock day and time (UTC: no zone, no daylight-saving shifts), a flag, a text.
 using CellValue = std::variant<std::monostate, std::int64_t, double, QDate, QString, QDateTime, bool>;
 
 // Reads a typed text as a value of the column, exactly: numbers go from their decimal digits
@@ -36,10 +36,10 @@ using CellValue = std::variant<std::monostate, std::int64_t, double, QDate, QStr
 // "2024-02-29 13:05:07.123"). An empty text is null (for texts: the empty text). A value with
 // more decimals than the column keeps, outside the column's range, or not of its kind is a
 // Failure whose description names the column and says what it holds; nothing is rounded.
-Result<CellValue> parseCellValue(QStringView text, const QLocale &locale, const CellSpec &spec);
+Result<CellValue> parseCellValue(QStringView text, const QLocale &locale, const CellSpec &col);
 
 // The smallest and largest value of an Integer column, scaled.
-std::int64_t cellMinimum(const CellSpec &spec);
-std::int64_t cellMaximum(const CellSpec &spec);
+std::int64_t cellMinimum(const CellSpec &col);
+std::int64_t cellMaximum(const CellSpec &col);
 
 } // namespace velmora

@@ -92,12 +92,12 @@ void tst_CellValue::parse()
     QFETCH(int, bytes);
     QFETCH(QString, text);
     QFETCH(QString, expected);
-    CellSpec spec;
-    spec.kind = CellKind(kind);
-    spec.scale = scale;
-    spec.bytes = bytes;
-    spec.name = QStringLiteral("PRICE");
-    const auto r = parseCellValue(text, QLocale(locale), spec);
+    CellSpec col;
+    col.kind = CellKind(kind);
+    col.scale = scale;
+    col.bytes = bytes;
+    col.name = QStringLiteral("PRICE");
+    const auto r = parseCellValue(text, QLocale(locale), col);
     if (expected.startsWith(QLatin1Char('!'))) {
         QVERIFY2(!r.ok(), r.ok() ? qPrintable(shown(r.value())) : "");
         QVERIFY2(r.failure().description.contains(expected.mid(1)), qPrintable(r.failure().description));
