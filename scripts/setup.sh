@@ -18,6 +18,8 @@ PACKAGES=(
   python3 python3-aiosmtpd python3-xlrd python3-openpyxl poppler-utils xvfb xauth openssl
   # spreadsheets read back by a second, independent reader
   libreoffice-calc-nogui
+  # libFuzzer harnesses (scripts/fuzz.sh)
+  clang libclang-rt-14-dev
   # fonts for widgets, printing and PDF export (CJK names in the sample data)
   fonts-dejavu-core fonts-noto-cjk
 )
