@@ -259,7 +259,7 @@ void tst_VelmoraReport::failures()
     old.close();
 
     const Run run = runReport(args << QStringLiteral("--out") << out, m_config);
-    QCOMPARE(run.exit, exit);
+    QVERIFY2(run.exit == exit, run.err.constData());
     QVERIFY(run.out.isEmpty());
     const QString err = QString::fromUtf8(run.err);
     QVERIFY2(err.startsWith(QLatin1String("velmora-report: ")) && err.count(u'\n') == 1 && err.endsWith(u'\n'),
