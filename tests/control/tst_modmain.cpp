@@ -1,3 +1,4 @@
+#include "common/unprivileged.h"
 #include "common/dialogsteps.h"
 #include "core/reportrequest.h"
 #include "platform/modMain.h"
@@ -35,30 +36,7 @@ QByteArray readAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-// Acts as user and group "nobody" while alive when running as root, so permissions apply.
-class Unprivileged {
-public:
-    Unprivileged()
-    {
-        if (::geteuid() != 0)
-            return;
-        m_groups.resize(std::size_t(::getgroups(0, nullptr)));
-        ::getgroups(int(m_groups.size()), m_groups.data());
-        m_active = ::setgroups(0, nullptr) == 0 && ::setegid(65534) == 0 && ::seteuid(65534) == 0;
-    }
-    ~Unprivileged()
-    {
-        if (!m_active)
-            return;
-        (void)::seteuid(0);
-        (void)::setegid(0);
-        (void)::setgroups(m_groups.size(), m_groups.data());
-    }
-
-private:
-    std::vector<gid_t> m_groups;
-    bool m_active = false;
-};
+using velmora::test::Unprivileged;
 
 } // namespace
 
