@@ -1,11 +1,12 @@
 // Printing of a ReportGrid: the rows the grid shows (group headers, records, footers with totals)
 // laid out on pages with a three-part header, a three-part footer and repeated column headers.
+#include "grid/gridprint.h"
+
 #include "grid/reportgrid.h"
 
 #include <QPageSetupDialog>
 #include <QPainter>
 #include <QPrintDialog>
-#include <QPrintPreviewWidget>
 #include <QPrinter>
 
 #include <algorithm>
@@ -90,13 +91,21 @@ PageLayout layoutFor(ReportGrid &grid, QPrinter *printer)
     return l;
 }
 
-std::vector<int> rowsToPrint(ReportGrid &grid, bool selectedOnly)
+// The grid positions to print: every shown row (counted, not listed) or the selected ones.
+struct Rows {
+    bool all = true;
+    std::size_t count = 0;
+    std::vector<int> selected;
+    int at(std::size_t i) const { return all ? int(i) + 1 : selected[i]; }
+};
+
+Rows rowsToPrint(ReportGrid &grid, bool selectedOnly)
 {
+    Rows rows;
+    rows.all = !selectedOnly;
     if (selectedOnly)
-        return grid.selectedPositions();
-    std::vector<int> rows(static_cast<std::size_t>(grid.rowCount()));
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        rows[i] = int(i) + 1;
+        rows.selected = grid.selectedPositions();
+    rows.count = selectedOnly ? rows.selected.size() : std::size_t(grid.rowCount());
     return rows;
 }
 
@@ -143,28 +152,89 @@ int ReportGrid::pageCount(QPrinter *printer, bool selectedOnly)
 {
     if (!printer)
         return 0;
-    const PageLayout l = layoutFor(*this, printer);
-    return pagesFor(l, rowsToPrint(*this, selectedOnly).size());
+    return GridPages(*this, printer, selectedOnly).pageCount();
 }
 
 void ReportGrid::printTo(QPrinter *printer, bool selectedOnly)
 {
     if (!printer)
         return;
-    const std::vector<int> rows = rowsToPrint(*this, selectedOnly);
-    const PageLayout l = layoutFor(*this, printer);
-    const int pages = pagesFor(l, rows.size());
-    if (pages == 0)
-        return;
-    const int across = int(l.slices.size());
+    GridPages(*this, printer, selectedOnly).print(printer);
+}
+
+struct GridPages::Impl {
+    ReportGrid &grid;
+    PageLayout layout;
+    Rows rows;
+    int pages = 0;
+    QRectF paper;
+    QRectF printable;
+    double resolution = 0;
+};
+
+GridPages::GridPages(ReportGrid &grid, QPrinter *printer, bool selectedOnly)
+    : d(new Impl{grid, layoutFor(grid, printer), rowsToPrint(grid, selectedOnly), 0, {}, {}, 0})
+{
+    d->pages = pagesFor(d->layout, d->rows.count);
+    d->resolution = printer->resolution();
+    const QPageLayout page = printer->pageLayout();
+    d->paper = QRectF(page.fullRectPixels(printer->resolution()));
+    d->printable = QRectF(page.paintRectPixels(printer->resolution()));
+}
+
+GridPages::~GridPages() = default;
+
+int GridPages::pageCount() const { return d->pages; }
+QRectF GridPages::paperRect() const { return d->paper; }
+QRectF GridPages::paintRect() const { return d->printable; }
+double GridPages::resolution() const { return d->resolution; }
+
+std::pair<int, int> GridPages::rowsOn(int page) const
+{
+    if (page < 1 || page > d->pages)
+        return {0, -1};
+    const PageLayout &l = d->layout;
+    const int down = (page - 1) / int(l.slices.size());
+    const std::size_t first = down == 0 ? 0 : std::size_t(l.firstPageRows) + std::size_t(down - 1) * std::size_t(l.rowsPerPage);
+    const std::size_t capacity = std::size_t(down == 0 ? l.firstPageRows : l.rowsPerPage);
+    const std::size_t last = std::min(d->rows.count, first + capacity) - 1;
+    return {d->rows.at(first), d->rows.at(last)};
+}
+
+bool GridPages::print(QPrinter *printer, const std::function<bool(int, int)> &progress) const
+{
+    if (d->pages == 0)
+        return false;
     QPainter p;
     if (!p.begin(printer))
-        return;
-    const PrinterSettings &s = printerSettings();
-    const QColor text = bodyTextColor();
-    for (int page = 1; page <= pages; ++page) {
+        return false;
+    for (int page = 1; page <= d->pages; ++page) {
+        if (progress && !progress(page, d->pages)) {
+            p.end();
+            return false;
+        }
         if (page > 1 && !printer->newPage())
-            break;
+            return false;
+        paint(p, page);
+    }
+    return p.end();
+}
+
+void GridPages::paint(QPainter &p, int page) const
+{
+    ReportGrid &grid = d->grid;
+    const PageLayout &l = d->layout;
+    const Rows &rows = d->rows;
+    const int pages = d->pages;
+    if (page < 1 || page > pages)
+        return;
+    const double resolution = d->resolution;
+    const int across = int(l.slices.size());
+    const PrinterSettings &s = grid.printerSettings();
+    const QColor text = grid.bodyTextColor();
+    p.save();
+    const QTransform origin = p.transform();
+    {
         // Across, then down: every slice of a band of rows before the next band.
         const int down = (page - 1) / across;
         const auto [firstColumn, endColumn] = l.slices[std::size_t((page - 1) % across)];
@@ -178,13 +248,12 @@ void ReportGrid::printTo(QPrinter *printer, bool selectedOnly)
             shown.push_back(i);
         const double sliceWidth = shown.empty() ? 0 : columnX(shown.back()) + l.columns[shown.back()]->width();
         std::size_t next = down == 0 ? 0 : std::size_t(l.firstPageRows) + std::size_t(down - 1) * std::size_t(l.rowsPerPage);
-        emit printPage(page, pages);
-        p.resetTransform();
-        p.setFont(l.bandFont);
+        emit grid.printPage(page, pages);
+        p.setTransform(origin);
         p.setPen(Qt::black);
         // Bands are drawn in device units with the band font scaled to the device.
         QFont bandFont = l.bandFont;
-        bandFont.setPixelSize(std::max(1, int(std::lround(l.bandFont.pixelSize() * printer->resolution() / ScreenDpi))));
+        bandFont.setPixelSize(std::max(1, int(std::lround(l.bandFont.pixelSize() * resolution / ScreenDpi))));
         p.setFont(bandFont);
         drawBand(p, QRectF(0, 0, l.page.width(), l.bandHeight), s.headerLeft, s.headerCenter, s.headerRight);
         drawBand(p, QRectF(0, l.page.height() - l.bandHeight, l.page.width(), l.bandHeight), s.footerLeft,
@@ -193,13 +262,13 @@ void ReportGrid::printTo(QPrinter *printer, bool selectedOnly)
         p.translate(0, l.tableTop);
         p.scale(l.scale, l.scale);
         const double width = l.page.width() / l.scale;
-        p.setClipRect(QRectF(0, 0, width, (l.page.height() - 2 * l.bandHeight) / l.scale));
+        p.setClipRect(QRectF(0, 0, width, (l.page.height() - 2 * l.bandHeight) / l.scale), Qt::IntersectClip);
         double y = 0;
         const double lineWidth = std::min(width, sliceWidth);
         if (down == 0 || s.repeatHeaders) {
             p.setFont(l.headingFont);
             p.fillRect(QRectF(0, 0, lineWidth, l.headerRowHeight), QColor(230, 230, 230));
-            p.setPen(headingTextColor());
+            p.setPen(grid.headingTextColor());
             for (std::size_t i : shown) {
                 const QRectF cell(columnX(i) + 3, 0, l.columns[i]->width() - 6, l.headerRowHeight);
                 p.drawText(cell, Qt::AlignVCenter | (numeric(l.columns[i]) ? Qt::AlignRight : Qt::AlignLeft),
@@ -210,32 +279,33 @@ void ReportGrid::printTo(QPrinter *printer, bool selectedOnly)
             y = l.headerRowHeight;
         }
         const int capacity = down == 0 ? l.firstPageRows : l.rowsPerPage;
-        for (int k = 0; k < capacity && next < rows.size(); ++k, ++next) {
-            const int pos = rows[next];
-            const GridRow r = row(pos);
+        for (int k = 0; k < capacity && next < rows.count; ++k, ++next) {
+            const int pos = rows.at(next);
+            const GridRow r = grid.row(pos);
             const QRectF line(0, y, lineWidth, l.rowHeight);
             if (r.type == GridRowType::GroupHeader) {
-                p.fillRect(line, groupHeadingBackColor());
+                p.fillRect(line, grid.groupHeadingBackColor());
                 QFont f = l.bodyFont;
                 f.setBold(true);
                 p.setFont(f);
                 p.setPen(text);
                 p.drawText(line.adjusted(3 + (r.level - 1) * 12, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                           groupCaption(pos));
+                           grid.groupCaption(pos));
             } else {
                 QFont f = l.bodyFont;
                 f.setBold(r.type == GridRowType::GroupFooter);
                 p.setFont(f);
                 p.setPen(text);
+                const QFontMetricsF metrics(f);
                 for (std::size_t i : shown) {
                     const GridColumn *c = l.columns[i];
-                    const QString t = this->text(pos, c->index());
+                    const QString t = grid.text(pos, c->index());
                     if (t.isEmpty())
                         continue;
                     const QRectF cell(columnX(i) + 3, y, c->width() - 6, l.rowHeight);
                     const bool right = numeric(c) || r.type == GridRowType::GroupFooter;
                     p.drawText(cell, Qt::AlignVCenter | (right ? Qt::AlignRight : Qt::AlignLeft),
-                               QFontMetricsF(f).elidedText(t, Qt::ElideRight, cell.width()));
+                               metrics.elidedText(t, Qt::ElideRight, cell.width()));
                 }
                 if (r.type == GridRowType::GroupFooter) {
                     p.setPen(Qt::darkGray);
@@ -244,9 +314,8 @@ void ReportGrid::printTo(QPrinter *printer, bool selectedOnly)
             }
             y += l.rowHeight;
         }
-        p.setClipping(false);
     }
-    p.end();
+    p.restore();
 }
 
 bool ReportGrid::print(bool showDialog, bool selectedOnly, QPrinter *printer)
@@ -269,18 +338,6 @@ bool ReportGrid::print(bool showDialog, bool selectedOnly, QPrinter *printer)
         return false;
     printTo(printer, selectedOnly);
     return printer->printerState() != QPrinter::Error && printer->printerState() != QPrinter::Aborted;
-}
-
-void ReportGrid::preview(QPrintPreviewWidget *widget, bool selectedOnly)
-{
-    if (!widget)
-        return;
-    disconnect(widget, &QPrintPreviewWidget::paintRequested, this, nullptr);
-    connect(widget, &QPrintPreviewWidget::paintRequested, this, [this, selectedOnly](QPrinter *printer) {
-        applyPageLayout(printer);
-        printTo(printer, selectedOnly);
-    });
-    widget->updatePreview();
 }
 
 bool ReportGrid::pageSetupDialog(QPrinter *printer, QWidget *parent)

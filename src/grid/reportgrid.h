@@ -14,7 +14,6 @@
 #include <vector>
 
 class QPrinter;
-class QPrintPreviewWidget;
 class QMimeData;
 class QPainter;
 
@@ -245,7 +244,6 @@ public:
     // dialog when showDialog); returns false when cancelled or nothing could be printed.
     bool print(bool showDialog, bool selectedOnly, QPrinter *printer = nullptr);
     void printTo(QPrinter *printer, bool selectedOnly);   // paints every page; raises printPage
-    void preview(QPrintPreviewWidget *widget, bool selectedOnly);
     bool pageSetupDialog(QPrinter *printer, QWidget *parent);
     void applyPageLayout(QPrinter *printer) const;        // margins and orientation of printerSettings
     int pageCount(QPrinter *printer, bool selectedOnly);  // pages printTo would paint

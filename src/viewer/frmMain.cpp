@@ -13,6 +13,7 @@
 #include "grid/reportgrid.h"
 #include "platform/platform.h"
 #include "viewer/commandbar.h"
+#include "grid/gridprint.h"
 #include "viewer/frmPrintPreview.h"
 #include "viewer/loadstep.h"
 #include "viewer/icons/viewericons.h"
@@ -21,6 +22,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -33,9 +35,11 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QTemporaryFile>
 #include <QToolBar>
 
 #include <algorithm>
@@ -904,15 +908,100 @@ void frmMain::mnuPrint_Click(int index)
             if (!existed)
                 probe.remove();
         }
-        Jgrid->printTo(&printer, printer.printRange() == QPrinter::Selection);
-        if (printer.printerState() == QPrinter::Error)
-            showStatus(QStringLiteral("The pages could not be printed on %1.")
-                           .arg(printer.outputFormat() == QPrinter::PdfFormat
-                                    ? QDir::toNativeSeparators(printer.outputFileName())
-                                    : printer.printerName()));
+        printPages(printer, printer.printRange() == QPrinter::Selection);
     } catch (...) {
         // A failure ends the print without a message.
     }
+}
+
+namespace {
+
+// The progress window of a print: it shows only for a job that takes longer than about a second,
+// says which page is being printed and takes a Cancel, which stops at the next page.
+class PrintProgress {
+public:
+    PrintProgress(QWidget *parent, int pages)
+        : m_dialog(QStringLiteral("Printing..."), QStringLiteral("Cancel"), 0, pages, parent)
+    {
+        m_dialog.setObjectName(QStringLiteral("frmPrintProgress"));
+        m_dialog.setWindowTitle(QStringLiteral("Print"));
+        m_dialog.setWindowModality(Qt::WindowModal);
+        m_dialog.setMinimumDuration(1000);
+        m_dialog.setAutoClose(false);
+        m_dialog.setAutoReset(false);
+        m_clock.start();
+    }
+    // Before each page; false once the user has cancelled.
+    bool page(int n, int pages)
+    {
+        // A few updates a second, whatever the pages cost.
+        if (n == 1 || m_clock.elapsed() >= 200) {
+            m_clock.restart();
+            m_dialog.setLabelText(QStringLiteral("Printing page %1 of %2").arg(n).arg(pages));
+            m_dialog.setValue(n - 1);
+            QCoreApplication::processEvents();
+        }
+        return !m_dialog.wasCanceled();
+    }
+    bool cancelled() const { return m_dialog.wasCanceled(); }
+
+private:
+    QProgressDialog m_dialog;
+    QElapsedTimer m_clock;
+};
+
+} // namespace
+
+void frmMain::printPages(QPrinter &printer, bool selectedOnly)
+{
+    const GridPages pages(*Jgrid, &printer, selectedOnly);
+    if (pages.pageCount() == 0)
+        return;
+    // A PDF is written beside its name and takes the name only when complete, so a cancelled or
+    // failed print leaves whatever file was there before, untouched.
+    const bool pdf = printer.outputFormat() == QPrinter::PdfFormat;
+    const QString target = printer.outputFileName();
+    QString partial;
+    if (pdf) {
+        QTemporaryFile temp(target + QStringLiteral(".XXXXXX.part"));
+        temp.setAutoRemove(false);
+        if (!temp.open()) {
+            showStatus(QStringLiteral("The PDF file %1 cannot be written: %2")
+                           .arg(QDir::toNativeSeparators(target), temp.errorString()));
+            return;
+        }
+        partial = temp.fileName();
+        printer.setOutputFileName(partial);
+    }
+    PrintProgress progress(this, pages.pageCount());
+    int reached = 0;
+    const bool printed = pages.print(&printer, [&](int page, int count) {
+        reached = page;
+        return progress.page(page, count);
+    });
+    if (pdf) {
+        printer.setOutputFileName(target);
+        bool placed = false;
+        if (printed) {
+            QFile::remove(target);
+            placed = QFile::rename(partial, target);
+        }
+        if (!placed)
+            QFile::remove(partial);
+        if (printed && !placed) {
+            showStatus(QStringLiteral("The PDF file %1 cannot be written.").arg(QDir::toNativeSeparators(target)));
+            return;
+        }
+    }
+    if (progress.cancelled()) {
+        showStatus(pdf ? QStringLiteral("Printing was cancelled; the PDF file %1 was not written.")
+                             .arg(QDir::toNativeSeparators(target))
+                       : QStringLiteral("Printing was cancelled after %1 of %2 pages.").arg(reached - 1).arg(pages.pageCount()));
+        return;
+    }
+    if (!printed || printer.printerState() == QPrinter::Error)
+        showStatus(QStringLiteral("The pages could not be printed on %1.")
+                       .arg(pdf ? QDir::toNativeSeparators(target) : printer.printerName()));
 }
 
 void frmMain::mnuPrintPreview_Click()
@@ -922,7 +1011,7 @@ void frmMain::mnuPrintPreview_Click()
         applyPrintSettings(*Jgrid);
         Jgrid->applyPageLayout(&d->printer);
         if (!d->preview)
-            d->preview = new frmPrintPreview(&d->printer, this);
+            d->preview = new frmPrintPreview(this);
         frmPrintPreview *preview = d->preview.data();
         if (isMaximized()) {
             preview->setWindowState(Qt::WindowMaximized);
@@ -934,7 +1023,7 @@ void frmMain::mnuPrintPreview_Click()
         platform::processEvents();
         platform::setBusy(true);
         busy = true;
-        Jgrid->preview(preview->GEXPreview1, Jgrid->selectedCount() >= 2);
+        preview->showPages(std::make_shared<GridPages>(*Jgrid, &d->printer, Jgrid->selectedCount() >= 2));
         platform::setBusy(false);
         busy = false;
         hide();

@@ -68,6 +68,8 @@ public:
     void mnuPageSetup_Click();
     void mnuPrint_Click(int index);       // 0 all rows, 1 the selected rows
     void mnuPrintPreview_Click();
+    // Prints the grid's pages one after another, with a progress window and Cancel for a long job.
+    void printPages(QPrinter &printer, bool selectedOnly);
     void Esc_Click();
 
     // The page setup the viewer keeps between prints (printer, paper, margins).

@@ -1,12 +1,13 @@
 #include "viewer/frmPrintPreview.h"
 
+#include "grid/gridprint.h"
 #include "viewer/frmMain.h"
 #include "viewer/icons/viewericons.h"
+#include "viewer/previewpages.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPrintPreviewWidget>
 #include <QStatusBar>
 #include <QToolButton>
 
@@ -35,13 +36,13 @@ QToolButton *toolButton(QWidget *parent, const QString &name, const QString &tex
 
 } // namespace
 
-frmPrintPreview::frmPrintPreview(QPrinter *printer, frmMain *viewer) : m_viewer(viewer)
+frmPrintPreview::frmPrintPreview(frmMain *viewer) : m_viewer(viewer)
 {
     setObjectName(QStringLiteral("frmPrintPreview"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Print Preview"));
 
-    GEXPreview1 = new QPrintPreviewWidget(printer, this);
+    GEXPreview1 = new PreviewPages(this);
     GEXPreview1->setObjectName(QStringLiteral("GEXPreview1"));
     stbPreview = new QStatusBar(this);
     stbPreview->setObjectName(QStringLiteral("stbPreview"));
@@ -89,7 +90,7 @@ frmPrintPreview::frmPrintPreview(QPrinter *printer, frmMain *viewer) : m_viewer(
     });
     connect(zoomOut, &QToolButton::clicked, GEXPreview1, [this] { GEXPreview1->zoomOut(); });
     connect(zoomIn, &QToolButton::clicked, GEXPreview1, [this] { GEXPreview1->zoomIn(); });
-    connect(fit, &QToolButton::clicked, GEXPreview1, &QPrintPreviewWidget::fitInView);
+    connect(fit, &QToolButton::clicked, GEXPreview1, &PreviewPages::fitInView);
     connect(first, &QToolButton::clicked, this, [this] { showPage(1); });
     connect(previous, &QToolButton::clicked, this, [this] { showPage(GEXPreview1->currentPage() - 1); });
     connect(next, &QToolButton::clicked, this, [this] { showPage(GEXPreview1->currentPage() + 1); });
@@ -97,9 +98,7 @@ frmPrintPreview::frmPrintPreview(QPrinter *printer, frmMain *viewer) : m_viewer(
     connect(print, &QToolButton::clicked, this, &frmPrintPreview::printFromPreview);
     connect(close, &QToolButton::clicked, this, &QWidget::close);
 
-    // Connected before the grid connects its painter, so "Paginating..." shows while it paints.
-    connect(GEXPreview1, &QPrintPreviewWidget::paintRequested, this, [this] { GEXPreview1_PaginationStart(); });
-    connect(GEXPreview1, &QPrintPreviewWidget::previewChanged, this, &frmPrintPreview::GEXPreview1_PageChange);
+    connect(GEXPreview1, &PreviewPages::previewChanged, this, &frmPrintPreview::GEXPreview1_PageChange);
 
     resize(800, 600);
 }
@@ -115,22 +114,29 @@ void frmPrintPreview::GEXPreview1_PaginationStart()
 {
     auto *label = findChild<QLabel *>(QStringLiteral("lblPreviewStatus"));
     label->setText(QStringLiteral("Paginating..."));
-    // Painting the pages blocks the event loop; show the text before it starts.
+    // Laying out the pages holds the event loop for a moment; the text shows before it.
     label->repaint();
 }
 
 void frmPrintPreview::GEXPreview1_PageChange()
 {
-    const bool facing = GEXPreview1->viewMode() == QPrintPreviewWidget::FacingPagesView;
+    const bool facing = GEXPreview1->viewMode() == PreviewPages::FacingPagesView;
     findChild<QLabel *>(QStringLiteral("lblPreviewStatus"))
         ->setText(previewPageStatus(GEXPreview1->currentPage(), GEXPreview1->pageCount(), facing));
 }
 
 void frmPrintPreview::showPage(int page)
 {
-    // The preview reports a page change only when scrolling makes another page the most visible
-    // one; a page chosen here is said at once.
+    // The page view reports a change only when another page comes to the top; a page chosen
+    // here is said at once, also when the view could not scroll that far.
     GEXPreview1->setCurrentPage(qBound(1, page, qMax(1, GEXPreview1->pageCount())));
+    GEXPreview1_PageChange();
+}
+
+void frmPrintPreview::showPages(std::shared_ptr<const GridPages> pages)
+{
+    GEXPreview1_PaginationStart();
+    GEXPreview1->setPages(std::move(pages));
     GEXPreview1_PageChange();
 }
 

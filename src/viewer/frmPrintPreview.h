@@ -3,13 +3,16 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
+
 class QPrinter;
-class QPrintPreviewWidget;
 class QStatusBar;
 class QToolButton;
 
 namespace velmora {
 
+class GridPages;
+class PreviewPages;
 class frmMain;
 
 // The print preview window: the pages of the viewer's grid above a status line that tells the
@@ -18,12 +21,11 @@ class frmMain;
 class frmPrintPreview : public QWidget {
     Q_OBJECT
 public:
-    // The preview renders through `printer` (the viewer's page setup); `viewer` gets the window
-    // back when the preview closes.
-    frmPrintPreview(QPrinter *printer, frmMain *viewer);
+    // `viewer` gets the window back when the preview closes.
+    explicit frmPrintPreview(frmMain *viewer);
     ~frmPrintPreview() override;
 
-    QPrintPreviewWidget *GEXPreview1 = nullptr;
+    PreviewPages *GEXPreview1 = nullptr;
     QStatusBar *stbPreview = nullptr;
 
     void Form_Resize();
@@ -33,6 +35,8 @@ public:
     QString statusText() const;
     // Shows page `page` (clamped to the pages there are) and says so in the status line.
     void showPage(int page);
+    // Shows these pages from the first, saying "Paginating..." until they are laid out.
+    void showPages(std::shared_ptr<const GridPages> pages);
     // The viewer goes away first: closing hands nothing back.
     void releaseViewer() { m_viewer = nullptr; }
 

@@ -1,9 +1,10 @@
 // Printing the grid to PDF files, read back with pdftotext and pdfinfo.
 
 #include "gridtesting.h"
+#include "grid/gridprint.h"
 #include "grid/reportgrid.h"
 
-#include <QPrintPreviewWidget>
+#include <QPainter>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -29,11 +30,13 @@ private slots:
     void selectedRowsOnly();
     void nothingSelectedPrintsNothing();
     void landscapeAndMargins();
-    void previewShowsTheSamePages();
+    void pagesByArithmeticMatchThePrint_data();
+    void pagesByArithmeticMatchThePrint();
+    void stoppedPrintEndsAtThePage();
 
 private:
     QString printToPdf(bool selectedOnly, bool *ok = nullptr);
-    static QString pdfText(const QString &file);
+    static QString pdfText(const QString &file, int page = 0);
     static QString pdfInfo(const QString &file);
 
     QTemporaryDir m_dir;
@@ -88,10 +91,13 @@ QString tst_GridPrint::printToPdf(bool selectedOnly, bool *ok)
     return printed ? pdfText(m_file) : QString();
 }
 
-QString tst_GridPrint::pdfText(const QString &file)
+QString tst_GridPrint::pdfText(const QString &file, int page)
 {
+    QStringList args{QStringLiteral("-layout")};
+    if (page > 0)
+        args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l") << QString::number(page);
     QProcess p;
-    p.start(QStringLiteral("/usr/bin/pdftotext"), {QStringLiteral("-layout"), file, QStringLiteral("-")});
+    p.start(QStringLiteral("/usr/bin/pdftotext"), args << file << QStringLiteral("-"));
     if (!p.waitForFinished(30000))
         return {};
     return QString::fromUtf8(p.readAllStandardOutput());
@@ -245,24 +251,112 @@ void tst_GridPrint::landscapeAndMargins()
     QVERIFY(m.captured(1).toDouble() > m.captured(2).toDouble());
 }
 
-void tst_GridPrint::previewShowsTheSamePages()
+void tst_GridPrint::pagesByArithmeticMatchThePrint_data()
+{
+    QTest::addColumn<bool>("grouped");
+    QTest::addColumn<bool>("collapsed");
+    QTest::addColumn<bool>("fit");
+    QTest::addColumn<bool>("repeatHeaders");
+    QTest::addColumn<int>("columnWidth");   // 0: as they are
+    QTest::newRow("grouped") << true << false << true << true << 0;
+    QTest::newRow("grouped and collapsed") << true << true << true << true << 0;
+    QTest::newRow("wide columns fitted to the width") << false << false << true << true << 300;
+    QTest::newRow("headers on the first page only") << true << false << true << false << 0;
+    QTest::newRow("wide columns continued across") << false << false << false << true << 300;
+}
+
+void tst_GridPrint::pagesByArithmeticMatchThePrint()
+{
+    QFETCH(bool, grouped);
+    QFETCH(bool, collapsed);
+    QFETCH(bool, fit);
+    QFETCH(bool, repeatHeaders);
+    QFETCH(int, columnWidth);
+    static const char *const categories[] = {"TV", "AUDIO", "APPLIANCE", "VIDEO", "PHONE", "CAMERA", "GAMES", "DESK"};
+    std::vector<InvRow> rows;
+    for (int i = 0; i < 500; ++i)
+        rows.push_back({100000 + i, categories[(i * 5) % 8], 1 + i % 4, "item", 100 + i, QDate(2020, 1, 1)});
+    m_grid->setTable(inventoryTable(rows));
+    if (grouped) {
+        m_grid->groups().add(2, 1);
+        m_grid->regroup();
+    }
+    if (collapsed) {
+        // One group per row, so that the collapsed report has pages of group rows.
+        m_grid->groups().clear();
+        m_grid->groups().add(1, 1);
+        m_grid->regroup();
+        m_grid->collapseAll();
+    }
+    m_grid->printerSettings().fitColumnsToPage = fit;
+    m_grid->printerSettings().repeatHeaders = repeatHeaders;
+    m_grid->printerSettings().repeatFrozenColumns = true;
+    if (columnWidth)
+        for (int c = 1; c <= m_grid->columnCount(); ++c)
+            m_grid->column(c)->setWidth(columnWidth);
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(m_file);
+    m_grid->applyPageLayout(&printer);
+    const GridPages pages(*m_grid, &printer, false);
+    QVERIFY(pages.pageCount() >= 3);
+    QVERIFY(m_grid->print(false, false, &printer));
+    QVERIFY2(pdfInfo(m_file).contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\\n").arg(pages.pageCount()))),
+             qPrintable(pdfInfo(m_file)));
+
+    // A row is told by its id, a group row by its caption.
+    const auto label = [this](int pos) {
+        const GridRow r = m_grid->row(pos);
+        if (r.type == GridRowType::Record)
+            return QRegularExpression(QStringLiteral("\\b%1\\b").arg(m_grid->text(pos, 1)));
+        if (r.type == GridRowType::GroupHeader)
+            return QRegularExpression(QRegularExpression::escape(m_grid->groupCaption(pos)));
+        return QRegularExpression();
+    };
+    int lastShown = 0;
+    for (int page = 1; page <= pages.pageCount(); ++page) {
+        const auto [first, last] = pages.rowsOn(page);
+        QVERIFY(first >= 1 && last >= first);
+        QVERIFY(first <= lastShown + 1);   // no row is skipped between pages
+        lastShown = last;
+        const QString text = pdfText(m_file, page);
+        const QString where = QStringLiteral("page %1, rows %2-%3").arg(page).arg(first).arg(last);
+        for (int pos : {first, last}) {
+            const QRegularExpression shown = label(pos);
+            if (!shown.pattern().isEmpty())
+                QVERIFY2(text.contains(shown), qPrintable(where + QStringLiteral(": row %1 missing\n").arg(pos) + text));
+        }
+        for (int pos : {first - 1, last + 1}) {
+            if (pos < 1 || pos > m_grid->rowCount())
+                continue;
+            const QRegularExpression other = label(pos);
+            if (!other.pattern().isEmpty())
+                QVERIFY2(!text.contains(other), qPrintable(where + QStringLiteral(": row %1 also there\n").arg(pos) + text));
+        }
+    }
+    QCOMPARE(lastShown, m_grid->rowCount());
+}
+
+void tst_GridPrint::stoppedPrintEndsAtThePage()
 {
     std::vector<InvRow> rows;
-    for (int i = 0; i < 200; ++i)
+    for (int i = 0; i < 300; ++i)
         rows.push_back({i + 1, "TV", 1, "item", 100, QDate(2020, 1, 1)});
     m_grid->setTable(inventoryTable(rows));
-    QPrintPreviewWidget preview;
-    QSignalSpy pages(m_grid.get(), &ReportGrid::printPage);
-    m_grid->preview(&preview, false);
-    QVERIFY(preview.pageCount() >= 2);
-    QCOMPARE(pages.count(), preview.pageCount());
-    QCOMPARE(pages.last().at(1).toInt(), preview.pageCount());
-    // Selected rows only: two rows fit one page.
-    pages.clear();
-    m_grid->selectRows({1, 2});
-    m_grid->preview(&preview, true);
-    QCOMPARE(preview.pageCount(), 1);
-    QCOMPARE(pages.count(), 1);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(m_file);
+    m_grid->applyPageLayout(&printer);
+    const GridPages pages(*m_grid, &printer, false);
+    QVERIFY(pages.pageCount() >= 4);
+    QList<int> told;
+    QVERIFY(!pages.print(&printer, [&](int page, int count) {
+        told << page;
+        return count > 0 && page < 3;
+    }));
+    QCOMPARE(told, (QList<int>{1, 2, 3}));
+    QVERIFY2(pdfInfo(m_file).contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\n"))), qPrintable(pdfInfo(m_file)));
 }
 
 QTEST_MAIN(tst_GridPrint)

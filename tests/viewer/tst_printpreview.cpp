@@ -3,13 +3,16 @@
 #include "core/reportrequest.h"
 #include "grid/reportgrid.h"
 #include "viewer/frmMain.h"
+#include "grid/gridprint.h"
 #include "viewer/frmPrintPreview.h"
+#include "viewer/previewpages.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,9 +20,11 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPrintDialog>
-#include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QProgressDialog>
+#include <QRegularExpression>
 #include <QProcess>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -93,11 +98,13 @@ private slots:
     void printSelectedItemsPrintsOnlyThem();
     void printSelectedButUserChoosesAll();
     void cancelledPrintDialogPrintsNothing();
+    void cancelledLongPrintLeavesNoHalfFile_data();
+    void cancelledLongPrintLeavesNoHalfFile();
     void unwritablePdfIsRefusedAndNothingIsPrinted();
     void printerSettingsSwitchedOnForPrinting();
 
     void previewShowsPagesAndHidesTheViewer();
-    void previewSaysPaginatingWhilePainting();
+    void lastPageOfALargeReportShowsTheLastRows();
     void previewStatusFollowsThePages();
     void previewTwoPagesSideBySide();
     void previewSelectedRowsOnlyFromTwo_data();
@@ -259,6 +266,50 @@ void tst_PrintPreview::cancelledPrintDialogPrintsNothing()
     QCOMPARE(viewer->statusText(), QString());
 }
 
+void tst_PrintPreview::cancelledLongPrintLeavesNoHalfFile_data()
+{
+    QTest::addColumn<QByteArray>("before");   // the file's content before the print; empty: none
+    QTest::newRow("new file") << QByteArray();
+    QTest::newRow("file already there keeps its content") << QByteArrayLiteral("an earlier report");
+}
+
+void tst_PrintPreview::cancelledLongPrintLeavesNoHalfFile()
+{
+    QFETCH(QByteArray, before);
+    viewer->Jgrid->setTable(test::sampleTable(12500));   // 100,000 rows: a job of seconds
+    const QString file = dir->filePath(QStringLiteral("long.pdf"));
+    if (!before.isEmpty()) {
+        QFile old(file);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write(before);
+    }
+    PrintDialogAnswer answer([&file](QPrintDialog *d) {
+        printToFile(d, file);
+        d->accept();
+    });
+    QString said;
+    QTimer user;
+    connect(&user, &QTimer::timeout, this, [&] {
+        auto *progress = viewer->findChild<QProgressDialog *>(QStringLiteral("frmPrintProgress"));
+        if (!progress || !progress->isVisible() || !said.isEmpty())
+            return;
+        said = progress->labelText();
+        QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
+    });
+    user.start(20);
+    viewer->findChild<QAction *>(QStringLiteral("mnuPrint(0)"))->trigger();
+    QVERIFY(answer.answered());
+    QVERIFY2(said.contains(QRegularExpression(QStringLiteral("^Printing page \\d+ of 2000$"))), qPrintable(said));
+    QCOMPARE(QFile::exists(file), !before.isEmpty());
+    if (!before.isEmpty()) {
+        QFile kept(file);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), before);
+    }
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files), before.isEmpty() ? QStringList() : QStringList{QStringLiteral("long.pdf")});
+    QVERIFY2(viewer->statusText().contains(QLatin1String("cancelled")), qPrintable(viewer->statusText()));
+}
+
 void tst_PrintPreview::unwritablePdfIsRefusedAndNothingIsPrinted()
 {
     const QString file = dir->filePath(QStringLiteral("no-such-folder/out.pdf"));
@@ -320,18 +371,24 @@ void tst_PrintPreview::previewShowsPagesAndHidesTheViewer()
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 
-void tst_PrintPreview::previewSaysPaginatingWhilePainting()
+void tst_PrintPreview::lastPageOfALargeReportShowsTheLastRows()
 {
+    viewer->Jgrid->setTable(test::sampleTable(12500));   // 100,000 rows
     frmPrintPreview *preview = openPreview();
     QVERIFY(preview);
-    QTRY_COMPARE(preview->GEXPreview1->pageCount(), pages);
-    QString during;
-    // Connected last: runs while the pages are painted, after the window said so.
-    connect(preview->GEXPreview1, &QPrintPreviewWidget::paintRequested, this,
-            [&during, preview] { during = preview->statusText(); });
-    preview->GEXPreview1->updatePreview();
-    QTRY_COMPARE(during, QStringLiteral("Paginating..."));
-    QTRY_COMPARE(preview->statusText(), QStringLiteral("Page 1 of %1").arg(pages));
+    PreviewPages *view = preview->GEXPreview1;
+    const int count = view->pageCount();
+    QVERIFY2(count > 1000, qPrintable(QString::number(count)));
+    QTRY_COMPARE(preview->statusText(), QStringLiteral("Page 1 of %1").arg(count));
+    QTest::mouseClick(preview->findChild<QToolButton *>(QStringLiteral("cmdLastPage")), Qt::LeftButton);
+    QTRY_COMPARE(preview->statusText(), QStringLiteral("Page %1 of %1").arg(count));
+    QCOMPARE(view->pages()->rowsOn(count).second, viewer->Jgrid->rowCount());
+    // The last page is painted when it is seen, and then only a window's worth is kept.
+    QTRY_VERIFY(view->cachedPages() >= 1);
+    QVERIFY(view->cachedPages() <= 4);
+    QImage shot(view->viewport()->size(), QImage::Format_RGB32);
+    view->viewport()->render(&shot);
+    QCOMPARE(shot.pixelColor(shot.width() / 2, 20 + 12), QColor(Qt::white));   // a sheet at the top
 }
 
 void tst_PrintPreview::previewStatusFollowsThePages()
@@ -360,7 +417,7 @@ void tst_PrintPreview::previewTwoPagesSideBySide()
     frmPrintPreview *preview = openPreview();
     QTRY_COMPARE(preview->GEXPreview1->pageCount(), pages);
     QTest::mouseClick(preview->findChild<QToolButton *>(QStringLiteral("cmdTwoPages")), Qt::LeftButton);
-    QCOMPARE(preview->GEXPreview1->viewMode(), QPrintPreviewWidget::FacingPagesView);
+    QCOMPARE(preview->GEXPreview1->viewMode(), PreviewPages::FacingPagesView);
     QTRY_COMPARE(preview->statusText(), QStringLiteral("Page 1 - 2 of %1").arg(pages));
     QTest::keyClick(preview, Qt::Key_End);
     QTRY_COMPARE(preview->statusText(), QStringLiteral("Page %1 of %1").arg(pages));
