@@ -20,6 +20,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -41,11 +42,66 @@ constexpr int kStepQuery = 8;
 constexpr unsigned kCharsetOctets = 1;
 constexpr unsigned kCharsetUtf8 = 4;
 constexpr int kMaxVarcharBytes = 32765;
+constexpr int kDefaultPort = 3050;   // the client's own when the connection string names none
 
 // How long an edit or delete waits for the server before the user is told. A row write answers
 // in milliseconds even on a busy store server; after fifteen seconds the server or the network
 // has stopped, and the user gets the window back instead of a frozen one.
 constexpr int kWriteTimeoutMs = 15000;
+
+// Every thread the data layer leaves running on its own. Such a thread may hold the last
+// reference to an attachment, and the client library unloads its engine when the last one is
+// detached; racing the process's own exit, that unloading crashes or hangs it. So the exit waits
+// for them, but never long: a thread still waiting on a server that stopped answering after
+// this grace is left behind, as the process is ending anyway.
+class DetachedThreads {
+public:
+    static DetachedThreads &instance()
+    {
+        static DetachedThreads threads;
+        return threads;
+    }
+
+    int running()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_running;
+    }
+
+    template <class Work>
+    void start(Work work)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            ++m_running;
+        }
+        std::thread([this, work = std::make_unique<Work>(std::move(work))]() mutable {
+            (*work)();
+            work.reset();   // whatever it captured goes before the exit is told
+            const std::lock_guard lock(m_mutex);
+            if (--m_running == 0)
+                m_idle.notify_all();
+        }).detach();
+    }
+
+private:
+    DetachedThreads() = default;
+    ~DetachedThreads()
+    {
+        std::unique_lock lock(m_mutex);
+        m_idle.wait_for(lock, std::chrono::seconds(5), [this] { return m_running == 0; });
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_idle;
+    int m_running = 0;
+};
+
+template <class Work>
+void runDetached(Work work)
+{
+    DetachedThreads::instance().start(std::move(work));
+}
 
 QString stalledText()
 {
@@ -108,6 +164,19 @@ struct FbSession {
     std::atomic<bool> stalled{false};
     // Set when a cancelled load dropped the attachment under a worker still waiting on it.
     std::atomic<bool> dropped{false};
+    // The connection to a server, to be cut when the attachment is given up.
+    std::vector<fb::ServerSocket> sockets;
+
+    // Frees whoever still waits on the server. Should the client make the abort wait as well,
+    // only a thread of its own waits.
+    static void giveUp(const std::shared_ptr<FbSession> &session)
+    {
+        fb::cutSockets(session->sockets);
+        runDetached([session] {
+            fb::Status st;
+            session->attachment->cancelOperation(st.ptr(), fb_cancel_abort);
+        });
+    }
 
     ~FbSession()
     {
@@ -616,6 +685,7 @@ Result<std::unique_ptr<Connection>> Connection::open(const QString &connString, 
     auto session = std::make_shared<FbSession>();
     session->mode = mode;
     const QByteArray dsn = cs.dsn().toUtf8();
+    const std::vector<fb::ServerSocket> before = cs.isRemote() ? fb::openSockets() : std::vector<fb::ServerSocket>{};
     {
         const fb::HostSignals keepSignals;
         session->attachment = fb::Handle<IAttachment>(fb::provider()->attachDatabase(
@@ -623,6 +693,8 @@ Result<std::unique_ptr<Connection>> Connection::open(const QString &connString, 
     }
     if (st.failed())
         return st.failure(kStepOpen);
+    if (cs.isRemote())
+        session->sockets = fb::newServerSockets(before, cs.port > 0 ? cs.port : kDefaultPort);
 
     // Read: a read-only read-committed transaction, which the engine never has to keep old record
     // versions for, so it can stay open as long as the viewer does. ReadWrite: every statement
@@ -1022,14 +1094,14 @@ private:
             std::atomic<int> state{kRunning};
         };
         auto shared = std::make_shared<Shared>();
-        std::thread([shared, session = m_session, w = std::move(w), verb]() mutable {
+        runDetached([shared, session = m_session, w = std::move(w), verb]() mutable {
             auto r = runRowWrite(*session, w, verb, shared->state);
             // Let go of the attachment before answering: the caller may close it right after.
             session.reset();
             const std::lock_guard lock(shared->mutex);
             shared->result.emplace(std::move(r));
             shared->answered.notify_all();
-        }).detach();
+        });
 
         const QCoreApplication *app = QCoreApplication::instance();
         const bool uiThread = app && QThread::currentThread() == app->thread();
@@ -1054,12 +1126,7 @@ private:
         int running = kRunning;
         const bool beforeCommit = shared->state.compare_exchange_strong(running, kAbandoned);
         m_session->stalled = true;
-        // Aborting the attachment makes the waiting call return; should the client library make
-        // this call wait as well, only this thread waits.
-        std::thread([session = m_session]() {
-            fb::Status st;
-            session->attachment->cancelOperation(st.ptr(), fb_cancel_abort);
-        }).detach();
+        FbSession::giveUp(m_session);
         const int seconds = int((m_timeoutMs + 999) / 1000);
         if (beforeCommit)
             return ownFailure(QStringLiteral("The database server did not answer within %1 seconds, so the row was not "
@@ -1272,6 +1339,9 @@ void LoadJob::State::run(const std::shared_ptr<State> &s)
     }
     {
         std::lock_guard lock(s->mutex);
+        // Only a cancel needs the session from here on; kept, it could make this thread the one
+        // that detaches the attachment once the caller has let the job go.
+        s->session.reset();
         if (!s->abandoned) {
             s->connection = std::move(connection);
             s->result = std::move(result);
@@ -1310,11 +1380,11 @@ std::shared_ptr<LoadJob> LoadJob::start(const QString &connString, AccessMode mo
     job->d->connectTimeoutSeconds = connectTimeoutSeconds;
     job->d->endedCallback = std::move(ended);
     ++s_runningWorkers;
-    std::thread([s = job->d]() mutable {
+    runDetached([s = job->d]() mutable {
         State::run(s);
         s.reset();
         --s_runningWorkers;
-    }).detach();
+    });
     return job;
 }
 
@@ -1371,10 +1441,8 @@ void LoadJob::cancel()
             d->connection = std::move(c);
         }
     }
-    if (silent) {
-        fb::Status st;
-        silent->attachment->cancelOperation(st.ptr(), fb_cancel_abort);
-    }
+    if (silent)
+        FbSession::giveUp(silent);
     RecordTable table = builder ? builder->finish() : RecordTable::Builder().finish();
     auto shared = std::make_shared<RecordTable>(std::move(table));
     std::lock_guard lock(d->mutex);
@@ -1400,6 +1468,8 @@ Result<std::shared_ptr<RecordTable>> LoadJob::takeResult()
 }
 
 int LoadJob::runningWorkers() { return s_runningWorkers.load(); }
+
+int Connection::threadsRunning() { return DetachedThreads::instance().running(); }
 
 std::unique_ptr<RecordWriter> Connection::writer(std::shared_ptr<RecordTable> table)
 {

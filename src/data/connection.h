@@ -62,6 +62,10 @@ public:
     // How long an edit or delete of its writers waits for the server (15 seconds unless set).
     void setWriteTimeout(int milliseconds);
 
+    // Threads still finishing a load, a write or an abort the caller stopped waiting for. The
+    // process's exit waits a few seconds for them, as one may hold the last attachment.
+    static int threadsRunning();
+
     // Write-back for a result this connection produced; the writer shares the table.
     std::unique_ptr<RecordWriter> writer(std::shared_ptr<RecordTable> table);
 

@@ -6,7 +6,13 @@
 #include <QStringList>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
+
+#include <dirent.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 
 namespace velmora::fb {
 
@@ -125,6 +131,55 @@ HostSignals::~HostSignals()
     sigaction(SIGINT, &m_saved->interrupt, nullptr);
     sigaction(SIGTERM, &m_saved->terminate, nullptr);
     delete m_saved;
+}
+
+std::vector<ServerSocket> openSockets()
+{
+    std::vector<ServerSocket> sockets;
+    DIR *dir = opendir("/proc/self/fd");
+    if (!dir)
+        return sockets;
+    while (const dirent *e = readdir(dir)) {
+        char *end = nullptr;
+        const long fd = std::strtol(e->d_name, &end, 10);
+        struct stat st;
+        if (end == e->d_name || *end != '\0' || fd == dirfd(dir) || fstat(int(fd), &st) != 0 || !S_ISSOCK(st.st_mode))
+            continue;
+        sockets.push_back({int(fd), static_cast<unsigned long>(st.st_ino)});
+    }
+    closedir(dir);
+    return sockets;
+}
+
+std::vector<ServerSocket> newServerSockets(const std::vector<ServerSocket> &before, int port)
+{
+    std::vector<ServerSocket> found;
+    for (const ServerSocket &s : openSockets()) {
+        bool known = false;
+        for (const ServerSocket &b : before)
+            known = known || (b.fd == s.fd && b.inode == s.inode);
+        sockaddr_storage peer{};
+        socklen_t length = sizeof peer;
+        if (known || getpeername(s.fd, reinterpret_cast<sockaddr *>(&peer), &length) != 0)
+            continue;
+        int peerPort = -1;
+        if (peer.ss_family == AF_INET)
+            peerPort = ntohs(reinterpret_cast<const sockaddr_in &>(peer).sin_port);
+        else if (peer.ss_family == AF_INET6)
+            peerPort = ntohs(reinterpret_cast<const sockaddr_in6 &>(peer).sin6_port);
+        if (peerPort == port)
+            found.push_back(s);
+    }
+    return found;
+}
+
+void cutSockets(const std::vector<ServerSocket> &sockets)
+{
+    for (const ServerSocket &s : sockets) {
+        struct stat st;
+        if (fstat(s.fd, &st) == 0 && S_ISSOCK(st.st_mode) && static_cast<unsigned long>(st.st_ino) == s.inode)
+            shutdown(s.fd, SHUT_RDWR);
+    }
 }
 
 int bytesPerChar(unsigned charSetId)

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <utility>
+#include <vector>
 
 namespace velmora::fb {
 
@@ -184,6 +185,21 @@ private:
     struct Saved;
     Saved *m_saved;
 };
+
+// The client library has no timeout for an answer from a server once attached: a call waits on
+// the attachment's socket for as long as the server keeps the connection open without answering
+// (a stopped or hung server, a cable pulled beyond a router). To give such a call back, the
+// sockets an attach opened are remembered and shut down when the attachment is given up, which
+// makes the waiting call fail at once with the client's own network error.
+struct ServerSocket {
+    int fd = -1;
+    unsigned long inode = 0;   // tells our socket from a later one that reused its number
+};
+std::vector<ServerSocket> openSockets();
+// The sockets in `now` missing from `before` that are TCP connections to `port`.
+std::vector<ServerSocket> newServerSockets(const std::vector<ServerSocket> &before, int port);
+// Shuts down each socket that is still the one remembered; never closes a descriptor.
+void cutSockets(const std::vector<ServerSocket> &sockets);
 
 // Bytes per character of a Firebird character set id, for turning byte lengths into characters.
 int bytesPerChar(unsigned charSetId);
