@@ -42,8 +42,8 @@ private slots:
     void totalsColumnGroupsEverything();
 
     void totalsExactToTheCent();
-    void totalsCountSkipsNulls();
-    void totalsUseTheUserLocale();
+    void footerTotals_data();
+    void footerTotals();
     void nonAsciiSortFollowsLocale_data();
     void nonAsciiSortFollowsLocale();
 
@@ -74,6 +74,29 @@ private slots:
     void beforeDeleteCancelKeepsRows();
 
 private:
+    // Shows the grid; the point in its table view's viewport of column x, on row `pos` (0: header).
+    QPoint shown(int pos, int x)
+    {
+        m_grid->show();
+        if (!QTest::qWaitForWindowExposed(m_grid.get()))
+            qWarning("the grid was not exposed");
+        const int header = QFontMetrics(m_grid->headingFont()).height() + 8;
+        const int rowH = QFontMetrics(m_grid->bodyFont()).height() + 6;
+        return {x, pos == 0 ? header / 2 + 2 : header + (pos - 1) * rowH + rowH / 2};
+    }
+    QWidget *viewport() { return static_cast<QAbstractScrollArea *>(m_grid->tableView())->viewport(); }
+    // Drags a column header or a group of the box onto `target` as a user's drop would.
+    static bool drop(QWidget *target, const char *mimeType, int value, QPoint at)
+    {
+        QMimeData mime;
+        mime.setData(QLatin1String(mimeType), QByteArray::number(value));
+        QDragEnterEvent enter(at, Qt::MoveAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(target, &enter);
+        QDropEvent dropEv(at, Qt::MoveAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(target, &dropEv);
+        return enter.isAccepted() && dropEv.isAccepted();
+    }
+
     std::unique_ptr<ReportGrid> m_grid;
 };
 
@@ -401,43 +424,58 @@ void tst_ReportGrid::totalsExactToTheCent()
     QCOMPARE(storeTotals, expected);
 }
 
-void tst_ReportGrid::totalsCountSkipsNulls()
+void tst_ReportGrid::footerTotals_data()
 {
-    GridColumn *cost = m_grid->columnByKey(u"cost");
-    cost->setAggregateFunction(1);
-    cost->setTotalFormat(QStringLiteral("#0"));
-    cost->setTotalPrefix(QStringLiteral("Count:"));
-    m_grid->groups().add(2, 1);
-    m_grid->regroup();
-    // AUDIO has three records, one without a cost.
-    int audioFooter = 0;
-    for (int p = 1; p <= m_grid->rowCount(); ++p)
-        if (m_grid->row(p).type == GridRowType::GroupHeader && m_grid->value(p, 2).toString() == QLatin1String("AUDIO"))
-            audioFooter = p + m_grid->row(p).recordCount + 1;
-    QVERIFY(audioFooter > 0);
-    QCOMPARE(m_grid->row(audioFooter).type, GridRowType::GroupFooter);
-    QCOMPARE(m_grid->text(audioFooter, 5), QStringLiteral("Count: 2"));
-    // The sum of a group whose only amount is null is zero, not empty.
-    cost->setAggregateFunction(2);
-    cost->setTotalPrefix(QString());
-    cost->setTotalFormat(QStringLiteral("#,##0.00"));
-    QCOMPARE(m_grid->text(audioFooter, 5), QStringLiteral("210.49"));
+    // Costs in cents (a null QVariant is a null cost), all in one category over two stores.
+    QTest::addColumn<QVariantList>("cents");
+    QTest::addColumn<int>("function");   // 1 count, 2 sum
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("levels");   // grouped by category, then by store
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("expected");   // the outermost footer's cost cell
+
+    const qint64 top = INT64_MAX, bottom = INT64_MIN;
+    const QString c = QStringLiteral("C");
+    QTest::newRow("two largest values") << QVariantList{top, top} << 2 << "#,##0.00" << 1 << c << "184,467,440,737,095,516.14";
+    QTest::newRow("two smallest values") << QVariantList{bottom, bottom} << 2 << "#0.00" << 1 << c << "-184467440737095516.16";
+    QTest::newRow("largest and smallest") << QVariantList{top, bottom} << 2 << "#0.00" << 1 << c << "-0.01";
+    QTest::newRow("whole units of the largest") << QVariantList{top, 1} << 2 << "#,##0" << 1 << c << "92,233,720,368,547,758";
+    QTest::newRow("half a unit rounds up") << QVariantList{149, 101} << 2 << "#,##0" << 1 << c << "3";
+    QTest::newRow("a negative half rounds away from zero") << QVariantList{-149, -101} << 2 << "#0" << 1 << c << "-3";
+    QTest::newRow("one decimal rounds the cents") << QVariantList{1, 98} << 2 << "#0.0" << 1 << c << "1.0";
+    QTest::newRow("eighteen decimals") << QVariantList{top, top} << 2 << "#0.000000000000000000" << 1 << c
+                                       << "184467440737095516.140000000000000000";
+    QTest::newRow("twenty decimals are refused") << QVariantList{5} << 2 << "#0.00000000000000000000" << 1 << c
+                                                 << "(the format asks for more than 18 decimals)";
+    QTest::newRow("count skips nulls") << QVariantList{QVariant(), 5, 7} << 1 << "#0" << 1 << c << "2";
+    QTest::newRow("sum of nulls only is zero") << QVariantList{QVariant()} << 2 << "#,##0.00" << 1 << c << "0.00";
+    QTest::newRow("German separators") << QVariantList{123456789, -50} << 2 << "#,##0.00" << 1 << "de_DE" << "1.234.567,39";
+    QTest::newRow("outer count rolls up the stores") << QVariantList{1, 2, QVariant(), 4, 5} << 1 << "#0" << 2 << c << "4";
+    QTest::newRow("outer sum rolls up the stores") << QVariantList{1, 2, 3, 4} << 2 << "#0.00" << 2 << c << "0.10";
 }
 
-void tst_ReportGrid::totalsUseTheUserLocale()
+void tst_ReportGrid::footerTotals()
 {
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    std::vector<InvRow> rows{{1, "A", 1, "x", 123456789, QDate()}, {2, "A", 1, "y", -50, QDate()}};
+    QFETCH(QVariantList, cents);
+    QFETCH(int, function);
+    QFETCH(QString, format);
+    QFETCH(int, levels);
+    QFETCH(QString, locale);
+    QFETCH(QString, expected);
+    QLocale::setDefault(QLocale(locale));
+    std::vector<InvRow> rows;
+    for (const QVariant &v : cents)
+        rows.push_back({int(rows.size()) + 1, "A", int(rows.size()) % 2, "item",
+                        v.isNull() ? std::nullopt : std::optional<std::int64_t>(v.toLongLong()), QDate()});
     m_grid->setTable(inventoryTable(rows));
-    m_grid->columnByKey(u"cost")->setAggregateFunction(2);
-    m_grid->columnByKey(u"cost")->setTotalFormat(QStringLiteral("#,##0.00"));
-    m_grid->columnByKey(u"id")->setAggregateFunction(1);
-    m_grid->columnByKey(u"id")->setTotalFormat(QStringLiteral("#0"));
-    m_grid->columnByKey(u"id")->setTotalPrefix(QStringLiteral("Count:"));
-    m_grid->groups().add(2, 1);
-    m_grid->regroup();
-    QCOMPARE(m_grid->text(4, 5), QStringLiteral("1.234.567,39"));
-    QCOMPARE(m_grid->text(4, 1), QStringLiteral("Count: 2"));
+    GridColumn *cost = m_grid->columnByKey(u"cost");
+    cost->setAggregateFunction(function);
+    cost->setTotalFormat(format);
+    for (int level = 1; level <= levels; ++level)
+        m_grid->groups().add(level + 1, 1);
+    m_grid->regroup(true);
+    QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 F1"));
+    QCOMPARE(m_grid->text(2, cost->index()), expected);
 }
 
 void tst_ReportGrid::nonAsciiSortFollowsLocale_data()
@@ -512,42 +550,34 @@ void tst_ReportGrid::hitTest()
     QFETCH(int, area);
     m_grid->groups().add(3, 1);
     m_grid->regroup();
-    m_grid->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
-    QWidget *view = m_grid->tableView();
-    const QPoint origin = view->mapTo(m_grid.get(), QPoint(0, 0));
-    const int header = QFontMetrics(m_grid->headingFont()).height() + 8;
-    const int rowH = QFontMetrics(m_grid->bodyFont()).height() + 6;
+    const QPoint header = shown(0, 30);
+    const QPoint origin = m_grid->tableView()->mapTo(m_grid.get(), QPoint(0, 0));
     QPoint p;
     if (where == QLatin1String("header"))
-        p = origin + QPoint(30, header / 2 + 2);
+        p = origin + header;
     else if (where == QLatin1String("group"))
-        p = origin + QPoint(60, header + rowH / 2 + 2);
+        p = origin + shown(1, 60);
     else if (where == QLatin1String("record"))
-        p = origin + QPoint(60, header + rowH + rowH / 2 + 2);
+        p = origin + shown(2, 60);
     else if (where == QLatin1String("box"))
         p = m_grid->groupByBox()->geometry().center();
     else
-        p = origin + QPoint(60, view->height() - 8);
+        p = origin + QPoint(60, m_grid->tableView()->height() - 8);
     QCOMPARE(m_grid->hitTest(p), area);
 }
 
 void tst_ReportGrid::rowAndColumnFromPoint()
 {
-    m_grid->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
-    QWidget *view = m_grid->tableView();
-    const QPoint origin = view->mapTo(m_grid.get(), QPoint(0, 0));
-    const int header = QFontMetrics(m_grid->headingFont()).height() + 8;
-    const int rowH = QFontMetrics(m_grid->bodyFont()).height() + 6;
+    const QPoint row3 = shown(3, 5);
+    const QPoint origin = m_grid->tableView()->mapTo(m_grid.get(), QPoint(0, 0));
     const int x2 = m_grid->column(1)->width() + 5;   // inside the second column
-    QCOMPARE(m_grid->rowFromPoint(origin + QPoint(5, header + 2 * rowH + 3)), 3);
-    QCOMPARE(m_grid->columnFromPoint(origin + QPoint(x2, header + 3)), 2);
+    QCOMPARE(m_grid->rowFromPoint(origin + row3), 3);
+    QCOMPARE(m_grid->columnFromPoint(origin + shown(1, x2)), 2);
     QCOMPARE(m_grid->rowFromPoint(origin + QPoint(5, 3)), 0);
     m_grid->columnByKey(u"id")->setPosition(3);
-    QCOMPARE(m_grid->columnFromPoint(origin + QPoint(5, header + 3)), 2);
+    QCOMPARE(m_grid->columnFromPoint(origin + shown(1, 5)), 2);
     m_grid->columnByKey(u"category")->setVisible(false);
-    QCOMPARE(m_grid->columnFromPoint(origin + QPoint(5, header + 3)), 3);
+    QCOMPARE(m_grid->columnFromPoint(origin + shown(1, 5)), 3);
 }
 
 void tst_ReportGrid::keyboardMoves_data()
@@ -629,8 +659,7 @@ void tst_ReportGrid::expandCollapseByKeyboardAndClick()
 {
     m_grid->groups().add(3, 1);
     m_grid->regroup();
-    m_grid->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    const QPoint secondGroup = shown(6, 8);
     m_grid->setCurrentRow(1);
     QTest::keyClick(m_grid->tableView(), Qt::Key_Left);
     QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 H1 R R R R R R"));
@@ -641,36 +670,27 @@ void tst_ReportGrid::expandCollapseByKeyboardAndClick()
     QTest::keyClick(m_grid->tableView(), Qt::Key_Return);
     QCOMPARE(m_grid->rowCount(), 12);
     // A click on the +/- box of the second group collapses it.
-    auto *view = static_cast<QAbstractScrollArea *>(m_grid->tableView());
-    const int header = QFontMetrics(m_grid->headingFont()).height() + 8;
-    const int rowH = QFontMetrics(m_grid->bodyFont()).height() + 6;
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(8, header + 5 * rowH + rowH / 2));
+    QTest::mouseClick(viewport(), Qt::LeftButton, {}, secondGroup);
     QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 R R R R H1"));
     // A double-click on the caption expands it again.
     QSignalSpy dbl(m_grid.get(), &ReportGrid::dblClick);
-    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, QPoint(120, header + 5 * rowH + rowH / 2));
+    QTest::mouseDClick(viewport(), Qt::LeftButton, {}, secondGroup + QPoint(112, 0));
     QCOMPARE(m_grid->rowCount(), 12);
     QCOMPARE(dbl.count(), 1);
 }
 
 void tst_ReportGrid::extendedSelectionWithShiftAndControl()
 {
-    m_grid->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
-    auto *view = static_cast<QAbstractScrollArea *>(m_grid->tableView());
-    const int header = QFontMetrics(m_grid->headingFont()).height() + 8;
-    const int rowH = QFontMetrics(m_grid->bodyFont()).height() + 6;
-    auto rowY = [&](int pos) { return header + (pos - 1) * rowH + rowH / 2; };
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(40, rowY(2)));
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier, QPoint(40, rowY(5)));
+    QTest::mouseClick(viewport(), Qt::LeftButton, {}, shown(2, 40));
+    QTest::mouseClick(viewport(), Qt::LeftButton, Qt::ShiftModifier, shown(5, 40));
     QCOMPARE(m_grid->selectedCount(), 4);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(40, rowY(8)));
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(40, rowY(3)));
+    QTest::mouseClick(viewport(), Qt::LeftButton, Qt::ControlModifier, shown(8, 40));
+    QTest::mouseClick(viewport(), Qt::LeftButton, Qt::ControlModifier, shown(3, 40));
     QCOMPARE(m_grid->selectedPositions(), (std::vector<int>{2, 4, 5, 8}));
     QCOMPARE(m_grid->currentRow(), 3);
-    QTest::keyClick(view, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(m_grid->tableView(), Qt::Key_Down, Qt::ShiftModifier);
     QCOMPARE(m_grid->selectedPositions(), (std::vector<int>{3, 4}));
-    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(m_grid->tableView(), Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(m_grid->selectedCount(), 10);
     const QStringList lines = m_grid->selectedText(false).split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 10);
@@ -695,13 +715,10 @@ void tst_ReportGrid::moveOperations()
 
 void tst_ReportGrid::headerClickRaisesColumnHeaderClick()
 {
-    m_grid->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    const QPoint third = shown(0, m_grid->column(1)->width() + m_grid->column(2)->width() + 20);
     QSignalSpy clicks(m_grid.get(), &ReportGrid::columnHeaderClick);
     QSignalSpy ups(m_grid.get(), &ReportGrid::mouseUp);
-    auto *view = static_cast<QAbstractScrollArea *>(m_grid->tableView());
-    const int x = m_grid->column(1)->width() + m_grid->column(2)->width() + 20;
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(x, 6));
+    QTest::mouseClick(viewport(), Qt::LeftButton, {}, third);
     QCOMPARE(clicks.count(), 1);
     QCOMPARE(clicks.first().first().value<GridColumn *>(), m_grid->column(3));
     QCOMPARE(ups.count(), 1);
@@ -731,24 +748,14 @@ void tst_ReportGrid::dragDataHandlerMayReplaceText()
 
 void tst_ReportGrid::groupByBoxTakesDroppedHeaders()
 {
-    m_grid->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    shown(0, 0);
     QWidget *box = m_grid->groupByBox();
     QVERIFY(box->isVisible());
-    auto drop = [box](int column, QPoint at) {
-        QMimeData mime;
-        mime.setData(QLatin1String(grid::ColumnMime), QByteArray::number(column));
-        QDragEnterEvent enter(at, Qt::MoveAction, &mime, Qt::LeftButton, {});
-        QApplication::sendEvent(box, &enter);
-        QDropEvent dropEv(at, Qt::MoveAction, &mime, Qt::LeftButton, {});
-        QApplication::sendEvent(box, &dropEv);
-        return dropEv.isAccepted();
-    };
-    QVERIFY(drop(3, QPoint(5, 5)));   // store
+    QVERIFY(drop(box, grid::ColumnMime, 3, QPoint(5, 5)));   // store
     QCOMPARE(m_grid->groups().count(), 1);
     QCOMPARE(m_grid->groups().item(1).column, 3);
     // Dropped left of the first group: category becomes the outer level.
-    QVERIFY(drop(2, QPoint(2, 5)));
+    QVERIFY(drop(box, grid::ColumnMime, 2, QPoint(2, 5)));
     QCOMPARE(m_grid->groups().count(), 2);
     QCOMPARE(m_grid->groups().item(1).column, 2);
     QCOMPARE(m_grid->groups().item(2).column, 3);
@@ -760,15 +767,7 @@ void tst_ReportGrid::groupDraggedOutOfBoxIsRemoved()
     m_grid->groups().add(2, 1);
     m_grid->groups().add(3, 1);
     m_grid->regroup();
-    auto *view = static_cast<QAbstractScrollArea *>(m_grid->tableView());
-    QMimeData mime;
-    mime.setData(QLatin1String(grid::GroupMime), QByteArray::number(1));
-    const QPoint at(50, 80);
-    QDragEnterEvent enter(at, Qt::MoveAction, &mime, Qt::LeftButton, {});
-    QApplication::sendEvent(view->viewport(), &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent dropEv(at, Qt::MoveAction, &mime, Qt::LeftButton, {});
-    QApplication::sendEvent(view->viewport(), &dropEv);
+    drop(viewport(), grid::GroupMime, 1, QPoint(50, 80));
     QCOMPARE(m_grid->groups().count(), 1);
     QCOMPARE(m_grid->groups().item(1).column, 3);
     QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 R R R R H1 R R R R R R"));
@@ -793,16 +792,7 @@ void tst_ReportGrid::clickOnGroupInBoxRaisesGroupHeaderClick()
 
 void tst_ReportGrid::headerDropReordersColumns()
 {
-    m_grid->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
-    auto *view = static_cast<QAbstractScrollArea *>(m_grid->tableView());
-    QMimeData mime;
-    mime.setData(QLatin1String(grid::ColumnMime), QByteArray::number(5));   // cost
-    const QPoint at(5, 5);   // over the id column
-    QDragEnterEvent enter(at, Qt::MoveAction, &mime, Qt::LeftButton, {});
-    QApplication::sendEvent(view->viewport(), &enter);
-    QDropEvent dropEv(at, Qt::MoveAction, &mime, Qt::LeftButton, {});
-    QApplication::sendEvent(view->viewport(), &dropEv);
+    drop(viewport(), grid::ColumnMime, 5, shown(0, 5));   // cost over the id column
     QCOMPARE(m_grid->column(5)->position(), 1);
     QCOMPARE(m_grid->column(1)->position(), 2);
     QCOMPARE(m_grid->selectedText(true).section(QLatin1Char('\n'), 0, 0), QStringLiteral("cost\tid\tcategory\tstore\tdescription\tdaterec"));
