@@ -949,15 +949,20 @@ bool EmailFRM::transferFileRescued()
     }
 }
 
+void EmailFRM::keepOnUnload()
+{
+    EmailFormSize(true);
+    if (d->addressBookChanged && !d->autoSend && writeAddressBook())
+        d->addressBookChanged = false;
+}
+
 void EmailFRM::closeEvent(QCloseEvent *event)
 {
     if (d->sending) {
         event->ignore();   // Cancel Send ends a send; the window closes when it has
         return;
     }
-    EmailFormSize(true);
-    if (d->addressBookChanged && !d->autoSend)
-        writeAddressBook();
+    keepOnUnload();
     if (!transferFileRescued()) {
         event->ignore();
         return;
@@ -977,6 +982,9 @@ bool EmailFRM::event(QEvent *event)
             d->transport->cancel();
         return true;
     }
+    // Deleted without being closed (the viewer's Esc): the address book edits are kept all the same.
+    if (event->type() == QEvent::DeferredDelete && d->loaded)
+        keepOnUnload();
     return QWidget::event(event);
 }
 

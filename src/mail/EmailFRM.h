@@ -100,6 +100,8 @@ private:
     void layOutSmallCentred();
     void loadAddressBook();
     bool writeAddressBook();
+    // What closing keeps, whether the window is closed or deleted with the viewer's windows.
+    void keepOnUnload();
     void readSettings();
     bool transferFileRescued();
     void afterSend();

@@ -5,6 +5,7 @@
 #include "mail/EmailAB.h"
 #include "mail/EmailFRM.h"
 #include "mail/smtptransport.h"
+#include "viewer/frmMain.h"
 #include "mailtesting.h"
 #include "demowindow.h"
 
@@ -57,6 +58,7 @@ private slots:
     void checksAndUnattendedSends_data();
     void checksAndUnattendedSends();
     void settingsRoundTrip();
+    void addressBookEdits_data();
     void addressBookEdits();
     void cancelledAddRewritesBook();
     void unwritableDataFolderKeepsFiles();
@@ -378,8 +380,16 @@ void tst_EmailFRM::settingsRoundTrip()
     QVERIFY(w->SSLcheck->isChecked());
 }
 
+void tst_EmailFRM::addressBookEdits_data()
+{
+    QTest::addColumn<bool>("byViewerEsc");
+    QTest::newRow("window closed") << false;
+    QTest::newRow("unloaded with the viewer's windows") << true;
+}
+
 void tst_EmailFRM::addressBookEdits()
 {
+    QFETCH(bool, byViewerEsc);
     QByteArray book;
     for (int i = 1; i <= 12; ++i)
         book += QStringLiteral("\"Store %1\",\"s%1@example.com\"\r\n").arg(i).toUtf8();
@@ -415,7 +425,12 @@ void tst_EmailFRM::addressBookEdits()
         QTest::mouseClick(w->ABdelete, Qt::LeftButton);
         QCOMPARE(answers.seen, QStringList{"box: Do you want to delete the following from the address book: Store 1  s1@example.com"});
     }
-    w->close();
+    if (byViewerEsc) {
+        frmMain::unloadAll();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    } else {
+        w->close();
+    }
     const ToolResult read = runTool(QStringLiteral("/usr/bin/python3"),
                                     {QStringLiteral("-c"),
                                      QStringLiteral("import csv,sys\nrows=list(csv.reader(open(sys.argv[1],newline='')))\n"
