@@ -44,8 +44,10 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 #include <limits>
 #include <optional>
+#include <system_error>
 #include <vector>
 
 namespace velmora {
@@ -925,7 +927,8 @@ public:
     {
         m_dialog.setObjectName(QStringLiteral("frmPrintProgress"));
         m_dialog.setWindowTitle(QStringLiteral("Print"));
-        m_dialog.setWindowModality(Qt::WindowModal);
+        // Printing from the preview leaves the viewer hidden: nothing else takes input meanwhile.
+        m_dialog.setWindowModality(Qt::ApplicationModal);
         m_dialog.setMinimumDuration(1000);
         m_dialog.setAutoClose(false);
         m_dialog.setAutoReset(false);
@@ -983,8 +986,11 @@ void frmMain::printPages(QPrinter &printer, bool selectedOnly)
         printer.setOutputFileName(target);
         bool placed = false;
         if (printed) {
-            QFile::remove(target);
-            placed = QFile::rename(partial, target);
+            // Replaces an earlier file in one step, so a failure keeps it whole.
+            std::error_code error;
+            std::filesystem::rename(std::filesystem::path(partial.toStdU16String()),
+                                    std::filesystem::path(target.toStdU16String()), error);
+            placed = !error;
         }
         if (!placed)
             QFile::remove(partial);

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -192,13 +193,18 @@ void tst_PrintPreview::pageStatusText()
 void tst_PrintPreview::printAllToPdfThroughTheDialog()
 {
     const QString file = dir->filePath(QStringLiteral("all.pdf"));
+    {
+        // An earlier report of that name is replaced.
+        QFile old(file);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("an earlier report") > 0);
+    }
     PrintDialogAnswer answer([&file](QPrintDialog *d) {
         printToFile(d, file);
         d->accept();
     });
     viewer->findChild<QAction *>(QStringLiteral("mnuPrint(0)"))->trigger();
     QVERIFY(answer.answered());
-    QVERIFY(QFile::exists(file));
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("all.pdf")});
     QCOMPARE(viewer->statusText(), QString());
 
     const QString text = pdfText(file);
@@ -382,7 +388,25 @@ void tst_PrintPreview::lastPageOfALargeReportShowsTheLastRows()
     QTRY_COMPARE(preview->statusText(), QStringLiteral("Page 1 of %1").arg(count));
     QTest::mouseClick(preview->findChild<QToolButton *>(QStringLiteral("cmdLastPage")), Qt::LeftButton);
     QTRY_COMPARE(preview->statusText(), QStringLiteral("Page %1 of %1").arg(count));
-    QCOMPARE(view->pages()->rowsOn(count).second, viewer->Jgrid->rowCount());
+    const auto [first, last] = view->pages()->rowsOn(count);
+    QCOMPARE(last, viewer->Jgrid->rowCount());
+    // What the view paints for that page, written out as a sheet and read by pdftotext: the
+    // page's own rows, not the page before's.
+    QPrinter sheet(QPrinter::HighResolution);
+    sheet.setOutputFormat(QPrinter::PdfFormat);
+    sheet.setPageLayout(viewer->printer().pageLayout());
+    sheet.setOutputFileName(dir->filePath(QStringLiteral("last.pdf")));
+    {
+        QPainter p(&sheet);
+        view->pages()->paint(p, count);
+    }
+    const QString text = pdfText(sheet.outputFileName());
+    const auto model = [this](int pos) {
+        return QRegularExpression(QRegularExpression::escape(viewer->Jgrid->text(pos, 1)) + QStringLiteral("\\b"));
+    };
+    QVERIFY2(text.contains(model(last)) && text.contains(model(first)), qPrintable(text));
+    QVERIFY2(!text.contains(model(first - 1)), qPrintable(text));
+    QVERIFY(text.contains(QStringLiteral("Page %1 of %1").arg(count)));
     // The last page is painted when it is seen, and then only a window's worth is kept.
     QTRY_VERIFY(view->cachedPages() >= 1);
     QVERIFY(view->cachedPages() <= 4);
