@@ -184,19 +184,46 @@ QString removeBaseReference(const QString &html)
 
 namespace {
 
-// Position just after the opening quote of the next <img ...src=" value at or after from, or -1.
+// Position just after the opening quote of the next <img ...src=" value at or after from, or -1;
+// -2 (with tagEnd after the value) for a src whose value is unquoted or single-quoted. The tag's
+// attributes are read one by one, so a "src=" inside another attribute's value is no source.
 qsizetype nextImageSource(const QString &html, qsizetype from, qsizetype *tagEnd)
 {
-    const qsizetype img = html.indexOf(u"<img", from, Qt::CaseInsensitive);
-    if (img < 0)
-        return -1;
-    const qsizetype src = html.indexOf(u"src=", img, Qt::CaseInsensitive);
-    if (src < 0)
-        return -1;
-    *tagEnd = src + 4;
-    if (src + 4 >= html.size() || html[src + 4] != u'"')
-        return -2;   // an unquoted or single-quoted value: left as it is
-    return src + 5;
+    const qsizetype size = html.size();
+    for (qsizetype img = html.indexOf(u"<img", from, Qt::CaseInsensitive); img >= 0;
+         img = html.indexOf(u"<img", img + 4, Qt::CaseInsensitive)) {
+        qsizetype i = img + 4;
+        if (i < size && !html[i].isSpace() && html[i] != u'>' && html[i] != u'/')
+            continue;   // <imgx ...>: another tag
+        while (i < size && html[i] != u'>') {
+            while (i < size && (html[i].isSpace() || html[i] == u'/'))
+                ++i;
+            const qsizetype name = i;
+            while (i < size && !html[i].isSpace() && html[i] != u'=' && html[i] != u'>')
+                ++i;
+            const bool isSrc = QStringView(html).mid(name, i - name).compare(u"src", Qt::CaseInsensitive) == 0;
+            if (i >= size || html[i] != u'=') {
+                if (i == name && i < size && html[i] != u'>')
+                    ++i;   // a stray character: step over it
+                continue;
+            }
+            const qsizetype value = ++i;
+            if (i < size && (html[i] == u'"' || html[i] == u'\'')) {
+                const qsizetype close = html.indexOf(html[i], i + 1);
+                i = close < 0 ? size : close + 1;
+            } else {
+                while (i < size && !html[i].isSpace() && html[i] != u'>')
+                    ++i;
+            }
+            if (!isSrc)
+                continue;
+            *tagEnd = i;
+            if (value < size && html[value] == u'"')
+                return value + 1;
+            return -2;   // an unquoted or single-quoted value: left as it is
+        }
+    }
+    return -1;
 }
 
 } // namespace
@@ -305,7 +332,12 @@ SmtpEndpoint smtpEndpoint(const QString &server, bool useSsl)
             }
         }
     }
-    if (e.host.isEmpty() || e.host.contains(u' ') || e.host.contains(u'/'))
+    // Characters a URL gives another meaning (user, fragment, query) are no part of a host name.
+    for (QChar c : e.host) {
+        if (c.unicode() <= 0x20 || c == u'/' || c == u'\\' || c == u'@' || c == u'#' || c == u'?')
+            return e;
+    }
+    if (e.host.isEmpty())
         return e;
     if (portText.isEmpty()) {
         e.port = e.implicitTls ? 465 : 25;

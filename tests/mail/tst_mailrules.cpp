@@ -105,6 +105,10 @@ void tst_MailRules::rewritesBody_data()
     QTest::newRow("src attributes outside images untouched")
         << "<script src=\"/a/pic1.jpg\"></script>" << "<script src=\"/a/pic1.jpg\"></script>";
     QTest::newRow("unquoted source left alone") << "<img src=/a/pic1.jpg>" << "<img src=/a/pic1.jpg>";
+    QTest::newRow("src= inside another attribute is no source")
+        << "<img alt='src=\"a/b\"' src=\"/t/pic1.jpg\">" << "<img alt='src=\"a/b\"' src=\"cid:pic1.jpg@m\">";
+    QTest::newRow("image without a source, then one with")
+        << "<img width=\"3\"><p src=\"/x/y\"><IMG SRC=\"q/pic2.png\">" << "<img width=\"3\"><p src=\"/x/y\"><IMG SRC=\"cid:pic2.png@m\">";
 }
 
 void tst_MailRules::rewritesBody()
@@ -131,6 +135,9 @@ void tst_MailRules::findsServer_data()
     QTest::newRow("port out of range") << "mail.x.com:70000" << false << "";
     QTest::newRow("empty port") << "mail.x.com:" << false << "";
     QTest::newRow("blank inside") << "mail x.com" << false << "";
+    QTest::newRow("user part") << "me@mail.x.com" << false << "";
+    QTest::newRow("fragment or query") << "mail.x.com#a" << false << "";
+    QTest::newRow("query") << "smtp://mail.x.com?x" << false << "";
     QTest::newRow("nothing") << "  " << false << "";
 }
 
