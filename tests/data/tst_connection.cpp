@@ -6,6 +6,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -33,10 +34,8 @@ private slots:
     void initTestCase();
     void init();
 
-    void typeMapping_data();
-    void typeMapping();
-    void values();
-    void nullRow();
+    void types_data();
+    void types();
     void nonAsciiTextRoundTrips();
     void longestVarcharAndLongMemo();
     void expressionAndAliasColumns();
@@ -48,29 +47,13 @@ private slots:
     void missingDatabase();
     void malformedConnectionString_data();
     void malformedConnectionString();
-    void readOnlyRefusesWrite();
 
-    void updateCellWritesAndChangesTable();
-    void updateToNullAndBack();
-    void updateRefusesBadValue();
-    void deleteRowRemovesIt();
-    void conflictAfterAnotherConnectionChangedRow();
-    void conflictOnDeleteOfRowAnotherUserDeleted();
-    void conflictOnNullOldValue();
-    void blobRowsWrittenOrRefused_data();
-    void blobRowsWrittenOrRefused();
-    void dbKeyWhenNoPrimaryKey();
-    void refusals_data();
-    void refusals();
-    void expressionColumnCannotBeChanged();
-    void insertRowWritesAndAppends();
+    void writes_data();
+    void writes();
     void insertReadsBackWhatTheDatabaseFilled();
-    void insertIntoTableMatchedByDbKey();
-    void insertRefused_data();
-    void insertRefused();
 
 private:
-    QString conn(AccessMode = AccessMode::ReadWrite) const;
+    QString conn() const;
     std::unique_ptr<Connection> open(AccessMode mode);
 
     QTemporaryDir m_dir;
@@ -78,7 +61,7 @@ private:
     int m_copy = 0;
 };
 
-QString tst_Connection::conn(AccessMode) const
+QString tst_Connection::conn() const
 {
     return QStringLiteral("Provider=LCPI.IBProvider.3;Data Source=%1;User ID=SYSDBA;Password=masterkey;ctype=UTF8")
         .arg(m_db);
@@ -92,15 +75,11 @@ std::unique_ptr<Connection> tst_Connection::open(AccessMode mode)
     return c.ok() ? std::move(c.value()) : nullptr;
 }
 
+// One database made here, and a fresh copy of it for every test: write-back tests change rows.
 void tst_Connection::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-}
-
-// A fresh database per test: write-back tests change rows.
-void tst_Connection::init()
-{
-    m_db = m_dir.filePath(QStringLiteral("store-%1.fdb").arg(++m_copy));
+    m_db = m_dir.filePath(QStringLiteral("template.fdb"));
     CHECK_OK(createDatabase(conn()));
     auto c = open(AccessMode::ReadWrite);
     QVERIFY(c);
@@ -117,40 +96,56 @@ void tst_Connection::init()
         "CREATE TABLE nokey (a INTEGER, b VARCHAR(10))",
         "INSERT INTO nokey VALUES (1, 'one')",
         "INSERT INTO nokey VALUES (1, 'one')",
+        // A 40,000-byte binary BLOB and a 100,000-character text BLOB.
+        "CREATE TABLE docs (id INTEGER NOT NULL PRIMARY KEY, name VARCHAR(20), pic BLOB SUB_TYPE BINARY, "
+        "memo BLOB SUB_TYPE TEXT)",
+        "EXECUTE BLOCK AS DECLARE p BLOB SUB_TYPE BINARY = ''; DECLARE m BLOB SUB_TYPE TEXT = ''; "
+        "DECLARE i INTEGER = 0; BEGIN WHILE (i < 10) DO BEGIN p = p || RPAD('', 4000, 'p'); "
+        "m = m || RPAD('', 10000, 'm'); i = i + 1; END INSERT INTO docs VALUES (1, 'first', :p, :m); END",
     };
     for (const char *sql : ddl)
         CHECK_OK(c->execute(QString::fromUtf8(sql)));
 }
 
-void tst_Connection::typeMapping_data()
+void tst_Connection::init()
+{
+    m_db = m_dir.filePath(QStringLiteral("store-%1.fdb").arg(++m_copy));
+    QVERIFY(QFile::copy(m_dir.filePath(QStringLiteral("template.fdb")), m_db));
+}
+
+void tst_Connection::types_data()
 {
     QTest::addColumn<QString>("column");
     QTest::addColumn<int>("type");
     QTest::addColumn<int>("code");
     QTest::addColumn<int>("scale");
     QTest::addColumn<int>("size");
+    QTest::addColumn<QVariant>("value");   // of the row with id 1; the row with id 2 is null but its key
 
-    QTest::newRow("integer") << "ID" << int(ColumnType::Integer) << TypeCode::Integer << 0 << 4;
-    QTest::newRow("smallint") << "SI" << int(ColumnType::Integer) << TypeCode::SmallInt << 0 << 2;
-    QTest::newRow("bigint") << "BI" << int(ColumnType::Integer) << TypeCode::BigInt << 0 << 8;
-    QTest::newRow("money numeric(15,2)") << "MONEY" << int(ColumnType::Integer) << TypeCode::Numeric << 2 << 8;
-    QTest::newRow("numeric(9,4)") << "N4" << int(ColumnType::Integer) << TypeCode::Numeric << 4 << 4;
-    QTest::newRow("double precision") << "DBL" << int(ColumnType::Double) << TypeCode::Double << 0 << 8;
-    QTest::newRow("float") << "FL" << int(ColumnType::Double) << TypeCode::Double << 0 << 4;
-    QTest::newRow("date") << "D" << int(ColumnType::Date) << TypeCode::DbDate << 0 << 4;
-    QTest::newRow("time as text") << "T" << int(ColumnType::Text) << TypeCode::DbTime << 0 << 13;
-    QTest::newRow("timestamp") << "TS" << int(ColumnType::Timestamp) << TypeCode::DbTimeStamp << 0 << 8;
-    QTest::newRow("utf8 varchar(30) is 30 characters") << "VC" << int(ColumnType::Text) << TypeCode::WideText << 0 << 30;
-    QTest::newRow("char(5)") << "CH" << int(ColumnType::Text) << TypeCode::WideText << 0 << 5;
-    QTest::newRow("longest utf8 varchar") << "LONGEST" << int(ColumnType::Text) << TypeCode::WideText << 0 << 8191;
-    QTest::newRow("text blob") << "MEMO" << int(ColumnType::Text) << TypeCode::LongWideText << 0 << 2147483647;
-    QTest::newRow("boolean") << "FLAG" << int(ColumnType::Boolean) << TypeCode::Boolean << 0 << 1;
-    QTest::newRow("octets as hex digits") << "OCT" << int(ColumnType::Text) << TypeCode::WideText << 0 << 8;
+    const auto I = int(ColumnType::Integer), D = int(ColumnType::Double), T = int(ColumnType::Text);
+    QTest::newRow("integer") << "ID" << I << TypeCode::Integer << 0 << 4 << QVariant(1);
+    QTest::newRow("smallint") << "SI" << I << TypeCode::SmallInt << 0 << 2 << QVariant(-7);
+    QTest::newRow("bigint") << "BI" << I << TypeCode::BigInt << 0 << 8 << QVariant(9000000000LL);
+    QTest::newRow("money numeric(15,2)") << "MONEY" << I << TypeCode::Numeric << 2 << 8 << QVariant(123456);
+    QTest::newRow("numeric(9,4)") << "N4" << I << TypeCode::Numeric << 4 << 4 << QVariant(31416);
+    QTest::newRow("double precision") << "DBL" << D << TypeCode::Double << 0 << 8 << QVariant(0.1);
+    QTest::newRow("float") << "FL" << D << TypeCode::Double << 0 << 4 << QVariant(2.5);
+    QTest::newRow("date") << "D" << int(ColumnType::Date) << TypeCode::DbDate << 0 << 4 << QVariant(QDate(2024, 2, 29));
+    QTest::newRow("time as text") << "T" << T << TypeCode::DbTime << 0 << 13 << QVariant(QStringLiteral("13:05:07.5000"));
+    QTest::newRow("timestamp") << "TS" << int(ColumnType::Timestamp) << TypeCode::DbTimeStamp << 0 << 8
+                               << QVariant(QDateTime(QDate(2024, 2, 29), QTime(13, 5, 7, 123)));
+    QTest::newRow("utf8 varchar(30) is 30 characters") << "VC" << T << TypeCode::WideText << 0 << 30 << QVariant(QStringLiteral("TV-100"));
+    QTest::newRow("char(5)") << "CH" << T << TypeCode::WideText << 0 << 5 << QVariant(QStringLiteral("ab"));
+    QTest::newRow("longest utf8 varchar") << "LONGEST" << T << TypeCode::WideText << 0 << 8191 << QVariant(QStringLiteral("x"));
+    QTest::newRow("text blob") << "MEMO" << T << TypeCode::LongWideText << 0 << 2147483647 << QVariant(QStringLiteral("short memo"));
+    QTest::newRow("boolean") << "FLAG" << int(ColumnType::Boolean) << TypeCode::Boolean << 0 << 1 << QVariant(true);
+    QTest::newRow("octets as hex digits") << "OCT" << T << TypeCode::WideText << 0 << 8 << QVariant(QStringLiteral("DEADBEEF"));
 }
 
-void tst_Connection::typeMapping()
+void tst_Connection::types()
 {
     QFETCH(QString, column);
+    QFETCH(QVariant, value);
     auto c = open(AccessMode::Read);
     QVERIFY(c);
     auto r = c->query(QStringLiteral("SELECT * FROM types ORDER BY id"));
@@ -167,62 +162,29 @@ void tst_Connection::typeMapping()
     QTEST(info.scale, "scale");
     QTEST(info.definedSize, "size");
     QCOMPARE(info.nullable, column != u"ID");
-}
-
-void tst_Connection::values()
-{
-    auto c = open(AccessMode::Read);
-    QVERIFY(c);
-    auto r = c->query(QStringLiteral("SELECT * FROM types ORDER BY id"));
-    CHECK_OK(r);
-    const RecordTable &t = *r.value();
-    QCOMPARE(t.rowCount(), 3);
-    auto at = [&](const char *name) { return t.columnIndex(QString::fromLatin1(name)); };
-    QCOMPARE(t.integer(0, at("ID")), 1);
-    QCOMPARE(t.integer(0, at("SI")), -7);
-    QCOMPARE(t.integer(0, at("BI")), 9000000000LL);
-    QCOMPARE(t.integer(0, at("MONEY")), 123456);
-    QCOMPARE(t.displayText(0, at("MONEY")), QStringLiteral("1234.56"));
-    QCOMPARE(t.integer(0, at("N4")), 31416);
-    QCOMPARE(t.real(0, at("DBL")), 0.1);
-    QCOMPARE(t.real(0, at("FL")), 2.5);
-    QCOMPARE(t.value(0, at("D")).toDate(), QDate(2024, 2, 29));
-    QCOMPARE(t.text(0, at("T")), QStringLiteral("13:05:07.5000"));
-    QCOMPARE(t.value(0, at("TS")).toDateTime(), QDateTime(QDate(2024, 2, 29), QTime(13, 5, 7, 123)));
-    QCOMPARE(t.text(0, at("VC")), QStringLiteral("TV-100"));
-    QCOMPARE(t.text(0, at("CH")), QStringLiteral("ab"));
-    QCOMPARE(t.text(0, at("MEMO")), QStringLiteral("short memo"));
-    QCOMPARE(t.value(0, at("FLAG")).toBool(), true);
-    QCOMPARE(t.text(0, at("OCT")), QStringLiteral("DEADBEEF"));
-    QCOMPARE(t.displayText(2, at("MONEY")), QStringLiteral("-0.05"));
-}
-
-void tst_Connection::nullRow()
-{
-    auto c = open(AccessMode::Read);
-    QVERIFY(c);
-    auto r = c->query(QStringLiteral("SELECT * FROM types WHERE id = 2"));
-    CHECK_OK(r);
-    const RecordTable &t = *r.value();
-    QCOMPARE(t.rowCount(), 1);
-    QVERIFY(!t.isNull(0, 0));
-    for (int col = 1; col < t.columnCount(); ++col) {
-        QVERIFY2(t.isNull(0, col), qPrintable(t.column(col).name));
-        QVERIFY(t.hasNulls(col));
-    }
+    if (info.type == ColumnType::Integer || info.type == ColumnType::Boolean)
+        QCOMPARE(qlonglong(t.integer(0, col)), value.toLongLong());
+    else if (info.type == ColumnType::Double)
+        QCOMPARE(t.real(0, col), value.toDouble());
+    else if (info.type == ColumnType::Text)
+        QCOMPARE(t.text(0, col), value.toString());
+    else
+        QCOMPARE(t.value(0, col), value);
+    QCOMPARE(t.isNull(1, col), column != u"ID");
 }
 
 void tst_Connection::nonAsciiTextRoundTrips()
 {
     auto c = open(AccessMode::Read);
     QVERIFY(c);
-    auto r = c->query(QStringLiteral("SELECT vc, ch, CHAR_LENGTH(vc) AS n FROM types WHERE vc = 'Müller 東京 ñ ß'"));
+    auto r = c->query(QStringLiteral("SELECT vc, ch, CHAR_LENGTH(vc) AS n, money FROM types WHERE vc = 'Müller 東京 ñ ß'"));
     CHECK_OK(r);
     const RecordTable &t = *r.value();
     QCOMPARE(t.rowCount(), 1);
     QCOMPARE(t.text(0, 0), QStringLiteral("Müller 東京 ñ ß"));
     QCOMPARE(t.text(0, 1), QStringLiteral("é"));
     QCOMPARE(t.integer(0, 2), 13);
+    QCOMPARE(t.displayText(0, 3), QStringLiteral("-0.05"));
 }
 
 void tst_Connection::longestVarcharAndLongMemo()
@@ -359,323 +321,146 @@ void tst_Connection::malformedConnectionString()
     QCOMPARE(c.failure().step, 7);
 }
 
-void tst_Connection::readOnlyRefusesWrite()
+// Write-back as a table of steps on the rows a query read, each step the way the grid asks:
+//   "set ROW FIELD VALUE", "null ROW FIELD", "del ROW", "add FIELD=VALUE,FIELD=VALUE"
+// Every step but the last must succeed; the last fails with `refused` unless that is empty, and
+// then leaves the table as it was. What the database holds afterwards is read by isql-fb.
+void tst_Connection::writes_data()
 {
-    auto c = open(AccessMode::Read);
-    QVERIFY(c);
-    QCOMPARE(c->mode(), AccessMode::Read);
-    const Status st = c->execute(QStringLiteral("UPDATE stores SET name = 'x'"));
-    QVERIFY(!st.ok());
-    QCOMPARE(st.failure().engineMessages, QStringList{QStringLiteral("attempted update during read-only transaction")});
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QString>("theirs");   // what another user changes between our read and our write
+    QTest::addColumn<QString>("select");
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("refused");
+    QTest::addColumn<QString>("check");   // isql-fb's select and what it shows, after " => "
 
-    auto r = c->query(QStringLiteral("SELECT * FROM stores"));
-    CHECK_OK(r);
-    auto w = c->writer(r.value());
-    QVERIFY(!w->canWrite().ok());
-    QVERIFY(w->canWrite().failure().description.contains(QStringLiteral("read only")));
-    const Status up = w->updateCell(0, 1, QStringLiteral("changed"));
-    QVERIFY(!up.ok());
-    QCOMPARE(r.value()->text(0, 1), QStringLiteral("Main"));
-    QVERIFY(!w->deleteRow(0).ok());
-    QCOMPARE(r.value()->rowCount(), 1);
-}
-
-void tst_Connection::updateCellWritesAndChangesTable()
-{
-    auto c = open(AccessMode::ReadWrite);
-    QVERIFY(c);
-    auto r = c->query(QStringLiteral("SELECT * FROM types ORDER BY id"));
-    CHECK_OK(r);
-    RecordTable &t = *r.value();
-    auto w = c->writer(r.value());
-    CHECK_OK(w->canWrite());
-    const int money = t.columnIndex(u"money");
-    const int vc = t.columnIndex(u"vc");
-    const int ts = t.columnIndex(u"ts");
-    CHECK_OK(w->updateCell(0, money, QStringLiteral("99.5")));
-    QCOMPARE(t.displayText(0, money), QStringLiteral("99.50"));
-    CHECK_OK(w->updateCell(0, vc, QStringLiteral("Größe 大")));
-    QCOMPARE(t.text(0, vc), QStringLiteral("Größe 大"));
-    // The timestamp and double of row 1 take part in the match; they still match after edits.
-    CHECK_OK(w->updateCell(0, t.columnIndex(u"d"), QDate(2001, 1, 2)));
-    CHECK_OK(w->updateCell(0, ts, QDateTime(QDate(2001, 1, 2), QTime(3, 4, 5, 6))));
-
-    auto other = open(AccessMode::Read);
-    QVERIFY(other);
-    auto check = other->query(QStringLiteral("SELECT money, vc, d, ts FROM types WHERE id = 1"));
-    CHECK_OK(check);
-    QCOMPARE(check.value()->displayText(0, 0), QStringLiteral("99.50"));
-    QCOMPARE(check.value()->text(0, 1), QStringLiteral("Größe 大"));
-    QCOMPARE(check.value()->value(0, 2).toDate(), QDate(2001, 1, 2));
-    QCOMPARE(check.value()->value(0, 3).toDateTime(), QDateTime(QDate(2001, 1, 2), QTime(3, 4, 5, 6)));
-}
-
-void tst_Connection::updateToNullAndBack()
-{
-    auto c = open(AccessMode::ReadWrite);
-    QVERIFY(c);
-    auto r = c->query(QStringLiteral("SELECT id, vc, money FROM types WHERE id = 3"));
-    CHECK_OK(r);
-    auto w = c->writer(r.value());
-    CHECK_OK(w->updateCell(0, 1, QVariant()));
-    QVERIFY(r.value()->isNull(0, 1));
-    // The null just written is the old value the next update must match.
-    CHECK_OK(w->updateCell(0, 1, QStringLiteral("back")));
-    CHECK_OK(w->updateCell(0, 2, 12.25));
-    auto check = c->query(QStringLiteral("SELECT vc, money FROM types WHERE id = 3"));
-    CHECK_OK(check);
-    QCOMPARE(check.value()->text(0, 0), QStringLiteral("back"));
-    QCOMPARE(check.value()->integer(0, 1), 1225);
-}
-
-void tst_Connection::updateRefusesBadValue()
-{
-    auto c = open(AccessMode::ReadWrite);
-    QVERIFY(c);
-    auto r = c->query(QStringLiteral("SELECT id, money, d FROM types WHERE id = 1"));
-    CHECK_OK(r);
-    auto w = c->writer(r.value());
-    const Status st = w->updateCell(0, 1, QStringLiteral("twelve"));
-    QVERIFY(!st.ok());
-    QVERIFY(st.failure().description.contains(QStringLiteral("is not a number")));
-    QCOMPARE(r.value()->integer(0, 1), 123456);
-    QVERIFY(!w->updateCell(0, 0, QVariant()).ok());   // id is NOT NULL
-    QVERIFY(!w->updateCell(0, 2, QStringLiteral("2024-13-45")).ok());
-}
-
-void tst_Connection::deleteRowRemovesIt()
-{
-    auto c = open(AccessMode::ReadWrite);
-    QVERIFY(c);
-    auto r = c->query(QStringLiteral("SELECT * FROM types ORDER BY id"));
-    CHECK_OK(r);
-    auto w = c->writer(r.value());
-    // Row 1 (id 2) is all nulls but its key; row 0 holds every type, blob and octets included.
-    CHECK_OK(w->deleteRow(1));
-    CHECK_OK(w->deleteRow(0));
-    QCOMPARE(r.value()->rowCount(), 1);
-    QCOMPARE(r.value()->integer(0, 0), 3);
-    auto check = c->query(QStringLiteral("SELECT id FROM types"));
-    CHECK_OK(check);
-    QCOMPARE(check.value()->rowCount(), 1);
-    QCOMPARE(check.value()->integer(0, 0), 3);
-}
-
-void tst_Connection::conflictAfterAnotherConnectionChangedRow()
-{
-    auto mine = open(AccessMode::ReadWrite);
-    auto theirs = open(AccessMode::ReadWrite);
-    QVERIFY(mine && theirs);
-    auto r = mine->query(QStringLiteral("SELECT * FROM types ORDER BY id"));
-    CHECK_OK(r);
-    auto w = mine->writer(r.value());
-    CHECK_OK(theirs->execute(QStringLiteral("UPDATE types SET money = 1.00 WHERE id = 1")));
-
-    const int vc = r.value()->columnIndex(u"vc");
-    const Status st = w->updateCell(0, vc, QStringLiteral("mine"));
-    QVERIFY(!st.ok());
-    QVERIFY2(st.failure().description.contains(QStringLiteral("changed or deleted by another user since it was read")),
-             qPrintable(st.failure().description));
-    QCOMPARE(r.value()->text(0, vc), QStringLiteral("TV-100"));
-    QVERIFY(!w->deleteRow(0).ok());
-    QCOMPARE(r.value()->rowCount(), 3);
-
-    auto check = theirs->query(QStringLiteral("SELECT vc, money FROM types WHERE id = 1"));
-    CHECK_OK(check);
-    QCOMPARE(check.value()->text(0, 0), QStringLiteral("TV-100"));
-    QCOMPARE(check.value()->integer(0, 1), 100);
-    // Another row nobody touched still takes the change.
-    CHECK_OK(w->updateCell(2, vc, QStringLiteral("mine")));
-}
-
-void tst_Connection::conflictOnDeleteOfRowAnotherUserDeleted()
-{
-    auto mine = open(AccessMode::ReadWrite);
-    auto theirs = open(AccessMode::ReadWrite);
-    QVERIFY(mine && theirs);
-    auto r = mine->query(QStringLiteral("SELECT store, name FROM stores"));
-    CHECK_OK(r);
-    auto w = mine->writer(r.value());
-    CHECK_OK(theirs->execute(QStringLiteral("DELETE FROM stores")));
-    const Status st = w->deleteRow(0);
-    QVERIFY(!st.ok());
-    QVERIFY(st.failure().description.contains(QStringLiteral("another user")));
-    QCOMPARE(r.value()->rowCount(), 1);
-}
-
-void tst_Connection::blobRowsWrittenOrRefused_data()
-{
-    QTest::addColumn<QString>("theirs");   // what another user changes first; empty for nothing
-    QTest::addColumn<QString>("action");   // "name", "memo" (a 100,001-character text) or "delete"
-    QTest::addColumn<QString>("after");    // isql-fb: name, length of memo and rows left
-
-    // The row holds a 40,000-byte binary BLOB and a 100,000-character text BLOB.
+    const QString all = QStringLiteral("SELECT * FROM types ORDER BY id");
+    const QString docs = QStringLiteral("SELECT * FROM docs");
+    const QString docsAfter = QStringLiteral("SELECT name, CHAR_LENGTH(memo), (SELECT COUNT(*) FROM docs) FROM docs => ");
+    const QString changed = QStringLiteral("changed or deleted by another user since it was read");
     const QString lastByte = QStringLiteral("UPDATE docs SET pic = OVERLAY(pic PLACING x'01' FROM 40000)");
     const QString lastChar = QStringLiteral("UPDATE docs SET memo = OVERLAY(memo PLACING 'Z' FROM 100000)");
-    QTest::newRow("edit beside the BLOBs") << "" << "name" << "mine 100000 1";
-    QTest::newRow("long text written into the text BLOB") << "" << "memo" << "first 100001 1";
-    QTest::newRow("delete the row") << "" << "delete" << "";
-    QTest::newRow("last byte of the binary BLOB changed: edit refused") << lastByte << "name" << "first 100000 1";
-    QTest::newRow("last byte of the binary BLOB changed: delete refused") << lastByte << "delete" << "first 100000 1";
-    QTest::newRow("end of the text BLOB changed: edit refused") << lastChar << "name" << "first 100000 1";
-    QTest::newRow("end of the text BLOB changed: delete refused") << lastChar << "delete" << "first 100000 1";
+    const QString theirMoney = QStringLiteral("UPDATE types SET money = 1.00 WHERE id = 1");
+    const QString counts = QStringLiteral("SELECT COUNT(*), (SELECT COUNT(*) FROM stores) FROM types => 3 1");
+
+    // Rows matched by their old values, the double and timestamp of the first row among them.
+    QTest::newRow("edits of several types") << false << "" << all
+        << "set 0 MONEY 99.5;set 0 VC Größe 大;set 0 D 2001-01-02;set 0 TS 2001-01-02 03:04:05.006;set 0 MONEY 7" << ""
+        << "SELECT money, vc, d, ts FROM types WHERE id = 1 => 7.00 Größe 大 2001-01-02 2001-01-02 03:04:05.0060";
+    QTest::newRow("a null written is the next old value") << false << "" << "SELECT id, vc, money FROM types WHERE id = 3"
+        << "null 0 VC;set 0 VC back;set 0 MONEY 12.25" << "" << "SELECT vc, money FROM types WHERE id = 3 => back 12.25";
+    QTest::newRow("delete rows with every type") << false << "" << all << "del 1;del 0" << "" << "SELECT id FROM types => 3";
+    QTest::newRow("identical rows told apart by their record key") << false << "" << "SELECT RDB$DB_KEY, a, b FROM nokey"
+        << "set 0 B changed;del 1;add A=1,B=one;set 1 B three" << "" << "SELECT b FROM nokey ORDER BY b => changed three";
+    QTest::newRow("an added row is matched like any other") << false << "" << "SELECT id, money, vc, d, flag FROM types ORDER BY id"
+        << "add ID=10,MONEY=12.5,VC=Neu ñ 東,D=2025-03-01,FLAG=true;set 3 VC edited" << ""
+        << "SELECT money, vc, d, flag FROM types WHERE id = 10 => 12.50 edited 2025-03-01 <true>";
+    QTest::newRow("edit beside the BLOBs") << false << "" << docs << "set 0 NAME mine" << "" << docsAfter + "mine 100000 1";
+    QTest::newRow("long text into the text BLOB") << false << "" << docs << "set 0 MEMO " + QString(100001, u'n') << ""
+                                                  << docsAfter + "first 100001 1";
+    QTest::newRow("delete a row with BLOBs") << false << "" << docs << "del 0" << "" << docsAfter;
+
+    QTest::newRow("row changed by another user: edit refused, other rows still take theirs")
+        << false << theirMoney << all << "set 2 VC mine;set 0 VC mine" << changed
+        << "SELECT vc, money FROM types WHERE id IN (1, 3) ORDER BY id => TV-100 1.00 mine -0.05";
+    QTest::newRow("row changed by another user: delete refused") << false << theirMoney << all << "del 0" << changed
+                                                                 << "SELECT COUNT(*) FROM types => 3";
+    QTest::newRow("row deleted by another user") << false << "DELETE FROM stores" << "SELECT store, name FROM stores"
+                                                 << "del 0" << "another user" << "SELECT COUNT(*) FROM stores => 0";
+    QTest::newRow("null old value filled by another user") << false << "UPDATE types SET bi = 5 WHERE id = 2"
+        << "SELECT id, vc, bi FROM types WHERE id = 2" << "set 0 VC mine" << changed << "SELECT vc FROM types WHERE id = 2 => <null>";
+    QTest::newRow("last byte of the binary BLOB changed: edit refused") << false << lastByte << docs << "set 0 NAME mine"
+                                                                       << changed << docsAfter + "first 100000 1";
+    QTest::newRow("last byte of the binary BLOB changed: delete refused") << false << lastByte << docs << "del 0" << changed
+                                                                         << docsAfter + "first 100000 1";
+    QTest::newRow("end of the text BLOB changed: edit refused") << false << lastChar << docs << "set 0 NAME mine" << changed
+                                                               << docsAfter + "first 100000 1";
+    QTest::newRow("end of the text BLOB changed: delete refused") << false << lastChar << docs << "del 0" << changed
+                                                                 << docsAfter + "first 100000 1";
+
+    QTest::newRow("read-only connection: edit") << true << "" << "SELECT * FROM stores" << "set 0 NAME x" << "read only"
+                                                << "SELECT name FROM stores => Main";
+    QTest::newRow("read-only connection: delete") << true << "" << "SELECT * FROM stores" << "del 0" << "read only" << counts;
+    QTest::newRow("read-only connection: add") << true << "" << "SELECT * FROM stores" << "add NAME=New" << "read only" << counts;
+    const QString join = QStringLiteral("SELECT t.id, s.name FROM types t JOIN stores s ON s.store = t.id");
+    QTest::newRow("join: edit") << false << "" << join << "set 0 NAME x" << "join" << "SELECT name FROM stores => Main";
+    QTest::newRow("join: add") << false << "" << join << "add ID=11" << "join" << counts;
+    QTest::newRow("table joined with itself") << false << "" << "SELECT a.id, b.vc FROM types a JOIN types b ON b.id = a.id"
+                                              << "del 0" << "with itself" << counts;
+    QTest::newRow("only expressions") << false << "" << "SELECT COUNT(*) FROM types" << "del 0" << "not read from a table" << counts;
+    QTest::newRow("key not selected") << false << "" << "SELECT vc, money FROM types" << "set 0 VC x" << "primary key (ID)"
+                                      << "SELECT vc FROM types WHERE id = 1 => TV-100";
+    QTest::newRow("no primary key and no record key") << false << "" << "SELECT a, b FROM nokey" << "del 0" << "RDB$DB_KEY"
+                                                      << "SELECT COUNT(*) FROM nokey => 2";
+    const QString twice = QStringLiteral("SELECT id, money, money * 2 AS twice FROM types WHERE id = 1");
+    QTest::newRow("expression column: edit") << false << "" << twice << "set 0 MONEY 7;set 0 TWICE 5" << "calculated by the query"
+                                             << "SELECT money FROM types WHERE id = 1 => 7.00";
+    QTest::newRow("expression column: add") << false << "" << twice << "add ID=11,TWICE=5" << "calculated by the query" << counts;
+    QTest::newRow("not a number") << false << "" << all << "set 0 MONEY twelve" << "is not a number"
+                                  << "SELECT money FROM types WHERE id = 1 => 1234.56";
+    QTest::newRow("not a date") << false << "" << all << "add ID=11,D=2024-13-45" << "not a valid value" << counts;
+    QTest::newRow("required column emptied") << false << "" << all << "null 0 ID" << "must have a value"
+                                             << "SELECT COUNT(*) FROM types WHERE id = 1 => 1";
+    QTest::newRow("required column left out") << false << "" << "SELECT id, vc FROM types" << "add VC=x" << "\"TYPES\".\"ID\"" << counts;
+    QTest::newRow("duplicate key") << false << "" << "SELECT id, vc FROM types" << "add ID=1" << "PRIMARY" << counts;
 }
 
-void tst_Connection::blobRowsWrittenOrRefused()
+void tst_Connection::writes()
 {
+    QFETCH(bool, readOnly);
     QFETCH(QString, theirs);
-    QFETCH(QString, action);
-    QFETCH(QString, after);
+    QFETCH(QString, select);
+    QFETCH(QString, steps);
+    QFETCH(QString, refused);
+    QFETCH(QString, check);
     {
-        auto mine = open(AccessMode::ReadWrite);
+        auto mine = open(readOnly ? AccessMode::Read : AccessMode::ReadWrite);
         auto other = open(AccessMode::ReadWrite);
         QVERIFY(mine && other);
-        CHECK_OK(mine->execute(QStringLiteral("CREATE TABLE docs (id INTEGER NOT NULL PRIMARY KEY, name VARCHAR(20), "
-                                              "pic BLOB SUB_TYPE BINARY, memo BLOB SUB_TYPE TEXT)")));
-        CHECK_OK(mine->execute(QStringLiteral(
-            "EXECUTE BLOCK AS DECLARE p BLOB SUB_TYPE BINARY = ''; DECLARE m BLOB SUB_TYPE TEXT = ''; "
-            "DECLARE i INTEGER = 0; BEGIN WHILE (i < 10) DO BEGIN p = p || RPAD('', 4000, 'p'); "
-            "m = m || RPAD('', 10000, 'm'); i = i + 1; END INSERT INTO docs VALUES (1, 'first', :p, :m); END")));
-        auto r = mine->query(QStringLiteral("SELECT * FROM docs"));
+        auto r = mine->query(select);
         CHECK_OK(r);
+        RecordTable &t = *r.value();
         auto w = mine->writer(r.value());
         if (!theirs.isEmpty())
             CHECK_OK(other->execute(theirs));
-        const Status st = action == u"delete" ? w->deleteRow(0)
-            : action == u"memo"               ? w->updateCell(0, 3, QString(100001, QLatin1Char('n')))
-                                              : w->updateCell(0, 1, QStringLiteral("mine"));
-        QCOMPARE(st.ok(), theirs.isEmpty());
-        if (!st.ok())
-            QVERIFY2(st.failure().description.contains(QStringLiteral("changed or deleted by another user")),
-                     qPrintable(failureText(st.failure())));
-        QCOMPARE(r.value()->rowCount(), action == u"delete" && st.ok() ? 0 : 1);
+        const QStringList list = steps.split(u';');
+        for (qsizetype i = 0; i < list.size(); ++i) {
+            const QStringList word = list[i].split(u' ');
+            const int row = word.value(1).toInt();
+            const int col = t.columnIndex(word.value(2));
+            const int rows = t.rowCount();
+            const QString before = col >= 0 && row < rows ? t.displayText(row, col) : QString();
+            Status st;
+            if (word[0] == u"add") {
+                std::vector<std::pair<int, QVariant>> values;
+                for (const QString &kv : list[i].mid(4).split(u','))
+                    values.emplace_back(t.columnIndex(kv.section(u'=', 0, 0)), kv.section(u'=', 1));
+                const auto added = w->insertRow(values);
+                if (added.ok())
+                    QCOMPARE(added.value(), rows);
+                else
+                    st = added.failure();
+            } else if (word[0] == u"del") {
+                st = w->deleteRow(row);
+            } else {
+                st = w->updateCell(row, col, word[0] == u"null" ? QVariant() : QVariant(list[i].section(u' ', 3)));
+            }
+            const bool last = i == list.size() - 1;
+            if (!last || refused.isEmpty()) {
+                QVERIFY2(st.ok(), qPrintable(list[i] + QStringLiteral(": ") + failureText(st.failure())));
+                QCOMPARE(t.rowCount(), rows + (word[0] == u"add") - (word[0] == u"del"));
+            } else {
+                QVERIFY2(!st.ok(), qPrintable(list[i]));
+                QVERIFY2(failureText(st.failure()).contains(refused), qPrintable(failureText(st.failure())));
+                QCOMPARE(t.rowCount(), rows);
+                if (col >= 0 && row < rows)
+                    QCOMPARE(t.displayText(row, col), before);
+            }
+        }
     }
-    const test::ToolResult check = test::isql(
-        m_db, QStringLiteral("SET HEADING OFF; SELECT name, CHAR_LENGTH(memo), (SELECT COUNT(*) FROM docs) FROM docs;"));
-    QCOMPARE(check.output.simplified(), after);
-}
-
-void tst_Connection::conflictOnNullOldValue()
-{
-    auto mine = open(AccessMode::ReadWrite);
-    auto theirs = open(AccessMode::ReadWrite);
-    QVERIFY(mine && theirs);
-    auto r = mine->query(QStringLiteral("SELECT id, vc, bi FROM types WHERE id = 2"));
-    CHECK_OK(r);
-    auto w = mine->writer(r.value());
-    // Old value NULL, now filled by someone else: the row must not match.
-    CHECK_OK(theirs->execute(QStringLiteral("UPDATE types SET bi = 5 WHERE id = 2")));
-    QVERIFY(!w->updateCell(0, 1, QStringLiteral("mine")).ok());
-}
-
-void tst_Connection::dbKeyWhenNoPrimaryKey()
-{
-    auto c = open(AccessMode::ReadWrite);
-    QVERIFY(c);
-    auto without = c->query(QStringLiteral("SELECT a, b FROM nokey"));
-    CHECK_OK(without);
-    auto refused = c->writer(without.value());
-    QVERIFY(!refused->canWrite().ok());
-    QVERIFY2(refused->canWrite().failure().description.contains(QStringLiteral("RDB$DB_KEY")),
-             qPrintable(refused->canWrite().failure().description));
-
-    // Two identical rows: only the key of the row itself tells them apart.
-    auto r = c->query(QStringLiteral("SELECT RDB$DB_KEY, a, b FROM nokey"));
-    CHECK_OK(r);
-    QCOMPARE(r.value()->rowCount(), 2);
-    auto w = c->writer(r.value());
-    CHECK_OK(w->canWrite());
-    CHECK_OK(w->updateCell(0, 2, QStringLiteral("changed")));
-    auto check = c->query(QStringLiteral("SELECT b FROM nokey ORDER BY b"));
-    CHECK_OK(check);
-    QCOMPARE(check.value()->text(0, 0), QStringLiteral("changed"));
-    QCOMPARE(check.value()->text(1, 0), QStringLiteral("one"));
-    CHECK_OK(w->deleteRow(1));
-    auto left = c->query(QStringLiteral("SELECT b FROM nokey"));
-    CHECK_OK(left);
-    QCOMPARE(left.value()->rowCount(), 1);
-    QCOMPARE(left.value()->text(0, 0), QStringLiteral("changed"));
-}
-
-void tst_Connection::refusals_data()
-{
-    QTest::addColumn<QString>("sql");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("join") << "SELECT t.id, s.name FROM types t JOIN stores s ON s.store = t.id" << "join";
-    QTest::newRow("table joined with itself")
-        << "SELECT a.id, b.vc FROM types a JOIN types b ON b.id = a.id" << "with itself";
-    QTest::newRow("only expressions") << "SELECT COUNT(*) FROM types" << "not read from a table";
-    QTest::newRow("key not selected") << "SELECT vc, money FROM types" << "primary key (ID)";
-}
-
-void tst_Connection::refusals()
-{
-    QFETCH(QString, sql);
-    QFETCH(QString, reason);
-    auto c = open(AccessMode::ReadWrite);
-    QVERIFY(c);
-    auto r = c->query(sql);
-    CHECK_OK(r);
-    auto w = c->writer(r.value());
-    QVERIFY(!w->canWrite().ok());
-    QVERIFY2(w->canWrite().failure().description.contains(reason), qPrintable(w->canWrite().failure().description));
-    QVERIFY(!w->updateCell(0, 0, QStringLiteral("1")).ok());
-    QVERIFY(!w->deleteRow(0).ok());
-    QVERIFY(r.value()->rowCount() > 0);
-}
-
-void tst_Connection::expressionColumnCannotBeChanged()
-{
-    auto c = open(AccessMode::ReadWrite);
-    QVERIFY(c);
-    auto r = c->query(QStringLiteral("SELECT id, money, money * 2 AS twice FROM types WHERE id = 1"));
-    CHECK_OK(r);
-    auto w = c->writer(r.value());
-    CHECK_OK(w->canWrite());
-    const Status st = w->updateCell(0, 2, 5);
-    QVERIFY(!st.ok());
-    QVERIFY(st.failure().description.contains(QStringLiteral("calculated by the query")));
-    CHECK_OK(w->updateCell(0, 1, 7));
-    QCOMPARE(r.value()->displayText(0, 1), QStringLiteral("7.00"));
-}
-
-void tst_Connection::insertRowWritesAndAppends()
-{
-    auto c = open(AccessMode::ReadWrite);
-    QVERIFY(c);
-    auto r = c->query(QStringLiteral("SELECT id, money, vc, d, ts, flag FROM types ORDER BY id"));
-    CHECK_OK(r);
-    RecordTable &t = *r.value();
-    auto w = c->writer(r.value());
-    const auto added = w->insertRow({{0, QStringLiteral("10")},
-                                     {1, QStringLiteral("12.5")},
-                                     {2, QStringLiteral("Neu ñ 東")},
-                                     {3, QStringLiteral("2025-03-01")},
-                                     {4, QDateTime(QDate(2025, 3, 1), QTime(8, 30, 0, 250))},
-                                     {5, QStringLiteral("true")}});
-    CHECK_OK(added);
-    QCOMPARE(added.value(), 3);
-    QCOMPARE(t.rowCount(), 4);
-    QCOMPARE(t.integer(3, 0), 10);
-    QCOMPARE(t.displayText(3, 1), QStringLiteral("12.50"));
-    QCOMPARE(t.text(3, 2), QStringLiteral("Neu ñ 東"));
-    QCOMPARE(t.value(3, 3).toDate(), QDate(2025, 3, 1));
-    QCOMPARE(t.value(3, 5).toBool(), true);
-
-    auto other = open(AccessMode::Read);
-    QVERIFY(other);
-    auto check = other->query(QStringLiteral("SELECT money, vc, d, ts, flag FROM types WHERE id = 10"));
-    CHECK_OK(check);
-    QCOMPARE(check.value()->rowCount(), 1);
-    QCOMPARE(check.value()->integer(0, 0), 1250);
-    QCOMPARE(check.value()->text(0, 1), QStringLiteral("Neu ñ 東"));
-    QCOMPARE(check.value()->value(0, 2).toDate(), QDate(2025, 3, 1));
-    QCOMPARE(check.value()->value(0, 3).toDateTime(), QDateTime(QDate(2025, 3, 1), QTime(8, 30, 0, 250)));
-
-    // The appended row is matched like any other: it can be changed and deleted at once.
-    CHECK_OK(w->updateCell(3, 2, QStringLiteral("edited")));
-    CHECK_OK(w->deleteRow(3));
-    QCOMPARE(t.rowCount(), 3);
+    const test::ToolResult after =
+        test::isql(m_db, QStringLiteral("SET HEADING OFF; %1;").arg(check.section(QStringLiteral(" => "), 0, 0)));
+    QCOMPARE(after.output.simplified(), check.section(QStringLiteral(" => "), 1));
 }
 
 void tst_Connection::insertReadsBackWhatTheDatabaseFilled()
@@ -710,70 +495,6 @@ void tst_Connection::insertReadsBackWhatTheDatabaseFilled()
     QCOMPARE(check.value()->rowCount(), 2);
     QCOMPARE(check.value()->text(0, 1), QStringLiteral("shipped"));
     QCOMPARE(check.value()->text(1, 2), QStringLiteral("chair"));
-}
-
-void tst_Connection::insertIntoTableMatchedByDbKey()
-{
-    auto c = open(AccessMode::ReadWrite);
-    QVERIFY(c);
-    auto r = c->query(QStringLiteral("SELECT RDB$DB_KEY, a, b FROM nokey"));
-    CHECK_OK(r);
-    auto w = c->writer(r.value());
-    const auto added = w->insertRow({{1, 1}, {2, QStringLiteral("one")}});
-    CHECK_OK(added);
-    QCOMPARE(added.value(), 2);
-    QVERIFY(!r.value()->isNull(2, 0));   // its record key, read back
-    // Three identical rows now; the key of the new one picks it alone.
-    CHECK_OK(w->updateCell(2, 2, QStringLiteral("three")));
-    auto check = c->query(QStringLiteral("SELECT COUNT(*) FROM nokey WHERE b = 'one'"));
-    CHECK_OK(check);
-    QCOMPARE(check.value()->integer(0, 0), 2);
-}
-
-void tst_Connection::insertRefused_data()
-{
-    QTest::addColumn<bool>("readOnly");
-    QTest::addColumn<QString>("sql");
-    QTest::addColumn<int>("column");
-    QTest::addColumn<QVariant>("value");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("read-only connection") << true << "SELECT * FROM stores" << 1 << QVariant(QStringLiteral("New"))
-                                          << "read only";
-    QTest::newRow("join") << false << "SELECT t.id, s.name FROM types t JOIN stores s ON s.store = t.id" << 0
-                          << QVariant(11) << "join";
-    QTest::newRow("expression column") << false << "SELECT id, money * 2 AS twice FROM types" << 1 << QVariant(5)
-                                       << "calculated by the query";
-    QTest::newRow("value does not convert") << false << "SELECT id, money FROM types" << 1
-                                            << QVariant(QStringLiteral("twelve")) << "is not a number";
-    QTest::newRow("date does not convert") << false << "SELECT id, d FROM types" << 1
-                                           << QVariant(QStringLiteral("2024-13-45")) << "not a valid value";
-    QTest::newRow("required column empty") << false << "SELECT id, vc FROM types" << 0 << QVariant()
-                                           << "must have a value";
-    QTest::newRow("duplicate key") << false << "SELECT id, vc FROM types" << 0 << QVariant(1) << "PRIMARY";
-}
-
-void tst_Connection::insertRefused()
-{
-    QFETCH(bool, readOnly);
-    QFETCH(QString, sql);
-    QFETCH(int, column);
-    QFETCH(QVariant, value);
-    QFETCH(QString, reason);
-    auto c = open(readOnly ? AccessMode::Read : AccessMode::ReadWrite);
-    QVERIFY(c);
-    auto r = c->query(sql);
-    CHECK_OK(r);
-    const int before = r.value()->rowCount();
-    auto w = c->writer(r.value());
-    const auto added = w->insertRow({{column, value}});
-    QVERIFY(!added.ok());
-    QVERIFY2(failureText(added.failure()).contains(reason), qPrintable(failureText(added.failure())));
-    QCOMPARE(r.value()->rowCount(), before);
-    auto counts = c->query(QStringLiteral("SELECT (SELECT COUNT(*) FROM types), (SELECT COUNT(*) FROM stores) "
-                                          "FROM rdb$database"));
-    CHECK_OK(counts);
-    QCOMPARE(counts.value()->integer(0, 0), 3);
-    QCOMPARE(counts.value()->integer(0, 1), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_Connection)
