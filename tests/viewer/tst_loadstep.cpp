@@ -166,10 +166,6 @@ private slots:
     void kinds();
     void printSettingsAndHeaders();
     void totalsGroupCarriesTheReportTotals();
-    void customSqlTotalsFromFieldTypes();
-    void readonlyPrefixRefusesWrites_data();
-    void readonlyPrefixRefusesWrites();
-    void deletedInventoryCaption();
     void viewStyleMenu();
     void lastLayoutReopened_data();
     void lastLayoutReopened();
@@ -317,6 +313,15 @@ void tst_LoadStep::kinds_data()
         << "CustomSQLSecurity" << QStringLiteral("READONLY ") + custom << QStringLiteral(" ") + custom << 1 << true
         << "account" << QStringList{QStringLiteral("bbbalance"), QStringLiteral("deposit")} << true << false << false
         << QStringList();
+    QTest::newRow("ReadOnly in mixed case without a blank")
+        << "customsqlsecurity" << QStringLiteral("ReadOnly") + custom << custom << 1 << true << "account"
+        << QStringList{QStringLiteral("bbbalance"), QStringLiteral("deposit")} << true << false << false << QStringList();
+    // The first text field counts, a later one does not; only money with two decimals is summed.
+    const QString scaled = QStringLiteral("SELECT id, model, serial, CAST(cost AS NUMERIC(15,1)) AS cost1, "
+                                          "CAST(cost AS NUMERIC(15,3)) AS cost3, cost, daterec, balance FROM inventory");
+    QTest::newRow("custom sql totals from the field types")
+        << "customsql" << scaled << scaled << 1 << true << "model" << QStringList{QStringLiteral("cost"), QStringLiteral("balance")}
+        << true << false << false << QStringList();
     QTest::newRow("all customers hides four columns")
         << "allcustomers" << "" << "SELECT * from customers" << 1 << true << "" << QStringList() << false << false
         << false
@@ -413,6 +418,7 @@ void tst_LoadStep::kinds()
 
     // Moved to the first row.
     QCOMPARE(grid.currentRow(), 1);
+    QCOMPARE(viewer->windowTitle() == QStringLiteral("Deleted Inventory"), key == u"DeletedInv");
 }
 
 void tst_LoadStep::printSettingsAndHeaders()
@@ -468,61 +474,6 @@ void tst_LoadStep::totalsGroupCarriesTheReportTotals()
     QCOMPARE(grid.text(footer, cost), locale.toString(sums->value(0, 1).toDouble(), 'f', 2));
     QCOMPARE(grid.text(footer, balance), locale.toString(sums->value(0, 2).toDouble(), 'f', 2));
     QVERIFY(grid.text(footer, grid.columnByKey(u"serial")->index()).isEmpty());
-}
-
-void tst_LoadStep::customSqlTotalsFromFieldTypes()
-{
-    frmMain *viewer = open(
-        QStringLiteral("customsql"),
-        QStringLiteral("SELECT id, model, serial, CAST(cost AS NUMERIC(15,1)) AS cost1, CAST(cost AS NUMERIC(15,3)) AS "
-                       "cost3, cost, daterec, balance FROM inventory"));
-    QVERIFY(viewer);
-    ReportGrid &grid = *viewer->Jgrid;
-    const auto function = [&](const char16_t *key) { return grid.columnByKey(key)->aggregateFunction(); };
-    QCOMPARE(function(u"model"), 1);     // the first text field counts
-    QCOMPARE(function(u"serial"), 0);    // a later one does not
-    QCOMPARE(function(u"cost1"), 0);     // scale 1: no sum
-    QCOMPARE(function(u"cost3"), 0);     // scale 3: no sum
-    QCOMPARE(function(u"cost"), 2);
-    QCOMPARE(function(u"balance"), 2);
-    QCOMPARE(function(u"id"), 0);
-    QCOMPARE(function(u"daterec"), 0);
-    // Custom SQL kinds never reopen a layout.
-    QVERIFY(request().LayoutName.isEmpty());
-}
-
-void tst_LoadStep::readonlyPrefixRefusesWrites_data()
-{
-    QTest::addColumn<QString>("sql");
-    QTest::addColumn<bool>("writable");
-    QTest::newRow("readonly prefix") << "readonly SELECT id, model FROM inventory" << false;
-    QTest::newRow("ReadOnly in mixed case") << "ReadOnlySELECT id, model FROM inventory" << false;
-    QTest::newRow("no prefix") << "SELECT id, model FROM inventory" << true;
-}
-
-void tst_LoadStep::readonlyPrefixRefusesWrites()
-{
-    QFETCH(QString, sql);
-    QFETCH(bool, writable);
-    frmMain *viewer = open(QStringLiteral("customsqlsecurity"), sql);
-    QVERIFY(viewer && viewer->connection);
-    QVERIFY(!request().SQLstatement.startsWith(QStringLiteral("readonly"), Qt::CaseInsensitive));
-    const Status written =
-        viewer->connection->execute(QStringLiteral("UPDATE inventory SET model = model WHERE id = 1"));
-    QCOMPARE(written.ok(), writable);
-    QCOMPARE(viewer->Jgrid->allowEdit(), writable);
-    QCOMPARE(bool(viewer->writer), writable);
-}
-
-void tst_LoadStep::deletedInventoryCaption()
-{
-    frmMain *viewer = open(QStringLiteral("deletedinv"), QStringLiteral("ignored"));
-    QVERIFY(viewer);
-    QCOMPARE(viewer->windowTitle(), QStringLiteral("Deleted Inventory"));
-    QVERIFY(viewer->writer);
-    unloadViewer();
-    viewer = open(QString(), QStringLiteral("SELECT model FROM inventory"));
-    QVERIFY(viewer->windowTitle() != QStringLiteral("Deleted Inventory"));
 }
 
 void tst_LoadStep::viewStyleMenu()
