@@ -223,9 +223,13 @@ QString ConnString::dsn() const
 {
     if (host.isEmpty())
         return database;
-    // Brackets keep a ":" (IPv6) or a "/" inside the host from reading as the path or port separator.
-    QString h = host.contains(QLatin1Char(':')) || host.contains(QLatin1Char('/')) ? QLatin1Char('[') + host + QLatin1Char(']')
-                                                                                   : host;
+    // Brackets keep a ":" (IPv6) or a "/" inside the host from reading as the path or port separator,
+    // and a machine named like a protocol from reading as the URL form "inet://host/path".
+    const bool protocolName = host.compare(u"inet", Qt::CaseInsensitive) == 0 || host.compare(u"wnet", Qt::CaseInsensitive) == 0
+                              || host.compare(u"xnet", Qt::CaseInsensitive) == 0;
+    QString h = protocolName || host.contains(QLatin1Char(':')) || host.contains(QLatin1Char('/'))
+                    ? QLatin1Char('[') + host + QLatin1Char(']')
+                    : host;
     if (port > 0)
         h += QLatin1Char('/') + QString::number(port);
     return h + QLatin1Char(':') + database;
