@@ -1,3 +1,5 @@
+#include "../common/fulldisk.h"
+#include "../common/unprivileged.h"
 #include "core/profilefile.h"
 
 #include <QDir>
@@ -5,13 +7,6 @@
 #include <QSaveFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <csignal>
-#include <grp.h>
-#include <sys/resource.h>
-#include <unistd.h>
-
-#include <vector>
 
 using velmora::ProfileFile;
 
@@ -29,44 +24,6 @@ void writeAll(const QString &path, const QByteArray &data)
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(f.write(data), data.size());
 }
-
-// Runs a block with file writes refused in `folder`: as a plain user by taking the folder's write
-// permission away, as root (who ignores permissions) by acting as user and group "nobody"
-// meanwhile (with no supplementary groups, which would otherwise grant root's group rights).
-class WritesRefused {
-public:
-    explicit WritesRefused(const QString &folder)
-        : m_folder(folder)
-    {
-        m_perms = QFile::permissions(folder);
-        if (::geteuid() == 0) {
-            m_wasRoot = true;
-            QFile::setPermissions(folder, m_perms | QFileDevice::ReadOther | QFileDevice::ExeOther);
-            m_groups.resize(std::size_t(::getgroups(0, nullptr)));
-            ::getgroups(int(m_groups.size()), m_groups.data());
-            m_ok = ::setgroups(0, nullptr) == 0 && ::setegid(65534) == 0 && ::seteuid(65534) == 0;
-        } else {
-            m_ok = QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        }
-    }
-    ~WritesRefused()
-    {
-        if (m_wasRoot) {
-            (void)::seteuid(0);
-            (void)::setegid(0);
-            (void)::setgroups(m_groups.size(), m_groups.data());
-        }
-        QFile::setPermissions(m_folder, m_perms);
-    }
-    bool ok() const { return m_ok; }
-
-private:
-    QString m_folder;
-    QFileDevice::Permissions m_perms;
-    std::vector<gid_t> m_groups;
-    bool m_wasRoot = false;
-    bool m_ok = false;
-};
 
 } // namespace
 
@@ -92,7 +49,8 @@ private slots:
 
     void unwritableFolderKeepsOldFile();
     void missingFolderFails();
-    void failedWriteLeavesOldContent();
+    void writeOntoFullDisk_data();
+    void writeOntoFullDisk();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -386,12 +344,15 @@ void tst_ProfileFile::unwritableFolderKeepsOldFile()
     ProfileFile file(m_path);
     bool written = true;
     bool deleted = true;
+    const QFileDevice::Permissions perms = QFile::permissions(m_dir->path());
+    QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther
+                                                     | QFileDevice::ExeOther));
     {
-        WritesRefused refused(m_dir->path());
-        QVERIFY(refused.ok());
+        velmora::test::Unprivileged nobody;
         written = file.writeString(QStringLiteral("Email"), QStringLiteral("Host"), QStringLiteral("new"));
         deleted = file.deleteSection(QStringLiteral("Email"));
     }
+    QFile::setPermissions(m_dir->path(), perms);
     QVERIFY(!written);
     QVERIFY(!deleted);
     QVERIFY(!file.errorString().isEmpty());
@@ -406,29 +367,25 @@ void tst_ProfileFile::missingFolderFails()
     QCOMPARE(file.readString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("d")), QStringLiteral("d"));
 }
 
-// A disk that fills up halfway through the write: the process may write at most a few bytes
-// into any file, so the new content cannot be written completely.
-void tst_ProfileFile::failedWriteLeavesOldContent()
+// A disk that runs full during the write: the old file stays and the reason is the system's own
+// text, not "Unknown error".
+void tst_ProfileFile::writeOntoFullDisk_data()
 {
-    QByteArray old = "[Email]\r\nHost=old\r\n";
-    old += "[Pad]\r\n" + QByteArray(100, 'p') + "\r\n";
-    writeAll(m_path, old);
-    ProfileFile file(m_path);
+    QTest::addColumn<int>("valueBytes");
+    QTest::newRow("value larger than the disk") << 80 * 1024;
+    QTest::newRow("value a little larger than the space left") << 6000;
+}
 
-    rlimit saved{};
-    QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
-    auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 64;
-    QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
-    const bool written = file.writeString(QStringLiteral("Email"), QStringLiteral("Host"), QString(500, u'n'));
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-
-    QVERIFY(!written);
-    QCOMPARE(readAll(m_path), old);
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("vlmfiles.dat")});
-    QCOMPARE(file.readString(QStringLiteral("Email"), QStringLiteral("Host"), {}), QStringLiteral("old"));
+void tst_ProfileFile::writeOntoFullDisk()
+{
+    QFETCH(int, valueBytes);
+    VELMORA_FULL_DISK(disk, 64 * 1024);
+    ProfileFile profile(disk.filePath(QStringLiteral("vlmoset.dat")));
+    QVERIFY(profile.writeString(QStringLiteral("Email"), QStringLiteral("Server"), QStringLiteral("mail.example.com")));
+    QVERIFY(disk.fill(4096));
+    QVERIFY(!profile.writeString(QStringLiteral("Email"), QStringLiteral("Signature"), QString(valueBytes, QLatin1Char('s'))));
+    QVERIFY2(profile.errorString().contains(QStringLiteral("No space left on device")), qPrintable(profile.errorString()));
+    QCOMPARE(readAll(disk.filePath(QStringLiteral("vlmoset.dat"))), QByteArray("[Email]\r\nServer=mail.example.com\r\n"));
 }
 
 QTEST_GUILESS_MAIN(tst_ProfileFile)
