@@ -42,14 +42,10 @@ class tst_SearchFile : public QObject {
 private slots:
     void initTestCase();
     void sampleFileWithRightPassword();
-    void wrongPassword_data();
-    void wrongPassword();
-    void missingFileIsNotCreated();
-    void notADatabase();
-    void badQuery();
-    void columnTypes_data();
-    void columnTypes();
-    void values();
+    void failures_data();
+    void failures();
+    void columns_data();
+    void columns();
 
 private:
     QTemporaryDir m_dir;
@@ -68,6 +64,9 @@ void tst_SearchFile::initTestCase()
                         "'東京')"),
          QStringLiteral("INSERT INTO c VALUES (2, NULL, 100, '2.5', NULL, NULL, NULL, 0, NULL)"),
          QStringLiteral("INSERT INTO c VALUES (3, 'Peña', 0.07, 3, 2, '2024-02-29', '2024-02-29 23:59:59', 0, '')")}));
+    QFile junk(m_dir.filePath(QStringLiteral("junk.tmp")));
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(4096, 'x'));
 }
 
 void tst_SearchFile::sampleFileWithRightPassword()
@@ -89,110 +88,92 @@ void tst_SearchFile::sampleFileWithRightPassword()
     QCOMPARE(t.dictionarySize(14), t.rowCount());
 }
 
-void tst_SearchFile::wrongPassword_data()
+// Files that cannot be read: the reason in the description, the library's own words beside it.
+void tst_SearchFile::failures_data()
 {
+    QTest::addColumn<QString>("file");   // in the test folder; "typed.tmp" is the one keyed "s3cret"
     QTest::addColumn<QString>("password");
-    QTest::newRow("wrong password") << "not-the-password";
-    QTest::newRow("empty password") << "";
-    QTest::newRow("password in other letter case") << "S3CRET";
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("says");
+    QTest::addColumn<QString>("engine");   // the library's message, empty: not compared
+
+    const QString all = QStringLiteral("SELECT * FROM c");
+    const QString locked = QStringLiteral("file is encrypted or is not a database");
+    QTest::newRow("wrong password") << "typed.tmp" << "not-the-password" << all << "the password is wrong" << locked;
+    QTest::newRow("empty password") << "typed.tmp" << "" << all << "the password is wrong" << locked;
+    QTest::newRow("password in other letter case") << "typed.tmp" << "S3CRET" << all << "the password is wrong" << locked;
+    QTest::newRow("missing folder") << "nothere/search.tmp" << "velmora" << all << "does not exist." << "";
+    QTest::newRow("missing file") << "absent.tmp" << "x" << all << "does not exist." << "";
+    QTest::newRow("not a database") << "junk.tmp" << "velmora" << all << "not a customer search file" << "";
+    QTest::newRow("query of a table it lacks") << "typed.tmp" << "s3cret" << "SELECT * FROM customers" << ""
+                                              << "no such table: customers";
 }
 
-void tst_SearchFile::wrongPassword()
+void tst_SearchFile::failures()
 {
+    QFETCH(QString, file);
     QFETCH(QString, password);
-    auto r = loadSearchFile(m_typed, password, QStringLiteral("SELECT * FROM c"));
+    QFETCH(QString, query);
+    QFETCH(QString, engine);
+    const QString path = m_dir.filePath(file);
+    const bool existed = QFile::exists(path);
+    auto r = loadSearchFile(path, password, query);
     QVERIFY(!r.ok());
-    QVERIFY2(r.failure().description.contains(QStringLiteral("the password is wrong")), qPrintable(r.failure().description));
-    QCOMPARE(r.failure().engineMessages, QStringList{QStringLiteral("file is encrypted or is not a database")});
+    QFETCH(QString, says);
+    QVERIFY2(r.failure().description.contains(says), qPrintable(r.failure().description));
+    if (!engine.isEmpty())
+        QCOMPARE(r.failure().engineMessages, QStringList{engine});
+    QCOMPARE(QFile::exists(path), existed);   // a missing file is not created
 }
 
-void tst_SearchFile::missingFileIsNotCreated()
-{
-    const QString missing = m_dir.filePath(QStringLiteral("nothere/search.tmp"));
-    auto r = loadSearchFile(missing, QStringLiteral("velmora"), kSearchQuery);
-    QVERIFY(!r.ok());
-    QCOMPARE(r.failure().description, QStringLiteral("The customer search file \"%1\" does not exist.").arg(missing));
-    QVERIFY(!QFile::exists(missing));
-    const QString missingHere = m_dir.filePath(QStringLiteral("absent.tmp"));
-    QVERIFY(!loadSearchFile(missingHere, QStringLiteral("x"), kSearchQuery).ok());
-    QVERIFY(!QFile::exists(missingHere));
-}
-
-void tst_SearchFile::notADatabase()
-{
-    const QString junk = m_dir.filePath(QStringLiteral("junk.tmp"));
-    QFile f(junk);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(4096, 'x'));
-    f.close();
-    auto r = loadSearchFile(junk, QStringLiteral("velmora"), kSearchQuery);
-    QVERIFY(!r.ok());
-    QVERIFY(r.failure().description.contains(QStringLiteral("not a customer search file")));
-}
-
-void tst_SearchFile::badQuery()
-{
-    auto r = loadSearchFile(m_typed, QStringLiteral("s3cret"), QStringLiteral("SELECT * FROM customers"));
-    QVERIFY(!r.ok());
-    QCOMPARE(r.failure().engineMessages, QStringList{QStringLiteral("no such table: customers")});
-}
-
-void tst_SearchFile::columnTypes_data()
+// Each column typed from its declaration, and its values in the three rows (the second mostly null).
+void tst_SearchFile::columns_data()
 {
     QTest::addColumn<QString>("column");
     QTest::addColumn<int>("type");
     QTest::addColumn<int>("code");
     QTest::addColumn<int>("scale");
     QTest::addColumn<int>("size");
-    QTest::newRow("integer") << "id" << int(ColumnType::Integer) << TypeCode::Integer << 0 << 8;
-    QTest::newRow("varchar keeps its length") << "name" << int(ColumnType::Text) << TypeCode::WideText << 0 << 40;
-    QTest::newRow("numeric without scale holds money") << "balance" << int(ColumnType::Integer) << TypeCode::Numeric
-                                                       << 2 << 8;
-    QTest::newRow("numeric with declared scale") << "rate" << int(ColumnType::Integer) << TypeCode::Numeric << 3 << 8;
-    QTest::newRow("real") << "ratio" << int(ColumnType::Double) << TypeCode::Double << 0 << 8;
-    QTest::newRow("date") << "since" << int(ColumnType::Date) << TypeCode::DbDate << 0 << 4;
-    QTest::newRow("datetime") << "stamp" << int(ColumnType::Timestamp) << TypeCode::DbTimeStamp << 0 << 8;
-    QTest::newRow("boolean") << "vip" << int(ColumnType::Boolean) << TypeCode::Boolean << 0 << 1;
-    QTest::newRow("text") << "note" << int(ColumnType::Text) << TypeCode::LongWideText << 0 << 0;
-    QTest::newRow("integer expression") << "twice" << int(ColumnType::Integer) << TypeCode::BigInt << 0 << 8;
-    QTest::newRow("real expression") << "half" << int(ColumnType::Double) << TypeCode::Double << 0 << 8;
-    QTest::newRow("text expression") << "label" << int(ColumnType::Text) << TypeCode::WideText << 0 << 0;
+    QTest::addColumn<QStringList>("shown");   // "<null>" for a null
+    const auto I = int(ColumnType::Integer), T = int(ColumnType::Text), D = int(ColumnType::Double);
+    const QString null = QStringLiteral("<null>");
+    QTest::newRow("integer") << "id" << I << TypeCode::Integer << 0 << 8 << QStringList{"1", "2", "3"};
+    QTest::newRow("varchar keeps its length") << "name" << T << TypeCode::WideText << 0 << 40 << QStringList{"Müller", null, "Peña"};
+    QTest::newRow("numeric without scale holds money") << "balance" << I << TypeCode::Numeric << 2 << 8
+                                                       << QStringList{"12.50", "100.00", "0.07"};
+    QTest::newRow("numeric with declared scale, also from text") << "rate" << I << TypeCode::Numeric << 3 << 8
+                                                                 << QStringList{"1.250", "2.500", "3.000"};
+    QTest::newRow("real") << "ratio" << D << TypeCode::Double << 0 << 8 << QStringList{"0.5", null, "2"};
+    QTest::newRow("date") << "since" << int(ColumnType::Date) << TypeCode::DbDate << 0 << 4
+                          << QStringList{"2023-04-05", null, "2024-02-29"};
+    QTest::newRow("datetime") << "stamp" << int(ColumnType::Timestamp) << TypeCode::DbTimeStamp << 0 << 8
+                              << QStringList{"2023-04-05 06:07:08", null, "2024-02-29 23:59:59"};
+    QTest::newRow("boolean") << "vip" << int(ColumnType::Boolean) << TypeCode::Boolean << 0 << 1 << QStringList{"True", "False", "False"};
+    QTest::newRow("text, empty is not null") << "note" << T << TypeCode::LongWideText << 0 << 0 << QStringList{"東京", null, ""};
+    QTest::newRow("integer expression") << "twice" << I << TypeCode::BigInt << 0 << 8 << QStringList{"2", "4", "6"};
+    QTest::newRow("real expression") << "half" << D << TypeCode::Double << 0 << 8 << QStringList{"0.5", "1", "1.5"};
+    QTest::newRow("text expression") << "label" << T << TypeCode::WideText << 0 << 0 << QStringList{"n1", "n2", "n3"};
 }
 
-void tst_SearchFile::columnTypes()
+void tst_SearchFile::columns()
 {
     QFETCH(QString, column);
+    QFETCH(QStringList, shown);
     auto r = loadSearchFile(m_typed, QStringLiteral("s3cret"),
-                            QStringLiteral("SELECT *, id * 2 AS twice, id / 2.0 AS half, 'n' || id AS label FROM c"));
+                            QStringLiteral("SELECT *, id * 2 AS twice, id / 2.0 AS half, 'n' || id AS label FROM c ORDER BY id"));
     QVERIFY2(r.ok(), r.ok() ? "" : qPrintable(r.failure().description));
-    const int col = r.value()->columnIndex(column);
+    const RecordTable &t = *r.value();
+    const int col = t.columnIndex(column);
     QVERIFY(col >= 0);
-    const ColumnInfo &info = r.value()->column(col);
+    const ColumnInfo &info = t.column(col);
     QTEST(int(info.type), "type");
     QTEST(info.typeCode, "code");
     QTEST(info.scale, "scale");
     QTEST(info.definedSize, "size");
-}
-
-void tst_SearchFile::values()
-{
-    auto r = loadSearchFile(m_typed, QStringLiteral("s3cret"), QStringLiteral("SELECT * FROM c ORDER BY id"));
-    QVERIFY(r.ok());
-    const RecordTable &t = *r.value();
-    QCOMPARE(t.rowCount(), 3);
-    QCOMPARE(t.text(0, 1), QStringLiteral("Müller"));
-    QVERIFY(t.isNull(1, 1));
-    QCOMPARE(t.displayText(0, 2), QStringLiteral("12.50"));
-    QCOMPARE(t.displayText(1, 2), QStringLiteral("100.00"));
-    QCOMPARE(t.displayText(2, 2), QStringLiteral("0.07"));
-    QCOMPARE(t.displayText(1, 3), QStringLiteral("2.500"));   // stored as text, typed by its declaration
-    QCOMPARE(t.real(2, 4), 2.0);
-    QCOMPARE(t.value(2, 5).toDate(), QDate(2024, 2, 29));
-    QCOMPARE(t.displayText(0, 6), QStringLiteral("2023-04-05 06:07:08"));
-    QCOMPARE(t.value(0, 7).toBool(), true);
-    QCOMPARE(t.text(0, 8), QStringLiteral("東京"));
-    QVERIFY(!t.isNull(2, 8));
-    QCOMPARE(t.text(2, 8), QString());
+    QStringList got;
+    for (int row = 0; row < t.rowCount(); ++row)
+        got << (t.isNull(row, col) ? QStringLiteral("<null>") : t.displayText(row, col));
+    QCOMPARE(got, shown);
 }
 
 QTEST_GUILESS_MAIN(tst_SearchFile)
