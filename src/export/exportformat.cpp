@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace velmora::exportformat {
 
@@ -33,31 +34,33 @@ constexpr std::int64_t kPow10[] = {1,
                                    100'000'000'000'000'000,
                                    1'000'000'000'000'000'000};
 
-bool plain(const NumberStyle &s)
-{
-    return s.zero == U'0' && s.decimalPoint == "." && s.minus == "-";
-}
+// Longest ASCII text a number takes: 17 significant digits, a sign, a point, up to 18 digits of
+// a scale or four leading zeros, or an exponent.
+constexpr int kAsciiNumber = 48;
 
-// Writes ASCII number text (digits, '.', '-', '+', 'E') in the style's characters.
-void appendLocalized(QByteArray &out, const char *p, const char *end, const NumberStyle &style)
+// Puts ASCII number text (digits, '.', '-', '+', 'E') at out in the style's characters.
+char *localized(char *out, const char *p, const char *end, const NumberStyle &style)
 {
-    if (plain(style)) {
-        out.append(p, end - p);
-        return;
+    if (style.ascii) {
+        std::memcpy(out, p, std::size_t(end - p));
+        return out + (end - p);
     }
+    const auto put = [&out](const QByteArray &piece) {
+        std::memcpy(out, piece.constData(), std::size_t(piece.size()));
+        out += piece.size();
+    };
     for (; p != end; ++p) {
         const char c = *p;
-        if (c == '.') {
-            out += style.decimalPoint;
-        } else if (c == '-') {
-            out += style.minus;
-        } else if (c >= '0' && c <= '9' && style.zero != U'0') {
-            const char32_t digit = style.zero + char32_t(c - '0');
-            out += QString::fromUcs4(&digit, 1).toUtf8();
-        } else {
-            out += c;
-        }
+        if (c == '.')
+            put(style.decimalPoint);
+        else if (c == '-')
+            put(style.minus);
+        else if (c >= '0' && c <= '9')
+            put(style.digits[c - '0']);
+        else
+            *out++ = c;
     }
+    return out;
 }
 
 } // namespace
@@ -69,28 +72,38 @@ NumberStyle NumberStyle::of(const QLocale &locale)
     s.locale.setNumberOptions(QLocale::OmitGroupSeparator);
     s.decimalPoint = locale.decimalPoint().toUtf8();
     s.minus = locale.negativeSign().toUtf8();
-    const QString zero = locale.zeroDigit();
-    const QList<uint> ucs = zero.toUcs4();
-    s.zero = ucs.isEmpty() ? U'0' : char32_t(ucs.first());
+    const QList<uint> zero = locale.zeroDigit().toUcs4();
+    if (!zero.isEmpty() && zero.first() != U'0') {
+        for (char32_t d = 0; d < 10; ++d) {
+            const char32_t digit = char32_t(zero.first()) + d;
+            s.digits[d] = QString::fromUcs4(&digit, 1).toUtf8();
+        }
+    }
+    s.ascii = s.decimalPoint == "." && s.minus == "-" && s.digits[0] == "0";
+    qsizetype widest = std::max(s.decimalPoint.size(), s.minus.size());
+    for (const QByteArray &d : s.digits)
+        widest = std::max(widest, d.size());
+    s.room = int(std::max<qsizetype>(widest * kAsciiNumber, s.locale.toString(-qInf()).toUtf8().size() + 8));
     return s;
 }
 
-void appendNumber(QByteArray &out, double value, const NumberStyle &style)
+char *writeNumber(char *out, double value, const NumberStyle &style)
 {
     if (!std::isfinite(value)) {
-        out += style.locale.toString(value).toUtf8();
-        return;
+        const QByteArray text = style.locale.toString(value).toUtf8();
+        const auto n = std::min<qsizetype>(text.size(), style.room);
+        std::memcpy(out, text.constData(), std::size_t(n));
+        return out + n;
     }
     if (value == 0) {
-        appendLocalized(out, "0", "0" + 1, style);
-        return;
+        const char zero = '0';
+        return localized(out, &zero, &zero + 1, style);
     }
     char buf[64];
     const double magnitude = std::fabs(value);
     if (magnitude >= 1e-5 && magnitude < 1e15) {
         const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
-        appendLocalized(out, buf, r.ptr, style);
-        return;
+        return localized(out, buf, r.ptr, style);
     }
     // Scientific: the mantissa's shortest digits, "E", a sign and at least two exponent digits.
     auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
@@ -98,24 +111,27 @@ void appendNumber(QByteArray &out, double value, const NumberStyle &style)
         if (*p == 'e')
             *p = 'E';
     }
-    appendLocalized(out, buf, r.ptr, style);
+    return localized(out, buf, r.ptr, style);
 }
 
-void appendScaled(QByteArray &out, std::int64_t value, int scale, const NumberStyle &style)
+void appendNumber(QByteArray &out, double value, const NumberStyle &style)
+{
+    const qsizetype at = out.size();
+    out.resize(at + style.room);
+    out.truncate(writeNumber(out.data() + at, value, style) - out.constData());
+}
+
+char *writeScaled(char *out, std::int64_t value, int scale, const NumberStyle &style)
 {
     constexpr std::int64_t exact = std::int64_t(1) << 53;
-    if (scale < 0 || scale > 18 || value <= -exact || value >= exact) {
-        appendNumber(out, scale >= 0 && scale <= 18 ? double(value) / double(kPow10[scale]) : double(value), style);
-        return;
-    }
+    if (scale < 0 || scale > 18 || value <= -exact || value >= exact)
+        return writeNumber(out, scale >= 0 && scale <= 18 ? double(value) / double(kPow10[scale]) : double(value), style);
     const std::uint64_t magnitude = std::uint64_t(value < 0 ? -value : value);
     const std::uint64_t unit = std::uint64_t(kPow10[scale]);
     // Outside the plain-digit range the double's own text decides.
-    if (magnitude != 0 && (magnitude / unit >= 1'000'000'000'000'000ull || magnitude < unit / 100'000ull)) {
-        appendNumber(out, double(value) / double(kPow10[scale]), style);
-        return;
-    }
-    char buf[48];
+    if (magnitude != 0 && (magnitude / unit >= 1'000'000'000'000'000ull || magnitude < unit / 100'000ull))
+        return writeNumber(out, double(value) / double(kPow10[scale]), style);
+    char buf[kAsciiNumber];
     char *p = buf;
     if (value < 0)
         *p++ = '-';
@@ -136,7 +152,14 @@ void appendScaled(QByteArray &out, std::int64_t value, int scale, const NumberSt
         for (const char *f = frac; f != fe; ++f)
             *p++ = *f;
     }
-    appendLocalized(out, buf, p, style);
+    return localized(out, buf, p, style);
+}
+
+void appendScaled(QByteArray &out, std::int64_t value, int scale, const NumberStyle &style)
+{
+    const qsizetype at = out.size();
+    out.resize(at + style.room);
+    out.truncate(writeScaled(out.data() + at, value, scale, style) - out.constData());
 }
 
 QString numberText(double value, const QLocale &locale)

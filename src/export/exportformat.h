@@ -20,15 +20,20 @@ namespace velmora::exportformat {
 struct NumberStyle {
     QByteArray decimalPoint = ".";
     QByteArray minus = "-";
-    char32_t zero = U'0';   // digits other than 0-9 are written through the locale instead
+    QByteArray digits[10] = {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
+    bool ascii = true;    // the pieces above are '.', '-' and 0-9
+    int room = 48;        // the most bytes a number's text takes in this style
     QLocale locale = QLocale::c();
     static NumberStyle of(const QLocale &locale);
 };
 
 // The shortest text that reads back as the same double, without group separators: plain digits
-// from 1e-5 up to 1e15, an exponent ("1.5E+20") outside that range.
+// from 1e-5 up to 1e15, an exponent ("1.5E+20") outside that range. The write* forms put it at
+// `out`, which has at least style.room bytes, and return the end.
+char *writeNumber(char *out, double value, const NumberStyle &style);
 void appendNumber(QByteArray &out, double value, const NumberStyle &style);
 // A scaled whole number (value / 10^scale) as appendNumber would write the double it stands for.
+char *writeScaled(char *out, std::int64_t value, int scale, const NumberStyle &style);
 void appendScaled(QByteArray &out, std::int64_t value, int scale, const NumberStyle &style);
 QString numberText(double value, const QLocale &locale);
 

@@ -87,6 +87,48 @@ ExportTable ExportTable::fromGrid(const ReportGrid &grid)
     return ExportTable(grid.table(), std::move(fields), std::move(order));
 }
 
+ExportTable::Source ExportTable::source(int f) const
+{
+    Source s;
+    const Field &field = m_fields[std::size_t(f)];
+    if (field.source < 0 || !m_table)
+        return s;
+    const RecordTable &t = *m_table;
+    const int col = field.source;
+    const ColumnType type = t.column(col).type;
+    s.column = col;
+    s.nulls = t.nullBits(col);
+    s.kind = Source::Other;
+    switch (field.type) {
+    case FieldType::Text:
+        if (type == ColumnType::Text) {
+            s.kind = Source::Code;
+            s.codes = t.textCodeData(col);
+        }
+        break;
+    case FieldType::Double:
+        if (type == ColumnType::Integer || type == ColumnType::Boolean) {
+            s.kind = Source::Scaled;
+            s.integers = t.integerData(col);
+            s.scale = type == ColumnType::Boolean ? 0 : t.column(col).scale;
+        } else if (type == ColumnType::Double) {
+            s.kind = Source::Real;
+            s.reals = t.realData(col);
+        }
+        break;
+    case FieldType::TimeStamp:
+        if (type == ColumnType::Date) {
+            s.kind = Source::Day;
+            s.days = t.dateData(col);
+        } else if (type == ColumnType::Timestamp) {
+            s.kind = Source::Stamp;
+            s.integers = t.integerData(col);
+        }
+        break;
+    }
+    return s;
+}
+
 void ExportTable::read(int r, int f, Cell &cell) const
 {
     cell.kind = Cell::Null;

@@ -53,6 +53,23 @@ public:
     // The cell of record r (0-based, in export order) and field f.
     void read(int r, int f, Cell &cell) const;
 
+    // Where a loop over every record reads field f straight from the table: the array of the
+    // column feeding it, indexed by the table rows of order(). Other: only read() converts it.
+    struct Source {
+        enum Kind : std::uint8_t { Empty, Code, Scaled, Real, Day, Stamp, Other };
+        Kind kind = Empty;
+        int column = -1;
+        int scale = 0;
+        const std::uint64_t *nulls = nullptr;   // bit set = null; nullptr when the column has none
+        const std::int64_t *integers = nullptr; // Scaled, Stamp
+        const double *reals = nullptr;          // Real
+        const std::int32_t *days = nullptr;     // Day
+        const std::uint32_t *codes = nullptr;   // Code
+    };
+    Source source(int f) const;
+    // The table rows of the records, in export order.
+    const std::int32_t *order() const { return m_order.data(); }
+
 private:
     std::shared_ptr<const RecordTable> m_table;
     std::vector<Field> m_fields;

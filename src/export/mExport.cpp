@@ -3,6 +3,7 @@
 #include "control/frmSplash.h"
 #include "core/reportrequest.h"
 #include "export/exportformat.h"
+#include "export/recordformatter.h"
 #include "grid/reportgrid.h"
 #include "platform/platform.h"
 
@@ -15,11 +16,16 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QStringEncoder>
 #include <QThread>
 #include <QTimer>
 
+#include <condition_variable>
+#include <cstring>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace velmora {
@@ -29,6 +35,7 @@ namespace exf = exportformat;
 namespace {
 
 constexpr int kFlushBytes = 1 << 20;
+constexpr std::size_t kBufferBytes = kFlushBytes + (64 << 10);
 constexpr int kProgressStep = 4096;
 
 Failure writeFailure(const QString &reason)
@@ -41,150 +48,134 @@ Failure cancelled()
     return Failure{ExportError::Cancelled, QStringLiteral("The export was cancelled; no file was written."), {}, 0};
 }
 
-// Turns cells into the bytes of a text line or an HTML cell. Texts of columns that repeat their
-// values are encoded once per distinct text; dates once per distinct value seen recently.
-class CellFormatter {
+// Writes full buffers on a second thread, so that formatting the next part of a file overlaps
+// with writing the last one. At most kBuffers buffers exist: memory stays flat at any row count.
+class FileFeeder {
 public:
-    CellFormatter(const ExportTable &table, bool html)
-        : m_table(table), m_html(html), m_number(exf::NumberStyle::of(QLocale::system())),
-          m_date(exf::DateStyle::of(QLocale::system())), m_fields(std::size_t(table.fieldCount()))
+    explicit FileFeeder(QIODevice &out) : m_out(out)
     {
-        const RecordTable *t = table.table();
-        for (int f = 0; f < table.fieldCount(); ++f) {
-            const int src = table.field(f).source;
-            if (!t || src < 0 || t->column(src).type != ColumnType::Text)
-                continue;
-            const int distinct = t->dictionarySize(src);
-            // A column whose texts mostly differ gains nothing from keeping their bytes.
-            if (distinct <= table.recordCount() / 2 + 1024)
-                m_fields[std::size_t(f)].spans.assign(std::size_t(distinct), Span{});
+        try {
+            m_thread = std::thread([this] { run(); });
+        } catch (const std::system_error &) {
+            m_inline = true;   // no thread to be had: write in turn instead
         }
+    }
+    ~FileFeeder() { finish(); }
+    FileFeeder(const FileFeeder &) = delete;
+    FileFeeder &operator=(const FileFeeder &) = delete;
+
+    // Takes the filled buffer to write and leaves an empty one in its place; false once a write failed.
+    bool hand(ByteSink &sink)
+    {
+        if (m_inline) {
+            const bool ok = write(sink);
+            sink.clear();
+            return ok;
+        }
+        std::unique_lock lock(m_mutex);
+        if (m_failed)
+            return false;
+        m_full.push_back(std::move(sink));
+        m_changed.notify_all();
+        if (m_free.empty() && m_made < kBuffers) {
+            ++m_made;
+            sink = ByteSink(kBufferBytes);
+            return true;
+        }
+        m_changed.wait(lock, [this] { return !m_free.empty(); });
+        sink = std::move(m_free.back());
+        m_free.pop_back();
+        sink.clear();
+        return !m_failed;
     }
 
-    void append(QByteArray &out, int record, int f)
+    // Writes the last buffer and waits for every write; false when one failed.
+    bool finish(ByteSink &last)
     {
-        m_table.read(record, f, m_cell);
-        switch (m_cell.kind) {
-        case ExportTable::Cell::Null:
-            return;
-        case ExportTable::Cell::Scaled:
-            exf::appendScaled(out, m_cell.integer, m_cell.scale, m_number);
-            return;
-        case ExportTable::Cell::Real:
-            exf::appendNumber(out, m_cell.real, m_number);
-            return;
-        case ExportTable::Cell::Time:
-            appendTime(out, f, m_cell.integer);
-            return;
-        case ExportTable::Cell::Text:
-            if (m_cell.code == ExportTable::kNoCode)
-                appendText(out, m_cell.text);
-            else
-                appendCode(out, f, m_cell.code);
-            return;
+        if (m_inline)
+            return write(last);
+        {
+            std::lock_guard lock(m_mutex);
+            m_full.push_back(std::move(last));
         }
+        return finish();
     }
+
+    bool finish()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_closing = true;
+        }
+        m_changed.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+        return !m_failed;
+    }
+
+    QString error() const { return m_error; }
 
 private:
-    struct Span {
-        std::uint32_t offset = 0xFFFFFFFFu;
-        std::uint32_t size = 0;
-    };
-    struct FieldCache {
-        std::vector<Span> spans;   // by dictionary code; empty when not kept
-        QByteArray bytes;
-        static constexpr int kDates = 256;
-        std::int64_t dateKey[kDates];
-        QByteArray dateText[kDates];
-        bool dateUsed[kDates] = {};
-    };
+    static constexpr int kBuffers = 3;
 
-    void appendText(QByteArray &out, QStringView text)
+    bool write(const ByteSink &bytes)
     {
-        if (m_html) {
-            exf::appendHtmlEscaped(out, text);
-            return;
+        if (m_failed)
+            return false;
+        // A full disk first takes part of a piece; the write of the rest says why it failed.
+        for (std::size_t done = 0; done < bytes.size();) {
+            const qint64 n = m_out.write(bytes.data() + done, qint64(bytes.size() - done));
+            if (n <= 0) {
+                m_error = m_out.errorString();
+                m_failed = true;
+                return false;
+            }
+            done += std::size_t(n);
         }
-        const qsizetype at = out.size();
-        out.resize(at + text.size() * 3);
-        char *end = m_encoder.appendToBuffer(out.data() + at, text);
-        out.resize(end - out.constData());
+        return true;
     }
 
-    void appendCode(QByteArray &out, int f, std::uint32_t code)
+    void run()
     {
-        FieldCache &c = m_fields[std::size_t(f)];
-        const QString &text = m_table.table()->dictionaryText(m_table.field(f).source, code);
-        if (c.spans.empty() || code >= c.spans.size()) {
-            appendText(out, text);
-            return;
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return !m_full.empty() || m_closing; });
+            if (m_full.empty())
+                return;
+            ByteSink bytes = std::move(m_full.front());
+            m_full.pop_front();
+            lock.unlock();
+            // Only this thread writes and sets the failure while it runs.
+            write(bytes);
+            lock.lock();
+            m_free.push_back(std::move(bytes));
+            m_changed.notify_all();
         }
-        Span &s = c.spans[code];
-        if (s.offset == 0xFFFFFFFFu) {
-            const qsizetype at = c.bytes.size();
-            appendText(c.bytes, text);
-            s.offset = std::uint32_t(at);
-            s.size = std::uint32_t(c.bytes.size() - at);
-        }
-        out.append(c.bytes.constData() + s.offset, s.size);
     }
 
-    void appendTime(QByteArray &out, int f, std::int64_t msecs)
-    {
-        FieldCache &c = m_fields[std::size_t(f)];
-        const std::size_t slot = std::size_t((msecs / 86'400'000) ^ (msecs % 86'400'000)) % FieldCache::kDates;
-        if (!c.dateUsed[slot] || c.dateKey[slot] != msecs) {
-            c.dateUsed[slot] = true;
-            c.dateKey[slot] = msecs;
-            c.dateText[slot].clear();
-            appendText(c.dateText[slot], exf::generalDate(msecs, m_date));
-        }
-        out += c.dateText[slot];
-    }
-
-    const ExportTable &m_table;
-    bool m_html;
-    exf::NumberStyle m_number;
-    exf::DateStyle m_date;
-    std::vector<FieldCache> m_fields;
-    ExportTable::Cell m_cell;
-    QStringEncoder m_encoder{QStringEncoder::Utf8};
+    QIODevice &m_out;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<ByteSink> m_full;
+    std::vector<ByteSink> m_free;
+    int m_made = 1;   // the caller's own buffer
+    std::atomic<bool> m_failed{false};
+    bool m_closing = false;
+    bool m_inline = false;
+    QString m_error;
+    std::thread m_thread;
 };
 
-bool flush(QIODevice &out, QByteArray &buf)
+// The records as lines or table rows, handed over in large pieces, with progress and cancel.
+Result<int> writeRecords(const ExportTable &table, ByteSink &buf, FileFeeder &feeder, RecordFormatter::Form form,
+                         ExportProgress *progress)
 {
-    if (buf.isEmpty())
-        return true;
-    const qint64 n = out.write(buf);
-    buf.clear();
-    return n >= 0;
-}
-
-// The records as lines or table rows, flushed in large pieces, with progress and cancel.
-Result<int> writeRecords(const ExportTable &table, QIODevice &out, QByteArray &buf, bool html, ExportProgress *progress)
-{
-    CellFormatter cells(table, html);
-    const int fields = table.fieldCount();
-    const int records = table.recordCount();
-    for (int r = 0; r < records; ++r) {
-        if (html) {
-            buf += exf::kHtmlRowOpen;
-            for (int f = 0; f < fields; ++f) {
-                buf += exf::kHtmlCellOpen;
-                cells.append(buf, r, f);
-                buf += exf::kHtmlCellClose;
-            }
-            buf += exf::kHtmlRowClose;
-        } else {
-            for (int f = 0; f < fields; ++f) {
-                if (f)
-                    buf += '|';
-                cells.append(buf, r, f);
-            }
-            buf += "\r\n";
-        }
-        if (buf.size() >= kFlushBytes && !flush(out, buf))
-            return writeFailure(out.errorString());
+    RecordFormatter records(table, form, QLocale::system());
+    const int count = table.recordCount();
+    for (int r = 0; r < count; ++r) {
+        records.append(buf, r);
+        if (buf.size() >= kFlushBytes && !feeder.hand(buf))
+            return writeFailure(feeder.error());
         if ((r + 1) % kProgressStep == 0 && progress) {
             progress->records.store(r + 1, std::memory_order_relaxed);
             if (progress->cancel.load(std::memory_order_relaxed))
@@ -192,8 +183,8 @@ Result<int> writeRecords(const ExportTable &table, QIODevice &out, QByteArray &b
         }
     }
     if (progress)
-        progress->records.store(records, std::memory_order_relaxed);
-    return records;
+        progress->records.store(count, std::memory_order_relaxed);
+    return count;
 }
 
 QStringList fieldNames(const ExportTable &table)
@@ -208,23 +199,28 @@ QStringList fieldNames(const ExportTable &table)
 
 Result<int> WriteText(const ExportTable &table, QIODevice &out, ExportProgress *progress)
 {
-    QByteArray buf;
-    buf.reserve(kFlushBytes + 4096);
-    const QStringList names = fieldNames(table);
-    buf += exf::textRecord(names);
-    Result<int> n = writeRecords(table, out, buf, false, progress);
-    if (n.ok() && !flush(out, buf))
-        return writeFailure(out.errorString());
+    ByteSink buf(kBufferBytes);
+    FileFeeder feeder(out);
+    buf.append(exf::textRecord(fieldNames(table)));
+    Result<int> n = writeRecords(table, buf, feeder, RecordFormatter::Form::Text, progress);
+    if (n.ok() && !feeder.finish(buf))
+        return writeFailure(feeder.error());
     return n;
 }
 
 Result<int> WriteHtml(const ExportTable &table, QIODevice &out, const PageInfo &page, ExportProgress *progress)
 {
-    QByteArray buf;
-    buf.reserve(kFlushBytes + 4096);
-    const auto line = [&buf](const char *text) {
-        buf += text;
-        buf += "\r\n";
+    ByteSink buf(kBufferBytes);
+    FileFeeder feeder(out);
+    const auto text = [&buf](const char *bytes) { buf.append(bytes, std::strlen(bytes)); };
+    const auto escaped = [&buf](const QString &value) {
+        QByteArray bytes;
+        exf::appendHtmlEscaped(bytes, value);
+        buf.append(bytes);
+    };
+    const auto line = [&text](const char *bytes) {
+        text(bytes);
+        text("\r\n");
     };
     line("<html>");
     line("<head>");
@@ -238,32 +234,32 @@ Result<int> WriteHtml(const ExportTable &table, QIODevice &out, const PageInfo &
     line("</style>");
     line("</head>\r\n");
     line("<body>");
-    buf += "<p><b>";
-    exf::appendHtmlEscaped(buf, page.title);
+    text("<p><b>");
+    escaped(page.title);
     line("</b></p><hr>");
-    buf += "<p>Store: ";
-    exf::appendHtmlEscaped(buf, page.storeLine);
+    text("<p>Store: ");
+    escaped(page.storeLine);
     line("<br>");
-    buf += "Exported at: ";
-    exf::appendHtmlEscaped(buf, exf::generalDate(page.exportedAt, QLocale::system()));
+    text("Exported at: ");
+    escaped(exf::generalDate(page.exportedAt, QLocale::system()));
     line("<br>");
     line("");
     line("");
     line("<table border=1 cellpadding=2 width=100%>");
     line("<tr bgcolor=#C0C0C0>");
-    buf += exf::htmlHeader(fieldNames(table));
+    buf.append(exf::htmlHeader(fieldNames(table)));
     line("</tr>");
-    Result<int> n = writeRecords(table, out, buf, true, progress);
+    Result<int> n = writeRecords(table, buf, feeder, RecordFormatter::Form::Html, progress);
     if (!n.ok())
         return n;
     line("</table>");
     line("");
-    buf += "<p>End of export - " + QByteArray::number(n.value()) + " records exported.</p>\r\n";
+    buf.append("<p>End of export - " + QByteArray::number(n.value()) + " records exported.</p>\r\n");
     line("");
     line("</body>");
     line("</html>");
-    if (!flush(out, buf))
-        return writeFailure(out.errorString());
+    if (!feeder.finish(buf))
+        return writeFailure(feeder.error());
     return n;
 }
 

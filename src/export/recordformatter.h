@@ -1,0 +1,101 @@
+#pragma once
+
+// The records of an export table as the bytes of text lines or HTML table rows, in a regional
+// format. Built to keep up with the disk over a million rows: each field's array is read directly,
+// numbers are written by hand, dates and times come from caches the locale fills once per distinct
+// value, and plain ASCII texts are copied without a conversion object. The bytes are those of
+// exportformat's textRecord() and htmlRecord() for the same values.
+
+#include "export/exportformat.h"
+#include "export/exporttable.h"
+
+#include <QByteArray>
+#include <QLocale>
+
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace velmora {
+
+// Bytes put together through a raw cursor: room(n) makes n bytes free at the cursor, done() moves
+// the cursor past what was written there.
+class ByteSink {
+public:
+    explicit ByteSink(std::size_t capacity = 0) { reserve(capacity); }
+    ByteSink(ByteSink &&other) noexcept
+        : m_bytes(std::move(other.m_bytes)), m_size(std::exchange(other.m_size, 0)),
+          m_capacity(std::exchange(other.m_capacity, 0))
+    {
+    }
+    ByteSink &operator=(ByteSink &&other) noexcept
+    {
+        m_bytes = std::move(other.m_bytes);
+        m_size = std::exchange(other.m_size, 0);
+        m_capacity = std::exchange(other.m_capacity, 0);
+        return *this;
+    }
+    char *room(std::size_t n)
+    {
+        if (m_capacity - m_size < n)
+            reserve(m_size + n);
+        return m_bytes.get() + m_size;
+    }
+    void done(const char *end) { m_size = std::size_t(end - m_bytes.get()); }
+    void append(const char *bytes, std::size_t n)
+    {
+        std::memcpy(room(n), bytes, n);
+        m_size += n;
+    }
+    void append(const QByteArray &bytes) { append(bytes.constData(), std::size_t(bytes.size())); }
+    const char *data() const { return m_bytes.get(); }
+    std::size_t size() const { return m_size; }
+    void clear() { m_size = 0; }
+
+private:
+    void reserve(std::size_t capacity);
+    std::unique_ptr<char[]> m_bytes;
+    std::size_t m_size = 0;
+    std::size_t m_capacity = 0;
+};
+
+class RecordFormatter {
+public:
+    enum class Form { Text, Html };
+    RecordFormatter(const ExportTable &table, Form form, const QLocale &locale);
+    ~RecordFormatter();
+    RecordFormatter(const RecordFormatter &) = delete;
+    RecordFormatter &operator=(const RecordFormatter &) = delete;
+
+    // Record r (in export order) as one text line or one table row, CR LF included.
+    void append(ByteSink &out, int record);
+
+private:
+    struct Times;
+    struct Encoded;
+    const Encoded *encode(const ExportTable::Source &source);
+    void prefetch(int record);
+    void putCell(ByteSink &out, int record, int row, int f);
+    void putText(ByteSink &out, QStringView text);
+    void putTime(ByteSink &out, std::int64_t msecs);
+    void putOther(ByteSink &out, int record, int f);
+
+    const ExportTable &m_table;
+    const RecordTable *m_data;
+    const std::int32_t *m_order;
+    int m_records;
+    std::vector<ExportTable::Source> m_sources;
+    std::vector<std::unique_ptr<Encoded>> m_encoded;
+    std::vector<const Encoded *> m_encodedOf;   // by field; nullptr where texts are converted per cell
+    std::vector<ExportTable::Source> m_codeSources;
+    std::vector<ExportTable::Source> m_timeSources;
+    bool m_html;
+    exportformat::NumberStyle m_number;
+    QByteArray m_lone;   // what a surrogate without its partner becomes, as QString::toUtf8() has it
+    std::unique_ptr<Times> m_times;
+    ExportTable::Cell m_cell;
+};
+
+} // namespace velmora
