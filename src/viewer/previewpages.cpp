@@ -193,6 +193,13 @@ void PreviewPages::keyPressEvent(QKeyEvent *event)
     switch (event->key()) {
     case Qt::Key_Down: verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd); return;
     case Qt::Key_Up: verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub); return;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        // The window turns whole pages and says which; scrolling a window's height would not.
+        event->ignore();
+        return;
     default: QAbstractScrollArea::keyPressEvent(event);
     }
 }

@@ -419,7 +419,7 @@ void tst_PrintPreview::previewStatusFollowsThePages()
 {
     frmPrintPreview *preview = openPreview();
     QTRY_COMPARE(preview->GEXPreview1->pageCount(), pages);
-    QTest::keyClick(preview, Qt::Key_PageDown);
+    QTest::keyClick(preview->GEXPreview1, Qt::Key_PageDown);   // where the keyboard is
     QTRY_COMPARE(preview->statusText(), QStringLiteral("Page 2 of %1").arg(pages));
     auto *lastButton = preview->findChild<QToolButton *>(QStringLiteral("cmdLastPage"));
     QTest::mouseClick(lastButton, Qt::LeftButton);
