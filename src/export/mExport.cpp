@@ -21,7 +21,8 @@
 
 #include <condition_variable>
 #include <cstring>
-#include <deque>
+#include <map>
+#include <utility>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -34,9 +35,7 @@ namespace exf = exportformat;
 
 namespace {
 
-constexpr int kFlushBytes = 1 << 20;
-constexpr std::size_t kBufferBytes = kFlushBytes + (64 << 10);
-constexpr int kProgressStep = 4096;
+constexpr std::size_t kBufferBytes = 1 << 20;
 
 Failure writeFailure(const QString &reason)
 {
@@ -48,8 +47,8 @@ Failure cancelled()
     return Failure{ExportError::Cancelled, QStringLiteral("The export was cancelled; no file was written."), {}, 0};
 }
 
-// Writes full buffers on a second thread, so that formatting the next part of a file overlaps
-// with writing the last one. At most kBuffers buffers exist: memory stays flat at any row count.
+// Writes a file's pieces in order on a thread of its own, while the pieces after them are being
+// formatted. A piece handed too far ahead waits, so a few buffers exist at any row count.
 class FileFeeder {
 public:
     explicit FileFeeder(QIODevice &out) : m_out(out)
@@ -57,50 +56,54 @@ public:
         try {
             m_thread = std::thread([this] { run(); });
         } catch (const std::system_error &) {
-            m_inline = true;   // no thread to be had: write in turn instead
+            m_inline = true;   // no thread to be had: each piece is written as it is handed over
         }
     }
     ~FileFeeder() { finish(); }
     FileFeeder(const FileFeeder &) = delete;
     FileFeeder &operator=(const FileFeeder &) = delete;
 
-    // Takes the filled buffer to write and leaves an empty one in its place; false once a write failed.
-    bool hand(ByteSink &sink)
+    bool threaded() const { return !m_inline; }
+
+    // Takes a part of block `block` (blocks numbered from 0, none left out; parts in order, the
+    // last one saying so) to write and leaves an empty buffer in its place; false once a write
+    // failed or the export stopped.
+    bool hand(int block, ByteSink &sink, bool last = true)
     {
         if (m_inline) {
-            const bool ok = write(sink);
+            const bool ok = !m_stopped && write(sink);
             sink.clear();
             return ok;
         }
         std::unique_lock lock(m_mutex);
-        if (m_failed)
+        // The block the writer waits for is always taken, so the writer never waits on a full queue.
+        m_changed.wait(lock, [&] {
+            return (block - m_next < kAhead && (block == m_next || int(m_pending.size()) < kMaxPending)) || m_failed ||
+                   m_stopped;
+        });
+        if (m_failed || m_stopped)
             return false;
-        m_full.push_back(std::move(sink));
-        m_changed.notify_all();
-        if (m_free.empty() && m_made < kBuffers) {
-            ++m_made;
+        int &parts = m_parts[block];
+        m_pending.emplace(std::pair(block, parts++), Piece{std::move(sink), last});
+        if (!m_free.empty()) {
+            sink = std::move(m_free.back());
+            m_free.pop_back();
+        } else {
             sink = ByteSink(kBufferBytes);
-            return true;
         }
-        m_changed.wait(lock, [this] { return !m_free.empty(); });
-        sink = std::move(m_free.back());
-        m_free.pop_back();
-        sink.clear();
-        return !m_failed;
+        m_changed.notify_all();
+        return true;
     }
 
-    // Writes the last buffer and waits for every write; false when one failed.
-    bool finish(ByteSink &last)
+    // Makes every hand() return false: pieces still missing will not come.
+    void stop()
     {
-        if (m_inline)
-            return write(last);
-        {
-            std::lock_guard lock(m_mutex);
-            m_full.push_back(std::move(last));
-        }
-        return finish();
+        std::lock_guard lock(m_mutex);
+        m_stopped = true;
+        m_changed.notify_all();
     }
 
+    // Waits until every piece handed over is written; false when a write failed.
     bool finish()
     {
         {
@@ -116,7 +119,13 @@ public:
     QString error() const { return m_error; }
 
 private:
-    static constexpr int kBuffers = 3;
+    static constexpr int kAhead = 4;
+    static constexpr int kMaxPending = 8;
+
+    struct Piece {
+        ByteSink bytes;
+        bool last = true;
+    };
 
     bool write(const ByteSink &bytes)
     {
@@ -139,16 +148,26 @@ private:
     {
         std::unique_lock lock(m_mutex);
         for (;;) {
-            m_changed.wait(lock, [this] { return !m_full.empty() || m_closing; });
-            if (m_full.empty())
+            const auto next = [this] { return m_pending.find(std::pair(m_next, m_nextPart)); };
+            m_changed.wait(lock, [&] { return next() != m_pending.end() || m_closing || m_stopped; });
+            const auto it = next();
+            if (it == m_pending.end())
                 return;
-            ByteSink bytes = std::move(m_full.front());
-            m_full.pop_front();
+            Piece piece = std::move(it->second);
+            m_pending.erase(it);
             lock.unlock();
             // Only this thread writes and sets the failure while it runs.
-            write(bytes);
+            write(piece.bytes);
+            piece.bytes.clear();
             lock.lock();
-            m_free.push_back(std::move(bytes));
+            if (piece.last) {
+                m_parts.erase(m_next);
+                ++m_next;
+                m_nextPart = 0;
+            } else {
+                ++m_nextPart;
+            }
+            m_free.push_back(std::move(piece.bytes));
             m_changed.notify_all();
         }
     }
@@ -156,34 +175,65 @@ private:
     QIODevice &m_out;
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<ByteSink> m_full;
+    std::map<std::pair<int, int>, Piece> m_pending;   // by block and part
+    std::map<int, int> m_parts;                         // parts handed so far, by block
     std::vector<ByteSink> m_free;
-    int m_made = 1;   // the caller's own buffer
+    int m_next = 0;
+    int m_nextPart = 0;
     std::atomic<bool> m_failed{false};
+    bool m_stopped = false;
     bool m_closing = false;
     bool m_inline = false;
     QString m_error;
     std::thread m_thread;
 };
 
-// The records as lines or table rows, handed over in large pieces, with progress and cancel.
-Result<int> writeRecords(const ExportTable &table, ByteSink &buf, FileFeeder &feeder, RecordFormatter::Form form,
-                         ExportProgress *progress)
+// The records as lines or table rows, pieces 1 to the returned count - 1 (piece 0 is the head of
+// the file). Blocks of records are formatted by this thread and a second one in turn, so on two
+// cores formatting keeps up with the disk; each has its own formatter and caches.
+Result<int> writeRecords(const ExportTable &table, FileFeeder &feeder, RecordFormatter::Form form, ExportProgress *progress,
+                         int *pieces)
 {
-    RecordFormatter records(table, form, QLocale::system());
+    constexpr int kBlock = 4096;
     const int count = table.recordCount();
-    for (int r = 0; r < count; ++r) {
-        records.append(buf, r);
-        if (buf.size() >= kFlushBytes && !feeder.hand(buf))
-            return writeFailure(feeder.error());
-        if ((r + 1) % kProgressStep == 0 && progress) {
-            progress->records.store(r + 1, std::memory_order_relaxed);
-            if (progress->cancel.load(std::memory_order_relaxed))
-                return cancelled();
+    const int blocks = (count + kBlock - 1) / kBlock;
+    *pieces = blocks + 1;
+    RecordFormatter formatter(table, form, QLocale::system());
+    const std::unique_ptr<RecordFormatter> twin = formatter.twin();
+    std::atomic<bool> stopped{false};
+    const auto work = [&](RecordFormatter &records, int first, int step) {
+        ByteSink buf(kBufferBytes);
+        for (int b = first; b < blocks; b += step) {
+            for (int r = b * kBlock, end = std::min(count, r + kBlock); r < end; ++r) {
+                records.append(buf, r);
+                // Wide records make a block large: it goes out in parts.
+                if (buf.size() >= kBufferBytes && r + 1 < end && !feeder.hand(1 + b, buf, false))
+                    return;
+            }
+            if (!feeder.hand(1 + b, buf))
+                return;
+            if (progress) {
+                progress->records.fetch_add(std::min(count - b * kBlock, kBlock), std::memory_order_relaxed);
+                if (progress->cancel.load(std::memory_order_relaxed)) {
+                    stopped = true;
+                    feeder.stop();
+                    return;
+                }
+            }
+        }
+    };
+    std::thread second;
+    if (feeder.threaded() && blocks > 1) {
+        try {
+            second = std::thread(work, std::ref(*twin), 1, 2);
+        } catch (const std::system_error &) {
         }
     }
-    if (progress)
-        progress->records.store(count, std::memory_order_relaxed);
+    work(formatter, 0, second.joinable() ? 2 : 1);
+    if (second.joinable())
+        second.join();
+    if (stopped)
+        return cancelled();
     return count;
 }
 
@@ -199,11 +249,13 @@ QStringList fieldNames(const ExportTable &table)
 
 Result<int> WriteText(const ExportTable &table, QIODevice &out, ExportProgress *progress)
 {
-    ByteSink buf(kBufferBytes);
     FileFeeder feeder(out);
+    ByteSink buf(kBufferBytes);
     buf.append(exf::textRecord(fieldNames(table)));
-    Result<int> n = writeRecords(table, buf, feeder, RecordFormatter::Form::Text, progress);
-    if (n.ok() && !feeder.finish(buf))
+    int pieces = 0;
+    Result<int> n = feeder.hand(0, buf) ? writeRecords(table, feeder, RecordFormatter::Form::Text, progress, &pieces)
+                                        : Result<int>(writeFailure(feeder.error()));
+    if (n.ok() && !feeder.finish())
         return writeFailure(feeder.error());
     return n;
 }
@@ -249,7 +301,9 @@ Result<int> WriteHtml(const ExportTable &table, QIODevice &out, const PageInfo &
     line("<tr bgcolor=#C0C0C0>");
     buf.append(exf::htmlHeader(fieldNames(table)));
     line("</tr>");
-    Result<int> n = writeRecords(table, buf, feeder, RecordFormatter::Form::Html, progress);
+    int pieces = 0;
+    Result<int> n = feeder.hand(0, buf) ? writeRecords(table, feeder, RecordFormatter::Form::Html, progress, &pieces)
+                                        : Result<int>(writeFailure(feeder.error()));
     if (!n.ok())
         return n;
     line("</table>");
@@ -258,7 +312,7 @@ Result<int> WriteHtml(const ExportTable &table, QIODevice &out, const PageInfo &
     line("");
     line("</body>");
     line("</html>");
-    if (!feeder.finish(buf))
+    if (!feeder.hand(pieces, buf) || !feeder.finish())
         return writeFailure(feeder.error());
     return n;
 }

@@ -150,8 +150,9 @@ struct RecordFormatter::Encoded {
 };
 
 RecordFormatter::RecordFormatter(const ExportTable &table, Form form, const QLocale &locale)
-    : m_table(table), m_data(table.table()), m_order(table.order()), m_records(table.recordCount()), m_html(form == Form::Html),
-      m_number(exf::NumberStyle::of(locale)), m_lone(QString(QChar(0xD800)).toUtf8()),
+    : m_table(table), m_data(table.table()), m_order(table.order()), m_records(table.recordCount()),
+      m_encoded(std::make_shared<std::vector<std::unique_ptr<Encoded>>>()), m_html(form == Form::Html),
+      m_locale(locale), m_number(exf::NumberStyle::of(locale)), m_lone(QString(QChar(0xD800)).toUtf8()),
       m_times(std::make_unique<Times>(locale, m_html))
 {
     m_sources.reserve(std::size_t(table.fieldCount()));
@@ -166,7 +167,20 @@ RecordFormatter::RecordFormatter(const ExportTable &table, Form form, const QLoc
     }
 }
 
+RecordFormatter::RecordFormatter(const RecordFormatter &model, const QLocale &locale)
+    : m_table(model.m_table), m_data(model.m_data), m_order(model.m_order), m_records(model.m_records),
+      m_sources(model.m_sources), m_encoded(model.m_encoded), m_encodedOf(model.m_encodedOf),
+      m_codeSources(model.m_codeSources), m_timeSources(model.m_timeSources), m_html(model.m_html), m_locale(locale),
+      m_number(model.m_number), m_lone(model.m_lone), m_times(std::make_unique<Times>(locale, m_html))
+{
+}
+
 RecordFormatter::~RecordFormatter() = default;
+
+std::unique_ptr<RecordFormatter> RecordFormatter::twin() const
+{
+    return std::unique_ptr<RecordFormatter>(new RecordFormatter(*this, m_locale));
+}
 
 const RecordFormatter::Encoded *RecordFormatter::encode(const ExportTable::Source &source)
 {
@@ -175,7 +189,7 @@ const RecordFormatter::Encoded *RecordFormatter::encode(const ExportTable::Sourc
     constexpr std::size_t kBudget = 32u << 20;
     const int distinct = m_data->dictionarySize(source.column);
     std::size_t used = 0;
-    for (const auto &e : m_encoded)
+    for (const auto &e : *m_encoded)
         used += e->bytes.size() + e->offsets.size() * sizeof(std::uint32_t);
     if (distinct > m_records / 2 || used + std::size_t(distinct) * sizeof(std::uint32_t) > kBudget)
         return nullptr;
@@ -189,8 +203,8 @@ const RecordFormatter::Encoded *RecordFormatter::encode(const ExportTable::Sourc
             return nullptr;
     }
     e->offsets.push_back(std::uint32_t(e->bytes.size()));
-    m_encoded.push_back(std::move(e));
-    return m_encoded.back().get();
+    m_encoded->push_back(std::move(e));
+    return m_encoded->back().get();
 }
 
 void RecordFormatter::prefetch(int record)
@@ -199,7 +213,7 @@ void RecordFormatter::prefetch(int record)
     // few records ahead, both are in the cache by the time the record is written.
     constexpr int kString = 16;
     constexpr int kCharacters = 8;
-    for (const auto &e : m_encoded) {
+    for (const auto &e : *m_encoded) {
         if (record + kString < m_records)
             __builtin_prefetch(&e->offsets[e->source.codes[m_order[record + kString]]]);
         if (record + kCharacters < m_records)

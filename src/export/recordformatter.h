@@ -72,7 +72,12 @@ public:
     // Record r (in export order) as one text line or one table row, CR LF included.
     void append(ByteSink &out, int record);
 
+    // A formatter for another thread: it shares the texts converted already and has caches of
+    // its own.
+    std::unique_ptr<RecordFormatter> twin() const;
+
 private:
+    RecordFormatter(const RecordFormatter &model, const QLocale &locale);
     struct Times;
     struct Encoded;
     const Encoded *encode(const ExportTable::Source &source);
@@ -87,11 +92,12 @@ private:
     const std::int32_t *m_order;
     int m_records;
     std::vector<ExportTable::Source> m_sources;
-    std::vector<std::unique_ptr<Encoded>> m_encoded;
+    std::shared_ptr<std::vector<std::unique_ptr<Encoded>>> m_encoded;   // read-only once made
     std::vector<const Encoded *> m_encodedOf;   // by field; nullptr where texts are converted per cell
     std::vector<ExportTable::Source> m_codeSources;
     std::vector<ExportTable::Source> m_timeSources;
     bool m_html;
+    QLocale m_locale;
     exportformat::NumberStyle m_number;
     QByteArray m_lone;   // what a surrogate without its partner becomes, as QString::toUtf8() has it
     std::unique_ptr<Times> m_times;
