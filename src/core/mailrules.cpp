@@ -185,9 +185,10 @@ QString removeBaseReference(const QString &html)
 namespace {
 
 // Position just after the opening quote of the next <img ...src=" value at or after from, or -1;
-// -2 (with tagEnd after the value) for a src whose value is unquoted or single-quoted. The tag's
-// attributes are read one by one, so a "src=" inside another attribute's value is no source.
-qsizetype nextImageSource(const QString &html, qsizetype from, qsizetype *tagEnd)
+// -2 (with resume just past "<img") for a src whose value is unquoted or single-quoted. The tag's
+// attributes are read one by one, so a "src=" inside another attribute's value is no source. An
+// "<img" inside such a value is looked at all the same, as the rewriting always has.
+qsizetype nextImageSource(const QString &html, qsizetype from, qsizetype *resume)
 {
     const qsizetype size = html.size();
     for (qsizetype img = html.indexOf(u"<img", from, Qt::CaseInsensitive); img >= 0;
@@ -217,7 +218,7 @@ qsizetype nextImageSource(const QString &html, qsizetype from, qsizetype *tagEnd
             }
             if (!isSrc)
                 continue;
-            *tagEnd = i;
+            *resume = img + 4;
             if (value < size && html[value] == u'"')
                 return value + 1;
             return -2;   // an unquoted or single-quoted value: left as it is
