@@ -4,6 +4,7 @@
 // and the grid's state in one line for a table row to expect.
 
 #include "common/dialogsteps.h"
+#include "../grid/gridtesting.h"
 #include "data/recordtable.h"
 #include "grid/reportgrid.h"
 
@@ -28,13 +29,9 @@ inline std::shared_ptr<RecordTable> customerTable()
 {
     RecordTable::Builder b;
     auto text = [&](const char *name) {
-        ColumnInfo c;
-        c.name = QString::fromLatin1(name);
+        ColumnInfo c = textColumn(name, 40);
         c.relation = QStringLiteral("CUSTOMERS");
         c.sourceField = c.name;
-        c.type = ColumnType::Text;
-        c.typeCode = TypeCode::WideText;
-        c.definedSize = 40;
         return b.addColumn(c);
     };
     const int account = text("account");
@@ -43,16 +40,9 @@ inline std::shared_ptr<RecordTable> customerTable()
     const int state = text("state");
     const int zip = text("zip");
     const int phone = text("phone");
-    ColumnInfo money;
-    money.name = QStringLiteral("bbbalance");
-    money.type = ColumnType::Integer;
-    money.typeCode = TypeCode::Numeric;
-    money.scale = 2;
-    money.definedSize = 8;
-    const int balance = b.addColumn(money);
+    const int balance = b.addColumn(integerColumn("bbbalance", 2));
     const int email = text("email");
-    ColumnInfo stamp;
-    stamp.name = QStringLiteral("recupdate");
+    ColumnInfo stamp = dateColumn("recupdate");
     stamp.type = ColumnType::Timestamp;
     stamp.typeCode = TypeCode::DbTimeStamp;
     stamp.definedSize = 8;

@@ -2,6 +2,7 @@
 
 // The saved-layout tests' fixture: a viewer over a small table with the load step's totals column.
 
+#include "../grid/gridtesting.h"
 #include "data/recordtable.h"
 #include "grid/reportgrid.h"
 #include "viewer/FileDLG.h"
@@ -15,13 +16,8 @@ inline std::shared_ptr<RecordTable> layoutTable()
 {
     RecordTable::Builder b;
     const char *names[] = {"model", "serial", "description", "store", "cost"};
-    for (const char *name : names) {
-        ColumnInfo info;
-        info.name = QString::fromUtf8(name);
-        info.type = ColumnType::Text;
-        info.typeCode = TypeCode::WideText;
-        b.addColumn(info);
-    }
+    for (const char *name : names)
+        b.addColumn(textColumn(name, 0));
     for (int r = 0; r < 3; ++r) {
         for (int c = 0; c < 5; ++c)
             b.appendText(c, QStringLiteral("v%1%2").arg(r).arg(c));

@@ -2,6 +2,7 @@
 
 // A small inventory-like result for the viewer tests that need no database.
 
+#include "../grid/gridtesting.h"
 #include "data/recordtable.h"
 
 #include <QDate>
@@ -37,38 +38,14 @@ inline constexpr int kSampleCount = int(std::size(kSampleRows));
 inline std::shared_ptr<RecordTable> sampleTable(int repeat = 1)
 {
     RecordTable::Builder b;
-    ColumnInfo model;
-    model.name = QStringLiteral("model");
-    model.type = ColumnType::Text;
-    model.typeCode = TypeCode::WideText;
-    model.definedSize = 30;
-    const int cModel = b.addColumn(model);
-    ColumnInfo store;
-    store.name = QStringLiteral("store");
-    store.type = ColumnType::Integer;
+    const int cModel = b.addColumn(textColumn("model"));
+    ColumnInfo store = integerColumn("store");
     store.typeCode = TypeCode::Integer;
     store.definedSize = 4;
     const int cStore = b.addColumn(store);
-    ColumnInfo cost;
-    cost.name = QStringLiteral("cost");
-    cost.type = ColumnType::Integer;
-    cost.typeCode = TypeCode::Numeric;
-    cost.scale = 2;
-    cost.definedSize = 8;
-    const int cCost = b.addColumn(cost);
-    ColumnInfo account;
-    account.name = QStringLiteral("account");
-    account.type = ColumnType::Text;
-    account.typeCode = TypeCode::WideText;
-    account.definedSize = 12;
-    const int cAccount = b.addColumn(account);
-    ColumnInfo daterec;
-    daterec.name = QStringLiteral("daterec");
-    daterec.type = ColumnType::Date;
-    daterec.typeCode = TypeCode::DbDate;
-    daterec.definedSize = 4;
-    const int cDate = b.addColumn(daterec);
-
+    const int cCost = b.addColumn(integerColumn("cost", 2));
+    const int cAccount = b.addColumn(textColumn("account", 12));
+    const int cDate = b.addColumn(dateColumn("daterec"));
     for (int copy = 0; copy < repeat; ++copy) {
         for (const SampleRow &row : kSampleRows) {
             const QString name = copy == 0 ? QString::fromUtf8(row.model)
