@@ -49,7 +49,6 @@ private slots:
 
     void ini_data();
     void ini();
-    void iniLimits();
     void iniMissingFolderFails();
 
     void regText_data();
@@ -153,24 +152,6 @@ void tst_ModMain::ini()
     }
     QCOMPARE(readAll(m_local + QStringLiteral("vlmoset.dat")), local.isEmpty() ? QByteArray("<missing>") : local);
     QCOMPARE(readAll(m_data + QStringLiteral("vlmfiles.dat")), shared.isEmpty() ? QByteArray("<missing>") : shared);
-}
-
-void tst_ModMain::iniLimits()
-{
-    bool shared = false;
-    QString section = QStringLiteral("Big");
-    QString key = QStringLiteral("Long");
-    QString value(1000, u'x');
-    QVERIFY(WriteIniText(section, key, value, shared));
-    QString def;
-    QCOMPARE(ReadIniText(section, key, def, shared).size(), 254);
-    for (int i = 0; i < 200; ++i) {
-        QString k = QStringLiteral("k%1").arg(i);
-        QString v(200, u'v');
-        QVERIFY(WriteIniText(section, k, v, shared));
-    }
-    QString emptyKey;
-    QCOMPARE(ReadIniText(section, emptyKey, def, shared).size(), 31998);
 }
 
 void tst_ModMain::iniMissingFolderFails()

@@ -48,7 +48,6 @@ private slots:
     void hugeFile();
 
     void unwritableFolderKeepsOldFile();
-    void missingFolderFails();
     void writeOntoFullDisk_data();
     void writeOntoFullDisk();
 
@@ -358,13 +357,6 @@ void tst_ProfileFile::unwritableFolderKeepsOldFile()
     QVERIFY(!file.errorString().isEmpty());
     QCOMPARE(readAll(m_path), old);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("vlmfiles.dat")});
-}
-
-void tst_ProfileFile::missingFolderFails()
-{
-    ProfileFile file(m_dir->filePath(QStringLiteral("no/such/folder/vlmoset.dat")));
-    QVERIFY(!file.writeString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("v")));
-    QCOMPARE(file.readString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("d")), QStringLiteral("d"));
 }
 
 // A disk that runs full during the write: the old file stays and the reason is the system's own

@@ -27,10 +27,8 @@ private slots:
     void appearanceOutsideThePanelsIsIgnored();
     void pressedPanelLooksDifferentFromRaised();
 
-    void clickReportsThePanelIndex_data();
-    void clickReportsThePanelIndex();
-    void releaseOverAnotherPanelIsNoClick();
-    void rightButtonIsNoClick();
+    void click_data();
+    void click();
 
     void tooltipShowsThePanelText();
 
@@ -118,44 +116,37 @@ void tst_CommandBar::pressedPanelLooksDifferentFromRaised()
     QCOMPARE(bar->grab(r).toImage(), raised);
 }
 
-void tst_CommandBar::clickReportsThePanelIndex_data()
+void tst_CommandBar::click_data()
 {
-    QTest::addColumn<int>("panel");
-    QTest::newRow("leading spacer") << 1;
-    QTest::newRow("first picture") << 2;
-    QTest::newRow("middle picture") << 3;
-    QTest::newRow("spacer between") << 4;
-    QTest::newRow("last picture") << 5;
+    QTest::addColumn<int>("pressed");    // panel, or 0 for a point right of every panel
+    QTest::addColumn<int>("released");
+    QTest::addColumn<bool>("right");     // the right mouse button
+    QTest::addColumn<int>("clicked");    // the panel reported, 0 for none
+    QTest::newRow("leading spacer") << 1 << 1 << false << 1;
+    QTest::newRow("first picture") << 2 << 2 << false << 2;
+    QTest::newRow("middle picture") << 3 << 3 << false << 3;
+    QTest::newRow("spacer between") << 4 << 4 << false << 4;
+    QTest::newRow("last picture") << 5 << 5 << false << 5;
+    QTest::newRow("released over another panel") << 2 << 3 << false << 0;
+    QTest::newRow("outside every panel") << 0 << 0 << false << 0;
+    QTest::newRow("right button") << 2 << 2 << true << 0;
 }
 
-void tst_CommandBar::clickReportsThePanelIndex()
+void tst_CommandBar::click()
 {
-    QFETCH(int, panel);
-    QSignalSpy clicked(bar, &CommandBar::panelClicked);
-    const QRect r = bar->panelRect(panel);
-    QVERIFY(!r.isEmpty());
-    QCOMPARE(bar->panelAt(r.center()), panel);
-    QTest::mouseClick(bar, Qt::LeftButton, {}, r.center());
-    QCOMPARE(clicked.count(), 1);
-    QCOMPARE(clicked.at(0).at(0).toInt(), panel);
-}
-
-void tst_CommandBar::releaseOverAnotherPanelIsNoClick()
-{
-    QSignalSpy clicked(bar, &CommandBar::panelClicked);
-    QTest::mousePress(bar, Qt::LeftButton, {}, bar->panelRect(2).center());
-    QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->panelRect(3).center());
-    QCOMPARE(clicked.count(), 0);
-    // Outside every panel.
-    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() + 5, 0));
-    QCOMPARE(clicked.count(), 0);
-}
-
-void tst_CommandBar::rightButtonIsNoClick()
-{
-    QSignalSpy clicked(bar, &CommandBar::panelClicked);
-    QTest::mouseClick(bar, Qt::RightButton, {}, bar->panelRect(2).center());
-    QCOMPARE(clicked.count(), 0);
+    QFETCH(int, pressed);
+    QFETCH(int, released);
+    QFETCH(bool, right);
+    QFETCH(int, clicked);
+    QSignalSpy spy(bar, &CommandBar::panelClicked);
+    const auto at = [this](int panel) { return panel ? bar->panelRect(panel).center() : QPoint(bar->width() + 5, 0); };
+    QCOMPARE(bar->panelAt(at(pressed)), pressed);
+    const Qt::MouseButton button = right ? Qt::RightButton : Qt::LeftButton;
+    QTest::mousePress(bar, button, {}, at(pressed));
+    QTest::mouseRelease(bar, button, {}, at(released));
+    QCOMPARE(spy.count(), clicked ? 1 : 0);
+    if (clicked)
+        QCOMPARE(spy.at(0).at(0).toInt(), clicked);
 }
 
 void tst_CommandBar::tooltipShowsThePanelText()
