@@ -14,6 +14,7 @@
 #include "viewer/frmMain.h"
 #include "viewer/loadstep.h"
 
+#include "../common/dialogsteps.h"
 #include "../common/testservices.h"
 
 #include <QAbstractButton>
@@ -80,45 +81,31 @@ struct SeenBox {
     bool openAfterHelp = false;   // Help leaves the box open
 };
 
-class BoxAnswerer : public QObject {
-public:
+// Notes what the message box shows, tries its Help button, and answers it with OK.
+SeenBox look(QMessageBox *mb)
+{
     SeenBox box;
-    explicit BoxAnswerer()
-    {
-        m_timer.setInterval(10);
-        connect(&m_timer, &QTimer::timeout, this, [this] { look(); });
-        m_timer.start();
-    }
-
-private:
-    void look()
-    {
-        auto *mb = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!mb || box.seen)
-            return;
-        box.seen = true;
-        box.text = mb->text();
-        box.title = mb->windowTitle();
-        box.icon = mb->icon();
-        for (QAbstractButton *b : mb->buttons())
-            box.buttons << mb->standardButton(b);
-        std::sort(box.buttons.begin(), box.buttons.end());
-        box.splashUp = frmSplash::isLoaded() && frmSplash::instance()->isVisible();
-        box.busyPointer = QApplication::overrideCursor() != nullptr;
-        m_timer.stop();
-        if (QAbstractButton *help = mb->button(QMessageBox::Help)) {
-            QTest::mouseClick(help, Qt::LeftButton);
-            if (platform::HelpWindow *w = platform::helpWindow()) {
-                box.helpFile = w->file();
-                box.helpTopic = w->topic();
-                w->close();
-            }
-            box.openAfterHelp = mb->isVisible();
+    box.seen = true;
+    box.text = mb->text();
+    box.title = mb->windowTitle();
+    box.icon = mb->icon();
+    for (QAbstractButton *b : mb->buttons())
+        box.buttons << mb->standardButton(b);
+    std::sort(box.buttons.begin(), box.buttons.end());
+    box.splashUp = frmSplash::isLoaded() && frmSplash::instance()->isVisible();
+    box.busyPointer = QApplication::overrideCursor() != nullptr;
+    if (QAbstractButton *help = mb->button(QMessageBox::Help)) {
+        QTest::mouseClick(help, Qt::LeftButton);
+        if (platform::HelpWindow *w = platform::helpWindow()) {
+            box.helpFile = w->file();
+            box.helpTopic = w->topic();
+            w->close();
         }
-        QTest::mouseClick(mb->button(QMessageBox::Ok), Qt::LeftButton);
+        box.openAfterHelp = mb->isVisible();
     }
-    QTimer m_timer;
-};
+    QTest::mouseClick(mb->button(QMessageBox::Ok), Qt::LeftButton);
+    return box;
+}
 
 const QString crlf = QStringLiteral("\r\n");
 
@@ -250,12 +237,13 @@ frmMain *tst_LoadStep::open(const QString &key, const QString &sql, SeenBox *box
     r.ReportKey = key;
     r.SQLstatement = sql;
     r.ConnString = conn.isEmpty() ? m_connString : conn;
-    BoxAnswerer answerer;
+    SeenBox seen;
+    auto watch = test::whenOpen<QMessageBox>([&seen](QMessageBox *mb) { seen = look(mb); });
     frmSplash::loadViewer();
     if (box)
-        *box = answerer.box;
-    else if (answerer.box.seen)
-        qWarning("unexpected message box: %s", qPrintable(answerer.box.text));
+        *box = seen;
+    else if (seen.seen)
+        qWarning("unexpected message box: %s", qPrintable(seen.text));
     return frmMain::instance();
 }
 
