@@ -7,6 +7,7 @@
 #include "grid/reportgrid.h"
 #include "viewer/frmMain.h"
 
+#include "../common/dialogsteps.h"
 #include "../common/testservices.h"
 
 #include <QApplication>
@@ -18,7 +19,6 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 using namespace velmora;
 
@@ -96,17 +96,8 @@ void tst_Demo::reportButtons()
 
     // A failure box would hold the click; note it and answer it.
     QString boxText;
-    QTimer watch;
-    watch.setInterval(10);
-    connect(&watch, &QTimer::timeout, this, [&] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            boxText = box->text();
-            box->accept();
-        }
-    });
-    watch.start();
+    auto watch = test::whenOpen<QMessageBox>([&boxText](QMessageBox *box) { boxText = box->text(); });
     QTest::mouseClick(b, Qt::LeftButton);
-    watch.stop();
 
     QVERIFY2(boxText.isEmpty(), qPrintable(boxText));
     QCOMPARE(request().ReportKey, key);
