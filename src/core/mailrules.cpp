@@ -185,44 +185,25 @@ QString removeBaseReference(const QString &html)
 namespace {
 
 // Position just after the opening quote of the next <img ...src=" value at or after from, or -1;
-// -2 (with resume just past "<img") for a src whose value is unquoted or single-quoted. The tag's
-// attributes are read one by one, so a "src=" inside another attribute's value is no source. An
-// "<img" inside such a value is looked at all the same, as the rewriting always has.
+// -2 (with resume after "src=") for a value that is unquoted or single-quoted. The source is the
+// first "src=" after a blank before the tag's first ">", so neither "data-src=" nor a later tag's
+// attribute is taken for it. The search stays textual (no quoting is honoured): that keeps the
+// rewriting a fixed point, as a second pass must change nothing.
 qsizetype nextImageSource(const QString &html, qsizetype from, qsizetype *resume)
 {
-    const qsizetype size = html.size();
     for (qsizetype img = html.indexOf(u"<img", from, Qt::CaseInsensitive); img >= 0;
          img = html.indexOf(u"<img", img + 4, Qt::CaseInsensitive)) {
-        qsizetype i = img + 4;
-        if (i < size && !html[i].isSpace() && html[i] != u'>' && html[i] != u'/')
-            continue;   // <imgx ...>: another tag
-        while (i < size && html[i] != u'>') {
-            while (i < size && (html[i].isSpace() || html[i] == u'/'))
-                ++i;
-            const qsizetype name = i;
-            while (i < size && !html[i].isSpace() && html[i] != u'=' && html[i] != u'>')
-                ++i;
-            const bool isSrc = QStringView(html).mid(name, i - name).compare(u"src", Qt::CaseInsensitive) == 0;
-            if (i >= size || html[i] != u'=') {
-                if (i == name && i < size && html[i] != u'>')
-                    ++i;   // a stray character: step over it
-                continue;
-            }
-            const qsizetype value = ++i;
-            if (i < size && (html[i] == u'"' || html[i] == u'\'')) {
-                const qsizetype close = html.indexOf(html[i], i + 1);
-                i = close < 0 ? size : close + 1;
-            } else {
-                while (i < size && !html[i].isSpace() && html[i] != u'>')
-                    ++i;
-            }
-            if (!isSrc)
-                continue;
-            *resume = img + 4;
-            if (value < size && html[value] == u'"')
-                return value + 1;
-            return -2;   // an unquoted or single-quoted value: left as it is
-        }
+        const qsizetype close = html.indexOf(u'>', img);
+        const qsizetype end = close < 0 ? html.size() : close;
+        qsizetype src = img + 4;
+        while ((src = html.indexOf(u"src=", src, Qt::CaseInsensitive)) >= 0 && src < end && !html[src - 1].isSpace())
+            src += 4;
+        if (src < 0 || src >= end)
+            continue;
+        *resume = src + 4;
+        if (src + 4 >= html.size() || html[src + 4] != u'"')
+            return -2;
+        return src + 5;
     }
     return -1;
 }
