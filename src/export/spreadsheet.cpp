@@ -2,6 +2,7 @@
 // libgsf writes) and, for exports longer than that format holds, an .xlsx workbook.
 
 #include "export/mExport.h"
+#include "export/recordformatter.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QTemporaryFile>
+#include <QtEndian>
 
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-output-stdio.h>
@@ -20,6 +22,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <vector>
 
@@ -80,10 +83,15 @@ QStringView cut(QStringView text)
     return text.left(n);
 }
 
-double scaledValue(const ExportTable::Cell &c)
+double scaledOf(std::int64_t value, int scale)
 {
     static constexpr double pow10[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
-    return c.scale > 0 && c.scale <= 18 ? double(c.integer) / pow10[c.scale] : double(c.integer);
+    return scale > 0 && scale <= 18 ? double(value) / pow10[scale] : double(value);
+}
+
+double scaledValue(const ExportTable::Cell &c)
+{
+    return scaledOf(c.integer, c.scale);
 }
 
 // ---- BIFF8 records ------------------------------------------------------------------------------
@@ -100,19 +108,41 @@ void put32(QByteArray &b, std::uint32_t v)
     b.append(c, 4);
 }
 
-void putDouble(QByteArray &b, double v)
-{
-    std::uint64_t bits;
-    std::memcpy(&bits, &v, 8);
-    put32(b, std::uint32_t(bits));
-    put32(b, std::uint32_t(bits >> 32));
-}
-
 void record(QByteArray &b, unsigned type, const QByteArray &payload)
 {
     put16(b, type);
     put16(b, unsigned(payload.size()));
     b += payload;
+}
+
+// Little-endian values written in place; each returns the end.
+char *le16(char *p, unsigned v)
+{
+    p[0] = char(v & 0xFF);
+    p[1] = char((v >> 8) & 0xFF);
+    return p + 2;
+}
+
+char *le32(char *p, std::uint32_t v)
+{
+    const std::uint32_t le = qToLittleEndian(v);
+    std::memcpy(p, &le, 4);
+    return p + 4;
+}
+
+char *leDouble(char *p, double v)
+{
+    std::uint64_t bits;
+    std::memcpy(&bits, &v, 8);
+    bits = qToLittleEndian(bits);
+    std::memcpy(p, &bits, 8);
+    return p + 8;
+}
+
+// The head every cell record starts with: type, payload size, row, column, cell format.
+char *cellHead(char *p, unsigned type, unsigned size, int row, int col, unsigned xfIndex)
+{
+    return le16(le16(le16(le16(le16(p, type), size), unsigned(row)), unsigned(col)), xfIndex);
 }
 
 QByteArray bof(unsigned kind)
@@ -167,10 +197,16 @@ QByteArray xf(unsigned format, bool style, unsigned used)
 // Strings of the shared string table, with the positions the EXTSST index needs.
 class SharedStrings {
 public:
+    // A text that outlives the workbook's writing (the table's own), kept as a view.
     int add(QStringView text)
     {
-        m_texts.push_back(cut(text).toString());
+        m_texts.push_back(cut(text));
         return int(m_texts.size()) - 1;
+    }
+    int own(QString text)
+    {
+        m_owned.push_back(std::move(text));
+        return add(m_owned.back());
     }
     int count() const { return int(m_texts.size()); }
 
@@ -191,7 +227,7 @@ public:
             type = 0x003C;
         };
         for (int i = 0; i < n; ++i) {
-            const QString &s = m_texts[std::size_t(i)];
+            const QStringView s = m_texts[std::size_t(i)];
             bool wide = false;
             for (QChar c : s) {
                 if (c.unicode() > 0xFF) {
@@ -242,7 +278,8 @@ public:
     }
 
 private:
-    std::vector<QString> m_texts;
+    std::vector<QStringView> m_texts;
+    std::deque<QString> m_owned;   // never moves what it holds
 };
 
 // Owns libgsf's objects; closing commits the file, dropping without commit throws it away.
@@ -267,6 +304,11 @@ public:
         return m_stream != nullptr;
     }
 
+    bool write(const ByteSink &bytes)
+    {
+        return bytes.size() == 0 ||
+               gsf_output_write(m_stream, gsf_off_t(bytes.size()), reinterpret_cast<const guint8 *>(bytes.data()));
+    }
     bool write(const QByteArray &bytes)
     {
         return bytes.isEmpty() || gsf_output_write(m_stream, gsf_off_t(bytes.size()),
@@ -340,36 +382,44 @@ Result<int> WriteSpreadsheet(const ExportTable &table, const QString &path, Expo
         header[std::size_t(f)] = strings.add(table.field(f).name);
         ++references;
     }
+    std::vector<ExportTable::Source> sources;
     std::vector<std::vector<std::int32_t>> byCode(static_cast<std::size_t>(fields));
     for (int f = 0; f < fields; ++f) {
-        const int src = table.field(f).source;
-        if (t && src >= 0 && table.field(f).type == ExportTable::FieldType::Text && t->column(src).type == ColumnType::Text)
-            byCode[std::size_t(f)].assign(std::size_t(t->dictionarySize(src)), -1);
+        sources.push_back(table.source(f));
+        if (sources.back().kind == ExportTable::Source::Code)
+            byCode[std::size_t(f)].assign(std::size_t(t->dictionarySize(sources.back().column)), -1);
     }
-    QHash<QString, int> byText;
-    const auto stringIndex = [&](int f, const ExportTable::Cell &c, bool adding) {
-        if (c.code != ExportTable::kNoCode) {
-            std::int32_t &slot = byCode[std::size_t(f)][c.code];
-            if (slot < 0 && adding)
-                slot = strings.add(t->dictionaryText(table.field(f).source, c.code));
-            return int(slot);
-        }
-        const QString key = cut(c.text).toString();
-        auto it = byText.find(key);
-        if (it == byText.end() && adding)
-            it = byText.insert(key, strings.add(key));
-        return it == byText.end() ? -1 : it.value();
+    const std::int32_t *order = table.order();
+    const auto isNull = [](const ExportTable::Source &s, int row) {
+        return s.nulls && (s.nulls[row >> 6] >> (row & 63)) & 1u;
     };
+    QHash<QString, int> byText;
     ExportTable::Cell cell;
-    for (int r = 0; r < records; ++r) {
-        for (int f = 0; f < fields; ++f) {
-            table.read(r, f, cell);
-            if (cell.kind == ExportTable::Cell::Text) {
-                stringIndex(f, cell, true);
+    for (int f = 0; f < fields; ++f) {
+        const ExportTable::Source &s = sources[std::size_t(f)];
+        if (s.kind == ExportTable::Source::Code) {
+            std::vector<std::int32_t> &index = byCode[std::size_t(f)];
+            for (int r = 0; r < records; ++r) {
+                const int row = order[r];
+                if (isNull(s, row))
+                    continue;
+                std::int32_t &slot = index[s.codes[row]];
+                if (slot < 0)
+                    slot = strings.add(t->dictionaryText(s.column, s.codes[row]));
+                ++references;
+            }
+        } else if (s.kind == ExportTable::Source::Other && table.field(f).type == ExportTable::FieldType::Text) {
+            for (int r = 0; r < records; ++r) {
+                table.read(r, f, cell);
+                if (cell.kind != ExportTable::Cell::Text)
+                    continue;
+                const QString text = cut(cell.text).toString();
+                if (!byText.contains(text))
+                    byText.insert(text, strings.own(text));
                 ++references;
             }
         }
-        if (progress && (r + 1) % kProgressStep == 0 && progress->cancel.load(std::memory_order_relaxed))
+        if (progress && progress->cancel.load(std::memory_order_relaxed))
             return cancelled();
     }
 
@@ -428,65 +478,89 @@ Result<int> WriteSpreadsheet(const ExportTable &table, const QString &path, Expo
     if (!file.write(globals))
         return writeFailure(file.error());
 
-    // Pass 2: the sheet, streamed.
-    QByteArray buf;
-    buf.reserve(kChunk + 64);
-    record(buf, 0x0809, bof(0x0010));
+    // Pass 2: the sheet, streamed, each cell's record written in place.
+    ByteSink sheet(kChunk + 4096);
     {
+        QByteArray head;
+        record(head, 0x0809, bof(0x0010));
         QByteArray dim;
         put32(dim, 0);
         put32(dim, std::uint32_t(records + 1));
         put16(dim, 0);
         put16(dim, unsigned(fields));
         put16(dim, 0);
-        record(buf, 0x0200, dim);
+        record(head, 0x0200, dim);
+        sheet.append(head);
     }
-    const auto cellHead = [&buf](unsigned type, unsigned size, int row, int col, unsigned xfIndex) {
-        put16(buf, type);
-        put16(buf, size);
-        put16(buf, unsigned(row));
-        put16(buf, unsigned(col));
-        put16(buf, xfIndex);
+    constexpr std::size_t kLongestCell = 18;
+    char *p = sheet.room(std::size_t(fields) * kLongestCell);
+    for (int f = 0; f < fields; ++f)
+        p = le32(cellHead(p, 0x00FD, 10, 0, f, kXfGeneral), std::uint32_t(header[std::size_t(f)]));
+    sheet.done(p);
+    const auto number = [](char *p, int row, int col, unsigned xfIndex, double value) {
+        return leDouble(cellHead(p, 0x0203, 14, row, col, xfIndex), value);
     };
-    for (int f = 0; f < fields; ++f) {
-        cellHead(0x00FD, 10, 0, f, kXfGeneral);
-        put32(buf, std::uint32_t(header[std::size_t(f)]));
-    }
+    const auto scaled = [&number](char *p, int row, int col, std::int64_t value, int scale) {
+        // Whole numbers that fit go into the compact RK form.
+        if (scale == 0 && value >= -(1 << 29) && value < (1 << 29))
+            return le32(cellHead(p, 0x027E, 10, row, col, kXfGeneral), (std::uint32_t(std::int32_t(value)) << 2) | 2u);
+        return number(p, row, col, kXfGeneral, scaledOf(value, scale));
+    };
+    const auto time = [&number](char *p, int row, int col, std::int64_t msecs) {
+        return number(p, row, col, hasTimeOfDay(msecs) ? kXfDateTime : kXfDate, serialOf(msecs));
+    };
     for (int r = 0; r < records; ++r) {
         const int row = r + 1;
+        const int at = order[r];
+        p = sheet.room(std::size_t(fields) * kLongestCell);
         for (int f = 0; f < fields; ++f) {
-            table.read(r, f, cell);
-            switch (cell.kind) {
-            case ExportTable::Cell::Null:
+            const ExportTable::Source &s = sources[std::size_t(f)];
+            if (isNull(s, at))
+                continue;
+            switch (s.kind) {
+            case ExportTable::Source::Empty:
                 break;
-            case ExportTable::Cell::Text:
-                cellHead(0x00FD, 10, row, f, kXfGeneral);
-                put32(buf, std::uint32_t(stringIndex(f, cell, false)));
+            case ExportTable::Source::Code:
+                p = le32(cellHead(p, 0x00FD, 10, row, f, kXfGeneral), std::uint32_t(byCode[std::size_t(f)][s.codes[at]]));
                 break;
-            case ExportTable::Cell::Scaled:
-                // Whole numbers that fit go into the compact RK form.
-                if (cell.scale == 0 && cell.integer >= -(1 << 29) && cell.integer < (1 << 29)) {
-                    cellHead(0x027E, 10, row, f, kXfGeneral);
-                    put32(buf, (std::uint32_t(std::int32_t(cell.integer)) << 2) | 2u);
-                } else {
-                    cellHead(0x0203, 14, row, f, kXfGeneral);
-                    putDouble(buf, scaledValue(cell));
+            case ExportTable::Source::Scaled:
+                p = scaled(p, row, f, s.integers[at], s.scale);
+                break;
+            case ExportTable::Source::Real:
+                p = number(p, row, f, kXfGeneral, s.reals[at]);
+                break;
+            case ExportTable::Source::Day:
+                p = time(p, row, f, std::int64_t(s.days[at]) * kMsecsPerDay);
+                break;
+            case ExportTable::Source::Stamp:
+                p = time(p, row, f, s.integers[at]);
+                break;
+            case ExportTable::Source::Other:
+                table.read(r, f, cell);
+                switch (cell.kind) {
+                case ExportTable::Cell::Null:
+                    break;
+                case ExportTable::Cell::Text:
+                    p = le32(cellHead(p, 0x00FD, 10, row, f, kXfGeneral), std::uint32_t(byText.value(cut(cell.text).toString())));
+                    break;
+                case ExportTable::Cell::Scaled:
+                    p = scaled(p, row, f, cell.integer, cell.scale);
+                    break;
+                case ExportTable::Cell::Real:
+                    p = number(p, row, f, kXfGeneral, cell.real);
+                    break;
+                case ExportTable::Cell::Time:
+                    p = time(p, row, f, cell.integer);
+                    break;
                 }
-                break;
-            case ExportTable::Cell::Real:
-                cellHead(0x0203, 14, row, f, kXfGeneral);
-                putDouble(buf, cell.real);
-                break;
-            case ExportTable::Cell::Time:
-                cellHead(0x0203, 14, row, f, hasTimeOfDay(cell.integer) ? kXfDateTime : kXfDate);
-                putDouble(buf, serialOf(cell.integer));
                 break;
             }
         }
-        if (buf.size() >= kChunk) {
-            if (!file.write(buf))
+        sheet.done(p);
+        if (sheet.size() >= std::size_t(kChunk)) {
+            if (!file.write(sheet))
                 return writeFailure(file.error());
-            buf.clear();
+            sheet.clear();
         }
         if (progress && (r + 1) % kProgressStep == 0) {
             progress->records.store(r + 1, std::memory_order_relaxed);
@@ -494,6 +568,7 @@ Result<int> WriteSpreadsheet(const ExportTable &table, const QString &path, Expo
                 return cancelled();
         }
     }
+    QByteArray buf;
     {
         QByteArray w;
         for (unsigned v : {0x06B6u, 0u, 0u, 0x40u, 0u, 0u, 0u, 0u, 0u})
@@ -501,7 +576,8 @@ Result<int> WriteSpreadsheet(const ExportTable &table, const QString &path, Expo
         record(buf, 0x023E, w);
     }
     record(buf, 0x000A, {});
-    if (!file.write(buf))
+    sheet.append(buf);
+    if (!file.write(sheet))
         return writeFailure(file.error());
     if (!file.close(true))
         return writeFailure(file.closeError());
