@@ -151,7 +151,8 @@ private:
             const auto next = [this] { return m_pending.find(std::pair(m_next, m_nextPart)); };
             m_changed.wait(lock, [&] { return next() != m_pending.end() || m_closing || m_stopped; });
             const auto it = next();
-            if (it == m_pending.end())
+            // A stopped export is thrown away: what is queued need not be written.
+            if (it == m_pending.end() || m_stopped)
                 return;
             Piece piece = std::move(it->second);
             m_pending.erase(it);
