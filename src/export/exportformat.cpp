@@ -205,6 +205,8 @@ QString generalDate(std::int64_t msecs, const DateStyle &style)
 
 QString generalDate(const QDateTime &when, const QLocale &locale)
 {
+    if (!when.isValid())
+        return QString();
     return generalDate(when.date().toJulianDay() * kMsecsPerDay + when.time().msecsSinceStartOfDay(),
                        DateStyle::of(locale));
 }

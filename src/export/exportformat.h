@@ -47,7 +47,7 @@ struct DateStyle {
 };
 // `msecs` is julianDay * 86'400'000 + milliseconds of the day, as the record tables keep it.
 QString generalDate(std::int64_t msecs, const DateStyle &style);
-QString generalDate(const QDateTime &when, const QLocale &locale);
+QString generalDate(const QDateTime &when, const QLocale &locale);   // empty for an invalid time
 
 // Text values to HTML: & first, then <, > and ".
 void appendHtmlEscaped(QByteArray &out, QStringView text);

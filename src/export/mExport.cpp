@@ -22,11 +22,11 @@
 #include <condition_variable>
 #include <cstring>
 #include <map>
-#include <utility>
 #include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace velmora {

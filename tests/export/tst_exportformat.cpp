@@ -80,6 +80,7 @@ void tst_ExportFormat::generalDate_data()
     QTest::newRow("time with seconds") << "en_US" << QDateTime(QDate(2024, 3, 5), QTime(14, 5, 9)) << "3/5/2024 2:05:09 PM";
     QTest::newRow("24-hour locale") << "de_DE" << QDateTime(QDate(2024, 3, 5), QTime(7, 0, 1)) << "05.03.2024 07:00:01";
     QTest::newRow("midnight leaves the time out") << "en_GB" << QDateTime(QDate(2026, 12, 3), QTime(0, 0)) << "03/12/2026";
+    QTest::newRow("no time at all, no text") << "en_US" << QDateTime() << "";
 }
 
 void tst_ExportFormat::generalDate()
