@@ -71,9 +71,7 @@ private slots:
     void masterStoreNumber_data();
     void masterStoreNumber();
     void masterWithoutPipeEmptiesEarlierFilter();
-    void secondCallReusesOpenViewer();
     void closingViewerLeavesHostControlAlone();
-    void splashShownPaintedAndUnloaded();
     void customerSearchFailureReachesCaller_data();
     void customerSearchFailureReachesCaller();
 
@@ -168,10 +166,22 @@ void tst_QLrvx::requestWrites()
     QFETCH(QString, title);
     QFETCH(bool, keepsSql);
 
+    SplashWatcher watcher;
+    qApp->installEventFilter(&watcher);
     QWidget hostForm;   // the host's form the control sits on
     QLrvx control(&hostForm);
     frmMain *viewer = openInventory(control);
-    QVERIFY(viewer);
+    qApp->removeEventFilter(&watcher);
+    QVERIFY(viewer && viewer->isVisible());
+    QVERIFY(watcher.paintedVisible);
+    QVERIFY(watcher.busyWhilePainted);
+    QVERIFY(!frmSplash::isLoaded());
+    QVERIFY(!QApplication::overrideCursor());
+    QVERIFY(!pointerBusy());
+    const std::shared_ptr<RecordTable> rows = viewer->Jgrid->table();
+    QVERIFY(rows && rows->rowCount() > 0);
+    const QString header = viewer->Jgrid->printerSettings().headerLeft;
+    viewer->hide();
 
     // Every field holds what an earlier caller left, so a field the method does not write shows.
     ReportRequest &r = request();
@@ -231,9 +241,11 @@ void tst_QLrvx::requestWrites()
     // The arguments are the host's variables: only the master report may change one.
     QCOMPARE(sql, QStringLiteral("SELECT model FROM inventory"));
     QCOMPARE(number, QStringLiteral("12"));
-    // The viewer was open, so it was brought forward, not loaded again.
+    // The viewer was open, so it was brought forward, neither queried nor set up again.
     QCOMPARE(frmMain::instance(), viewer);
     QVERIFY(viewer->isVisible());
+    QCOMPARE(viewer->Jgrid->table(), rows);
+    QCOMPARE(viewer->Jgrid->printerSettings().headerLeft, header);
 }
 
 void tst_QLrvx::masterStoreNumber_data()
@@ -286,30 +298,6 @@ void tst_QLrvx::masterWithoutPipeEmptiesEarlierFilter()
     QVERIFY(frmMain::instance()->Jgrid->table()->rowCount() > tvRows);
 }
 
-void tst_QLrvx::secondCallReusesOpenViewer()
-{
-    QWidget hostForm;   // the host's form the control sits on
-    QLrvx control(&hostForm);
-    frmMain *viewer = openInventory(control);
-    QVERIFY(viewer);
-    const std::shared_ptr<RecordTable> rows = viewer->Jgrid->table();
-    QVERIFY(rows && rows->rowCount() > 0);
-    const QString header = viewer->Jgrid->printerSettings().headerLeft;
-    viewer->hide();
-
-    QString sql = QStringLiteral("SELECT * FROM service");
-    QString data = m_data, conn = m_connString, name = QStringLiteral("Other"), number = QStringLiteral("4"),
-            local = m_local;
-    control.ServiceReport(sql, data, conn, name, number, local);
-
-    QCOMPARE(frmMain::instance(), viewer);
-    QVERIFY(viewer->isVisible());
-    QCOMPARE(viewer->Jgrid->table(), rows);                           // not queried again
-    QCOMPARE(viewer->Jgrid->printerSettings().headerLeft, header);    // not set up again
-    QCOMPARE(request().ReportKey, QStringLiteral("servicereport"));   // but the request changed
-    QCOMPARE(request().Storename, QStringLiteral("Other"));
-}
-
 void tst_QLrvx::closingViewerLeavesHostControlAlone()
 {
     // A host may show the control as a window of its own; Esc in the viewer must not take it away.
@@ -325,23 +313,6 @@ void tst_QLrvx::closingViewerLeavesHostControlAlone()
     QVERIFY(control);
     QVERIFY(control->isVisible());
     delete control;
-}
-
-void tst_QLrvx::splashShownPaintedAndUnloaded()
-{
-    SplashWatcher watcher;
-    qApp->installEventFilter(&watcher);
-    QWidget hostForm;   // the host's form the control sits on
-    QLrvx control(&hostForm);
-    frmMain *viewer = openInventory(control);
-    qApp->removeEventFilter(&watcher);
-
-    QVERIFY(viewer && viewer->isVisible());
-    QVERIFY(watcher.paintedVisible);
-    QVERIFY(watcher.busyWhilePainted);
-    QVERIFY(!frmSplash::isLoaded());
-    QVERIFY(!QApplication::overrideCursor());
-    QVERIFY(!pointerBusy());
 }
 
 void tst_QLrvx::customerSearchFailureReachesCaller_data()

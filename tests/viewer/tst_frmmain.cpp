@@ -125,7 +125,6 @@ private slots:
     void command();
     void toggles_data();
     void toggles();
-    void collapseAndExpandAll();
     void helpOpensTopic4();
     void closingUnloadsEveryWindowOfTheComponent_data();
     void closingUnloadsEveryWindowOfTheComponent();
@@ -137,9 +136,8 @@ private slots:
     void rightClickPopupByHitArea_data();
     void rightClickPopupByHitArea();
     void removeColumnHidesItAndKeepsItsData();
-    void expandAndCollapseOneGroup();
+    void groupsExpandAndCollapse();
     void expandCollapseWithoutGroupsChangesNothing();
-    void groupCaptionCountsTheRows();
     void typeToJump_data();
     void typeToJump();
     void typeToJumpSkipsGroupRows();
@@ -558,16 +556,6 @@ void tst_frmMain::toggles()
     QCOMPARE(viewer->Toolbar->appearance(8), 10);
 }
 
-void tst_frmMain::collapseAndExpandAll()
-{
-    groupByStore();
-    ReportGrid *g = viewer->Jgrid;
-    viewer->findChild<QAction *>(QStringLiteral("mnucolall"))->trigger();
-    QCOMPARE(g->rowCount(), 3);
-    viewer->findChild<QAction *>(QStringLiteral("mnuexpall"))->trigger();
-    QCOMPARE(g->rowCount(), 3 + test::kSampleCount);
-}
-
 void tst_frmMain::helpOpensTopic4()
 {
     QVERIFY(QFile::copy(QStringLiteral(VELMORA_SOURCE_DIR "/src/platform/help/velmora.chm"),
@@ -750,11 +738,17 @@ void tst_frmMain::removeColumnHidesItAndKeepsItsData()
     QCOMPARE(headerPoint(3), QPoint(-1, -1));
 }
 
-void tst_frmMain::expandAndCollapseOneGroup()
+void tst_frmMain::groupsExpandAndCollapse()
 {
     groupByStore();
     ReportGrid *g = viewer->Jgrid;
-    g->collapseAll();
+    QStringList captions;
+    for (int p = 1; p <= g->rowCount(); ++p) {
+        if (g->row(p).type == GridRowType::GroupHeader)
+            captions << g->groupCaption(p);
+    }
+    QCOMPARE(captions, (QStringList{"store: 1 (3 ) ", "store: 2 (3 ) ", "store: 3 (2 ) "}));
+    viewer->findChild<QAction *>(QStringLiteral("mnucolall"))->trigger();
     QCOMPARE(g->rowCount(), 3);
     const int id = g->row(2).rowIndex;
 
@@ -775,6 +769,8 @@ void tst_frmMain::expandAndCollapseOneGroup()
     QCOMPARE(g->rowCount(), 3);
     QVERIFY(!g->row(2).expanded);
     QCOMPARE(QApplication::overrideCursor(), nullptr);
+    viewer->findChild<QAction *>(QStringLiteral("mnuexpall"))->trigger();
+    QCOMPARE(g->rowCount(), 3 + test::kSampleCount);
 }
 
 void tst_frmMain::expandCollapseWithoutGroupsChangesNothing()
@@ -791,19 +787,6 @@ void tst_frmMain::expandCollapseWithoutGroupsChangesNothing()
     QCOMPARE(g->currentRow(), 4);
     QVERIFY(g->redraw());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-}
-
-void tst_frmMain::groupCaptionCountsTheRows()
-{
-    groupByStore();
-    ReportGrid *g = viewer->Jgrid;
-    const QStringList expected{"store: 1 (3 ) ", "store: 2 (3 ) ", "store: 3 (2 ) "};
-    QStringList captions;
-    for (int p = 1; p <= g->rowCount(); ++p) {
-        if (g->row(p).type == GridRowType::GroupHeader)
-            captions << g->groupCaption(p);
-    }
-    QCOMPARE(captions, expected);
 }
 
 void tst_frmMain::typeToJump_data()
