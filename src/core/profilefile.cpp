@@ -117,6 +117,30 @@ bool ProfileFile::load(std::vector<Line> &lines, bool &exists) const
     return file.error() == QFileDevice::NoError;
 }
 
+QString replaceFileContents(const QString &path, const QByteArray &data)
+{
+    QSaveFile file(path);
+    // Unbuffered, so a short write (a full disk, a file size limit) shows in write()'s count: a
+    // buffered write fails only in commit()'s flush, and Qt 6.4 then still renames the cut file
+    // over the old one.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return file.errorString();
+    // A write the disk cuts short returns the bytes it took without an error; only writing the
+    // rest fails with the reason ("No space left on device").
+    for (qsizetype done = 0; done < data.size();) {
+        const qint64 n = file.write(data.constData() + done, data.size() - done);
+        if (n <= 0) {
+            const QString reason = file.errorString();
+            file.cancelWriting();
+            return reason.isEmpty() ? QStringLiteral("the file could not be written") : reason;
+        }
+        done += qsizetype(n);
+    }
+    if (!file.commit())
+        return file.errorString();
+    return {};
+}
+
 bool ProfileFile::save(const std::vector<Line> &lines)
 {
     QByteArray data;
@@ -128,28 +152,9 @@ bool ProfileFile::save(const std::vector<Line> &lines)
         data += line.raw;
         data += "\r\n";
     }
-    QSaveFile file(m_path);
-    // Unbuffered, so a short write (a full disk, a file size limit) shows in write()'s count; the
-    // buffered path can lose that error and commit a cut file.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        m_error = file.errorString();
+    m_error = replaceFileContents(m_path, data);
+    if (!m_error.isEmpty())
         return false;
-    }
-    // A write the disk cuts short returns the bytes it took without an error; only writing the
-    // rest fails with the reason ("No space left on device").
-    for (qsizetype done = 0; done < data.size();) {
-        const qint64 n = file.write(data.constData() + done, data.size() - done);
-        if (n <= 0) {
-            m_error = file.errorString();
-            file.cancelWriting();
-            return false;
-        }
-        done += qsizetype(n);
-    }
-    if (!file.commit()) {
-        m_error = file.errorString();
-        return false;
-    }
     m_error.clear();
     return true;
 }

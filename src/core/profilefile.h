@@ -19,6 +19,11 @@ namespace velmora {
 // - each change is saved through a temporary file and a rename, so a crash or a full disk leaves
 //   either the old file or the new one, never a mix.
 // The file is UTF-8; a line that is not valid UTF-8 is read as Latin-1.
+// Replaces the file at path with data through a temporary file renamed over it when complete, so
+// a failure (a full disk, a refused folder) leaves the previous file as it was. Returns the reason
+// of a failure ("No space left on device"), or an empty text.
+QString replaceFileContents(const QString &path, const QByteArray &data);
+
 class ProfileFile {
 public:
     // Sizes of the buffers the settings routines read into, counting the terminating character.

@@ -1,6 +1,7 @@
 #include "mail/EmailFRM.h"
 
 #include "core/mailrules.h"
+#include "core/profilefile.h"
 #include "core/reportrequest.h"
 #include "mail/EmailAB.h"
 #include "mail/mimemessage.h"
@@ -30,7 +31,6 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
@@ -593,13 +593,12 @@ void EmailFRM::loadAddressBook()
     Grid1->setColumnWidth(1, int(5000 / tpp));
     const QString path = addressBookPath();
     if (!QFileInfo::exists(path)) {
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(mailrules::writeAddressBook({mailrules::defaultAddressEntry()})) < 0
-            || !file.commit()) {
+        const QString failed = replaceFileContents(path, mailrules::writeAddressBook({mailrules::defaultAddressEntry()}));
+        if (!failed.isEmpty()) {
             platform::messageBox(this,
                                  QStringLiteral("The address book %1 could not be created (%2). The window goes on "
                                                 "with an empty address book.")
-                                     .arg(QDir::toNativeSeparators(path), file.errorString()),
+                                     .arg(QDir::toNativeSeparators(path), failed),
                                  platform::MsgStyle::Exclamation);
             return;
         }
@@ -629,12 +628,12 @@ bool EmailFRM::writeAddressBook()
         entries.append({name ? name->text() : QString(), address ? address->text() : QString()});
     }
     const QString path = addressBookPath();
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(mailrules::writeAddressBook(entries)) >= 0 && file.commit())
+    const QString failed = replaceFileContents(path, mailrules::writeAddressBook(entries));
+    if (failed.isEmpty())
         return true;
     platform::messageBox(this,
                          QStringLiteral("The address book could not be saved in %1 (%2). The address book there is "
-                                        "unchanged.").arg(QDir::toNativeSeparators(path), file.errorString()),
+                                        "unchanged.").arg(QDir::toNativeSeparators(path), failed),
                          platform::MsgStyle::Exclamation);
     return false;
 }

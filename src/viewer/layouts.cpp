@@ -1,6 +1,7 @@
 #include "viewer/layouts.h"
 
 #include "platform/modMain.h"
+#include "core/profilefile.h"
 #include "core/reportrequest.h"
 #include "core/layoutrules.h"
 #include "grid/reportgrid.h"
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSettings>
 
 namespace velmora {
@@ -44,21 +44,8 @@ GridColumn *columnNamed(const ReportGrid &grid, const QString &text)
 // Writes data to path through a temporary file, so a failure leaves the previous file as it was.
 bool writeWhole(const QString &path, const QByteArray &data, QString &error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        error = file.errorString();
-        return false;
-    }
-    if (file.write(data) != data.size()) {
-        error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        error = file.errorString();
-        return false;
-    }
-    return true;
+    error = replaceFileContents(path, data);
+    return error.isEmpty();
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "common/fulldisk.h"
 #include "common/unprivileged.h"
 #include "core/reportrequest.h"
 #include "core/layoutrules.h"
@@ -63,6 +64,7 @@ private slots:
     void namesMatchedIgnoringCase();
     void unreachableDataFolder();
     void unwritableLayoutKeepsOldFile();
+    void fullDiskKeepsOldLayout();
     void viewerMenusOpenAndSave();
 
 private:
@@ -321,6 +323,29 @@ void tst_Layouts::unwritableLayoutKeepsOldFile()
     QCOMPARE(readAll(layoutPath(QStringLiteral("Locked.txt"))), old);
     QCOMPARE(QDir(layoutPath({})).entryList(QDir::Files | QDir::Hidden), QStringList{"Locked.txt"});
     QCOMPARE(request().LayoutName, QStringLiteral("Locked.txt"));
+}
+
+void tst_Layouts::fullDiskKeepsOldLayout()
+{
+    VELMORA_FULL_DISK(disk, 64 * 1024);
+    m_data = disk.path() + u'/';
+    request().Datapath = m_data;
+    const QByteArray old = "model\r\ncost\r\n";
+    writeAll(layoutPath(QStringLiteral("Full.txt")), old);
+    frmMain *v = viewer();
+    LoadLayout(*v, QStringLiteral("Full.txt"));
+    v->Jgrid->columnByKey(u"serial")->setVisible(true);
+    QVERIFY(disk.fill());
+
+    QString text;
+    auto box = whenOpen<QMessageBox>([&text](QMessageBox *b) { text = b->text(); });
+    bool saveAs = false;
+    SaveLayout(*v, saveAs);
+    QVERIFY(*box);
+    QVERIFY2(text.contains(QStringLiteral("Full.txt")) && text.contains(QStringLiteral("No space left on device")),
+             qPrintable(text));
+    QCOMPARE(readAll(layoutPath(QStringLiteral("Full.txt"))), old);
+    QCOMPARE(QDir(layoutPath({})).entryList(QDir::Files | QDir::Hidden), QStringList{"Full.txt"});
 }
 
 // The user's way in: the viewer's File menu entries.
