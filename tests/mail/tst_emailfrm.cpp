@@ -7,6 +7,7 @@
 #include "mail/smtptransport.h"
 #include "viewer/frmMain.h"
 #include "mailtesting.h"
+#include "common/fulldisk.h"
 #include "demowindow.h"
 
 #include <velmora/qlrvx.h>
@@ -62,6 +63,7 @@ private slots:
     void addressBookEdits();
     void cancelledAddRewritesBook();
     void unwritableDataFolderKeepsFiles();
+    void fullDiskKeepsAddressBook();
     void transferFileRescue_data();
     void transferFileRescue();
     void demoButtons();
@@ -492,6 +494,32 @@ void tst_EmailFRM::unwritableDataFolderKeepsFiles()
     QVERIFY(answers.seen[2].contains(QStringLiteral("address book could not be saved")));
     QCOMPARE(readBytes(dataFile(QStringLiteral("vlmoemail.dat"))), book);
     QCOMPARE(readBytes(dataFile(QStringLiteral("vlmfiles.dat"))), settings);
+}
+
+void tst_EmailFRM::fullDiskKeepsAddressBook()
+{
+    VELMORA_FULL_DISK(disk, 64 * 1024);
+    const QString data = m_data;
+    auto back = qScopeGuard([&] { m_data = data; });
+    m_data = disk.path() + u'/';
+    QVERIFY(QFile::copy(data + QStringLiteral("vlmfiles.dat"), dataFile(QStringLiteral("vlmfiles.dat"))));
+    const QByteArray book = "\"A\",\"a@example.com\"\r\n";
+    QVERIFY(writeBytes(dataFile(QStringLiteral("vlmoemail.dat")), book));
+    EmailFRM *w = compose();
+    QVERIFY(w);
+    QVERIFY(disk.fill());
+    ModalScript answers({[](QWidget *dlg) {
+                             auto *ab = qobject_cast<EmailAB *>(dlg);
+                             ab->TXTname->setText(QStringLiteral("B"));
+                             ab->TXTemail->setText(QStringLiteral("b@example.com"));
+                             QTest::mouseClick(ab->cmdOK, Qt::LeftButton);
+                         },
+                         pressButton(QMessageBox::Ok)});
+    QTest::mouseClick(w->ABadd, Qt::LeftButton);
+    w->close();
+    QCOMPARE(answers.seen.size(), 2);
+    QVERIFY2(answers.seen[1].contains(QStringLiteral("No space left on device")), qPrintable(answers.seen[1]));
+    QCOMPARE(readBytes(dataFile(QStringLiteral("vlmoemail.dat"))), book);
 }
 
 void tst_EmailFRM::transferFileRescue_data()
