@@ -58,8 +58,10 @@ class DetachedThreads {
 public:
     static DetachedThreads &instance()
     {
-        static DetachedThreads threads;
-        return threads;
+        // Never destroyed: a thread left behind at the exit may still come to count itself out.
+        static DetachedThreads *const threads = new DetachedThreads;
+        static const ExitWait exitWait;
+        return *threads;
     }
 
     int running()
@@ -85,12 +87,16 @@ public:
     }
 
 private:
+    struct ExitWait {
+        ~ExitWait()
+        {
+            DetachedThreads &t = instance();
+            std::unique_lock lock(t.m_mutex);
+            t.m_idle.wait_for(lock, std::chrono::seconds(5), [&t] { return t.m_running == 0; });
+        }
+    };
+
     DetachedThreads() = default;
-    ~DetachedThreads()
-    {
-        std::unique_lock lock(m_mutex);
-        m_idle.wait_for(lock, std::chrono::seconds(5), [this] { return m_running == 0; });
-    }
 
     std::mutex m_mutex;
     std::condition_variable m_idle;
