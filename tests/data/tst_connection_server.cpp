@@ -54,6 +54,43 @@ struct Socket {
     }
 };
 
+// A server of a test's own, for tests that stop or kill it: doing so to the shared one would take
+// it away from the other tests. Stopped (and woken first, should it be stopped) at scope end.
+struct OwnServer {
+    QTemporaryDir dir;
+    QMap<QString, QString> env;
+    pid_t pid = 0;
+
+    bool start()
+    {
+        QProcess run;
+        run.start(QStringLiteral(VELMORA_SOURCE_DIR "/scripts/fbserver.sh"), {QStringLiteral("start"), dir.path()});
+        if (!dir.isValid() || !run.waitForFinished(60'000) || run.exitCode() != 0)
+            return false;
+        env = test::readEnv(dir.filePath(QStringLiteral("fbserver.env")));
+        pid = pid_t(env.value(QStringLiteral("FB_PID")).toLongLong());
+        return pid > 0;
+    }
+    ~OwnServer()
+    {
+        if (pid > 0)
+            ::kill(pid, SIGCONT);
+        QProcess stop;
+        stop.start(QStringLiteral(VELMORA_SOURCE_DIR "/scripts/fbserver.sh"), {QStringLiteral("stop"), dir.path()});
+        stop.waitForFinished(30'000);
+    }
+    QString dsn(const QString &file) const
+    {
+        return QStringLiteral("%1/%2:%3").arg(env.value(QStringLiteral("FB_HOST")), env.value(QStringLiteral("FB_PORT")),
+                                              QDir(env.value(QStringLiteral("FB_DBDIR"))).filePath(file));
+    }
+    QString connString(const QString &file) const
+    {
+        return QStringLiteral("Data Source=%1;User ID=%2;Password=%3")
+            .arg(dsn(file), env.value(QStringLiteral("FB_USER")), env.value(QStringLiteral("FB_PASSWORD")));
+    }
+};
+
 } // namespace
 
 class tst_ConnectionServer : public QObject {
@@ -188,27 +225,10 @@ void tst_ConnectionServer::fetchOverServer()
 
 void tst_ConnectionServer::serverKilledInTheMiddleOfAFetch()
 {
-    // A server of our own: killing the shared one would take the other tests' server away.
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString script = QStringLiteral(VELMORA_SOURCE_DIR "/scripts/fbserver.sh");
-    QProcess start;
-    start.start(script, {QStringLiteral("start"), dir.path()});
-    QVERIFY(start.waitForFinished(60'000));
-    QVERIFY2(start.exitCode() == 0, start.readAllStandardError().constData());
-    const auto env = test::readEnv(dir.filePath(QStringLiteral("fbserver.env")));
-    const qint64 pid = env.value(QStringLiteral("FB_PID")).toLongLong();
-    QVERIFY(pid > 0);
-    auto stopServer = qScopeGuard([&] {
-        QProcess stop;
-        stop.start(script, {QStringLiteral("stop"), dir.path()});
-        stop.waitForFinished(30'000);
-    });
-
-    const QString cs = QStringLiteral("Data Source=%1/%2:%3;User ID=%4;Password=%5")
-                           .arg(env.value(QStringLiteral("FB_HOST")), env.value(QStringLiteral("FB_PORT")),
-                                QDir(env.value(QStringLiteral("FB_DBDIR"))).filePath(QStringLiteral("kill.fdb")),
-                                env.value(QStringLiteral("FB_USER")), env.value(QStringLiteral("FB_PASSWORD")));
+    OwnServer server;
+    QVERIFY(server.start());
+    const pid_t pid = server.pid;
+    const QString cs = server.connString(QStringLiteral("kill.fdb"));
     QVERIFY(createDatabase(cs).ok());
     auto reader = Connection::open(cs, AccessMode::Read, 10);
     QVERIFY(reader.ok());
@@ -238,7 +258,7 @@ void tst_ConnectionServer::serverKilledInTheMiddleOfAFetch()
         }(),
         30'000);
     QVERIFY(!done);
-    QCOMPARE(::kill(pid_t(pid), SIGKILL), 0);
+    QCOMPARE(::kill(pid, SIGKILL), 0);
     QTRY_VERIFY_WITH_TIMEOUT(done.load(), 60'000);
 
     QVERIFY(result.has_value());
@@ -263,27 +283,11 @@ void tst_ConnectionServer::serverGoneDuringAWrite()
 {
     QFETCH(bool, deleting);
     QFETCH(int, signal);
-    // A server of our own: stopping the shared one would stall the other tests.
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString script = QStringLiteral(VELMORA_SOURCE_DIR "/scripts/fbserver.sh");
-    QProcess start;
-    start.start(script, {QStringLiteral("start"), dir.path()});
-    QVERIFY(start.waitForFinished(60'000));
-    QVERIFY2(start.exitCode() == 0, start.readAllStandardError().constData());
-    const auto env = test::readEnv(dir.filePath(QStringLiteral("fbserver.env")));
-    const pid_t pid = pid_t(env.value(QStringLiteral("FB_PID")).toLongLong());
-    QVERIFY(pid > 0);
-    auto stopServer = qScopeGuard([&] {
-        ::kill(pid, SIGCONT);
-        QProcess stop;
-        stop.start(script, {QStringLiteral("stop"), dir.path()});
-        stop.waitForFinished(30'000);
-    });
-    const QString dsn = QStringLiteral("%1/%2:%3").arg(env.value(QStringLiteral("FB_HOST")), env.value(QStringLiteral("FB_PORT")),
-                                                      QDir(env.value(QStringLiteral("FB_DBDIR"))).filePath(QStringLiteral("stop.fdb")));
-    const QString cs = QStringLiteral("Data Source=%1;User ID=%2;Password=%3")
-                           .arg(dsn, env.value(QStringLiteral("FB_USER")), env.value(QStringLiteral("FB_PASSWORD")));
+    OwnServer server;
+    QVERIFY(server.start());
+    const pid_t pid = server.pid;
+    const QString dsn = server.dsn(QStringLiteral("stop.fdb"));
+    const QString cs = server.connString(QStringLiteral("stop.fdb"));
     QVERIFY(createDatabase(cs).ok());
     auto c = Connection::open(cs, AccessMode::ReadWrite, 10);
     QVERIFY(c.ok());
@@ -326,8 +330,8 @@ void tst_ConnectionServer::serverGoneDuringAWrite()
     ::kill(pid, SIGCONT);
     auto other = Connection::open(cs, AccessMode::ReadWrite, 10);
     QVERIFY(other.ok());
-    QCOMPARE(test::isqlValue(dsn, QStringLiteral("SELECT name FROM t"), env.value(QStringLiteral("FB_USER")),
-                             env.value(QStringLiteral("FB_PASSWORD"))),
+    QCOMPARE(test::isqlValue(dsn, QStringLiteral("SELECT name FROM t"), server.env.value(QStringLiteral("FB_USER")),
+                             server.env.value(QStringLiteral("FB_PASSWORD"))),
              QStringLiteral("first"));
     QTRY_VERIFY_WITH_TIMEOUT(other.value()->execute(QStringLiteral("UPDATE t SET name = 'after' WHERE id = 1")).ok(), 20000);
 }
