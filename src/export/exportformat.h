@@ -22,6 +22,9 @@ struct NumberStyle {
     QByteArray minus = "-";
     QByteArray digits[10] = {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
     bool ascii = true;    // the pieces above are '.', '-' and 0-9
+    bool simple = true;   // the digits are 0-9, the decimal point and the minus one byte each
+    char point = '.';     // where simple
+    char minusSign = '-';
     int room = 48;        // the most bytes a number's text takes in this style
     QLocale locale = QLocale::c();
     static NumberStyle of(const QLocale &locale);

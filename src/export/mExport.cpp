@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileDevice>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QLocale>
@@ -28,6 +29,8 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include <fcntl.h>
 
 namespace velmora {
 
@@ -49,10 +52,16 @@ Failure cancelled()
 
 // Writes a file's pieces in order on a thread of its own, while the pieces after them are being
 // formatted. A piece handed too far ahead waits, so a few buffers exist at any row count.
+//
+// The disk is put to work while the records are still being formatted: every few megabytes
+// written, their write-back is started. Left to the sync at the end, the whole file would go to
+// the disk only after the last record, and the user would wait for both one after the other.
 class FileFeeder {
 public:
     explicit FileFeeder(QIODevice &out) : m_out(out)
     {
+        if (auto *file = qobject_cast<QFileDevice *>(&out))
+            m_fd = file->handle();
         try {
             m_thread = std::thread([this] { run(); });
         } catch (const std::system_error &) {
@@ -121,6 +130,7 @@ public:
 private:
     static constexpr int kAhead = 4;
     static constexpr int kMaxPending = 8;
+    static constexpr qint64 kWriteBackBytes = 8 << 20;
 
     struct Piece {
         ByteSink bytes;
@@ -140,6 +150,12 @@ private:
                 return false;
             }
             done += std::size_t(n);
+        }
+        m_written += qint64(bytes.size());
+        if (m_fd >= 0 && m_written - m_flushed >= kWriteBackBytes) {
+            // Only a start: the sync at the end still makes sure, and still reports a failure.
+            ::sync_file_range(m_fd, m_flushed, m_written - m_flushed, SYNC_FILE_RANGE_WRITE);
+            m_flushed = m_written;
         }
         return true;
     }
@@ -174,6 +190,9 @@ private:
     }
 
     QIODevice &m_out;
+    int m_fd = -1;
+    qint64 m_written = 0;   // by the writing thread only, as is m_flushed
+    qint64 m_flushed = 0;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::map<std::pair<int, int>, Piece> m_pending;   // by block and part

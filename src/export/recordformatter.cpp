@@ -14,6 +14,11 @@ namespace exf = exportformat;
 namespace {
 
 constexpr std::int64_t kMsecsPerDay = 86'400'000;
+// Texts up to this long are copied as a whole block of it, which needs no call and no branch on
+// the length.
+constexpr std::size_t kShortText = 32;
+// Dictionaries up to this size stay in the processor's cache while a file is written.
+constexpr std::size_t kCached = 256u << 10;
 constexpr std::int64_t kNoKey = std::numeric_limits<std::int64_t>::min();
 
 void encodeText(QByteArray &to, const QString &text, bool html)
@@ -170,7 +175,7 @@ RecordFormatter::RecordFormatter(const ExportTable &table, Form form, const QLoc
 RecordFormatter::RecordFormatter(const RecordFormatter &model, const QLocale &locale)
     : m_table(model.m_table), m_data(model.m_data), m_order(model.m_order), m_records(model.m_records),
       m_sources(model.m_sources), m_encoded(model.m_encoded), m_encodedOf(model.m_encodedOf),
-      m_codeSources(model.m_codeSources), m_timeSources(model.m_timeSources), m_html(model.m_html), m_locale(locale),
+      m_large(model.m_large), m_codeSources(model.m_codeSources), m_timeSources(model.m_timeSources), m_html(model.m_html), m_locale(locale),
       m_number(model.m_number), m_lone(model.m_lone), m_times(std::make_unique<Times>(locale, m_html))
 {
 }
@@ -203,32 +208,35 @@ const RecordFormatter::Encoded *RecordFormatter::encode(const ExportTable::Sourc
             return nullptr;
     }
     e->offsets.push_back(std::uint32_t(e->bytes.size()));
+    // Room past the last text, so that a short one is copied in one fixed-size move.
+    e->bytes.room(kShortText);
     m_encoded->push_back(std::move(e));
+    if (m_encoded->back()->bytes.size() + m_encoded->back()->offsets.size() * sizeof(std::uint32_t) > kCached)
+        m_large.push_back(m_encoded->back().get());
     return m_encoded->back().get();
 }
 
 void RecordFormatter::prefetch(int record)
 {
-    // A text is two loads from anywhere in memory (the string, then its characters); asked for a
-    // few records ahead, both are in the cache by the time the record is written.
+    // A text is two loads from anywhere in memory (where it starts, then its bytes); asked for a
+    // few records ahead, both are in the cache by the time the record is written. Small
+    // dictionaries stay in the cache anyway and are not asked for.
     constexpr int kString = 16;
     constexpr int kCharacters = 8;
-    for (const auto &e : *m_encoded) {
-        if (record + kString < m_records)
-            __builtin_prefetch(&e->offsets[e->source.codes[m_order[record + kString]]]);
-        if (record + kCharacters < m_records)
-            __builtin_prefetch(e->bytes.data() + e->offsets[e->source.codes[m_order[record + kCharacters]]]);
+    if (record + kString < m_records) {
+        const int row = m_order[record + kString];
+        for (const Encoded *e : m_large)
+            __builtin_prefetch(&e->offsets[e->source.codes[row]]);
+        for (const ExportTable::Source &s : m_codeSources)
+            __builtin_prefetch(&m_data->dictionaryText(s.column, s.codes[row]));
     }
-    for (const ExportTable::Source &s : m_codeSources) {
-        if (record + kString < m_records)
-            __builtin_prefetch(&m_data->dictionaryText(s.column, s.codes[m_order[record + kString]]));
-        if (record + kCharacters < m_records)
-            __builtin_prefetch(m_data->dictionaryText(s.column, s.codes[m_order[record + kCharacters]]).constData());
-    }
-    // So is a date's text in its cache.
     if (record + kCharacters >= m_records)
         return;
     const int row = m_order[record + kCharacters];
+    for (const Encoded *e : m_large)
+        __builtin_prefetch(e->bytes.data() + e->offsets[e->source.codes[row]]);
+    for (const ExportTable::Source &s : m_codeSources)
+        __builtin_prefetch(m_data->dictionaryText(s.column, s.codes[row]).constData());
     for (const ExportTable::Source &s : m_timeSources) {
         if (s.days) {
             __builtin_prefetch(m_times->days.slot(s.days[row]));
@@ -251,7 +259,15 @@ inline void RecordFormatter::putCell(ByteSink &out, int record, int row, int f)
     case ExportTable::Source::Code:
         if (const Encoded *e = m_encodedOf[std::size_t(f)]) {
             const std::uint32_t code = s.codes[row];
-            out.append(e->bytes.data() + e->offsets[code], e->offsets[code + 1] - e->offsets[code]);
+            const char *text = e->bytes.data() + e->offsets[code];
+            const std::size_t n = e->offsets[code + 1] - e->offsets[code];
+            if (n <= kShortText) {
+                char *p = out.room(kShortText);
+                std::memcpy(p, text, kShortText);
+                out.done(p + n);
+            } else {
+                out.append(text, n);
+            }
         } else {
             putText(out, m_data->dictionaryText(s.column, s.codes[row]));
         }

@@ -94,6 +94,7 @@ private:
     std::vector<ExportTable::Source> m_sources;
     std::shared_ptr<std::vector<std::unique_ptr<Encoded>>> m_encoded;   // read-only once made
     std::vector<const Encoded *> m_encodedOf;   // by field; nullptr where texts are converted per cell
+    std::vector<const Encoded *> m_large;   // those too large to stay in the cache
     std::vector<ExportTable::Source> m_codeSources;
     std::vector<ExportTable::Source> m_timeSources;
     bool m_html;
