@@ -1,8 +1,9 @@
 // Export files carry the store's values to browsers, spreadsheets and text tools: whatever a value
-// holds, an HTML cell shows it as text, a text line keeps its fields apart, and a number reads back
-// as the same double.
+// holds, an HTML cell shows it as text, a text line keeps its fields apart, a number reads back
+// as the same double, and a scaled whole number (money) reads as the double it stands for.
 //
-// Input: values (texts ended by a lone backslash); the first eight bytes are also read as a double.
+// Input: values (texts ended by a lone backslash); the first eight bytes are also read as a double
+// and as a whole number, the ninth as its scale.
 
 #include "export/exportformat.h"
 #include "fuzzing.h"
@@ -64,6 +65,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             QByteArray out;
             appendNumber(out, d, NumberStyle());
             FUZZ_CHECK_SAY(std::strtod(out.constData(), nullptr) == d, QString::fromLatin1(out));
+        }
+    }
+    if (size > sizeof(std::int64_t)) {
+        std::int64_t v;
+        std::memcpy(&v, data, sizeof v);
+        const int scale = data[sizeof v] % 20 - 1;   // -1 and 19 are outside the scales a column has
+        static const NumberStyle comma = NumberStyle::of(QLocale(QLocale::German, QLocale::Germany));
+        for (const NumberStyle *style : {&comma, static_cast<const NumberStyle *>(nullptr)}) {
+            const NumberStyle plain;
+            const NumberStyle &s = style ? *style : plain;
+            QByteArray scaled, real;
+            appendScaled(scaled, v, scale, s);
+            appendNumber(real, scale >= 0 && scale <= 18 ? double(v) / std::pow(10.0, scale) : double(v), s);
+            FUZZ_CHECK_SAY(scaled == real, QString::fromUtf8(scaled + " vs " + real));
         }
     }
     return 0;
