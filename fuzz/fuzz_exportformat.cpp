@@ -1,6 +1,6 @@
 // Export files carry the store's values to browsers, spreadsheets and text tools: whatever a value
 // holds, an HTML cell shows it as text, a text line keeps its fields apart, a number reads back
-// as the same double, and a scaled whole number (money) reads as the double it stands for.
+// as the same double, and a scaled whole number (money) is written with its own digits.
 //
 // Input: values (texts ended by a lone backslash); the first eight bytes are also read as a double
 // and as a whole number, the ninth as its scale.
@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 using namespace velmora;
 using namespace velmora::exportformat;
@@ -71,15 +72,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::int64_t v;
         std::memcpy(&v, data, sizeof v);
         const int scale = data[sizeof v] % 20 - 1;   // -1 and 19 are outside the scales a column has
-        static const NumberStyle comma = NumberStyle::of(QLocale(QLocale::German, QLocale::Germany));
-        for (const NumberStyle *style : {&comma, static_cast<const NumberStyle *>(nullptr)}) {
-            const NumberStyle plain;
-            const NumberStyle &s = style ? *style : plain;
-            QByteArray scaled, real;
-            appendScaled(scaled, v, scale, s);
-            appendNumber(real, scale >= 0 && scale <= 18 ? double(v) / std::pow(10.0, scale) : double(v), s);
-            FUZZ_CHECK_SAY(scaled == real, QString::fromUtf8(scaled + " vs " + real));
+        const double real = scale >= 0 && scale <= 18 ? double(v) / std::pow(10.0, scale) : double(v);
+        // The amount as the database holds it: the digits of v with the point put in by hand.
+        std::string exact = std::to_string(v < 0 ? 0 - std::uint64_t(v) : std::uint64_t(v));
+        if (scale > 0) {
+            exact.insert(0, std::size_t(std::max(0, scale + 1 - int(exact.size()))), '0');
+            exact.insert(exact.size() - std::size_t(scale), 1, ',');
+            while (exact.back() == '0')
+                exact.pop_back();
+            if (exact.back() == ',')
+                exact.pop_back();
         }
+        if (v < 0)
+            exact.insert(0, 1, '-');
+        static const NumberStyle comma = NumberStyle::of(QLocale(QLocale::German, QLocale::Germany));
+        QByteArray scaled;
+        appendScaled(scaled, v, scale, comma);
+        const bool held = v > -(std::int64_t(1) << 53) && v < (std::int64_t(1) << 53) && scale >= 0 && scale <= 18;
+        if (held && !scaled.contains('E'))
+            FUZZ_CHECK_SAY(scaled.toStdString() == exact, QString::fromUtf8(scaled) + QStringLiteral(" vs ") + QString::fromStdString(exact));
+        FUZZ_CHECK_SAY(std::strtod(scaled.replace(',', '.').constData(), nullptr) == real, QString::fromUtf8(scaled));
     }
     return 0;
 }

@@ -35,7 +35,10 @@ struct NumberStyle {
 // `out`, which has at least style.room bytes, and return the end.
 char *writeNumber(char *out, double value, const NumberStyle &style);
 void appendNumber(QByteArray &out, double value, const NumberStyle &style);
-// A scaled whole number (value / 10^scale) as appendNumber would write the double it stands for.
+// A scaled whole number (value / 10^scale) in appendNumber's form, with the value's own digits:
+// the amount the database holds, never the double's neighbour with a shorter text, and it reads
+// back as the same double. Where a double cannot hold the value exactly (2^53 and beyond), or
+// appendNumber would take an exponent, the double's text.
 char *writeScaled(char *out, std::int64_t value, int scale, const NumberStyle &style);
 void appendScaled(QByteArray &out, std::int64_t value, int scale, const NumberStyle &style);
 QString numberText(double value, const QLocale &locale);
