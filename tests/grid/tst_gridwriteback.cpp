@@ -1,5 +1,6 @@
 // The grid over the sample store database: edits and deletes go back through the data layer,
-// refusals restore what was there, and totals match the database's own sums.
+// refusals restore what was there, and totals match the database's own sums. What was stored is
+// read with isql-fb once the grid has let go of the database.
 
 #include "../common/testservices.h"
 #include "../common/tools.h"
@@ -39,19 +40,22 @@ private slots:
     void refusedInsertKeepsTheTypedRow();
     void leavingTheNewItemRow_data();
     void leavingTheNewItemRow();
-    void clickOnTheNewItemRowEditsIt();
     void newItemRowOnlyWhereRowsCanBeAdded();
 
 private:
     std::unique_ptr<Connection> open(AccessMode mode);
-    void bind(AccessMode mode, const QString &sql);
-    // What the database holds now, through a connection of its own: the first column of the first row.
+    // Binds the grid to a query's rows and shows it; `allow` holds "edit", "new" and "delete".
+    void bind(AccessMode mode, const QString &sql, const QString &allow = {});
+    // What the database holds once the grid and its connection are gone: the first value a select gives.
     QString stored(const QString &select);
     int positionOfId(int id) const;
     QLineEdit *shownEditor() const;
     void type(QLineEdit *editor, const QString &text);
     void typeIntoNewRow(const QStringList &cells);
-    void bindForAdding();
+    QString refusal(const QSignalSpy &refused) const
+    {
+        return refused.isEmpty() ? QString() : refused.first().first().toString();
+    }
 
     QTemporaryDir m_dir;
     QString m_db;
@@ -68,23 +72,25 @@ std::unique_ptr<Connection> tst_GridWriteBack::open(AccessMode mode)
     return c.ok() ? std::move(c.value()) : nullptr;
 }
 
-void tst_GridWriteBack::bind(AccessMode mode, const QString &sql)
+void tst_GridWriteBack::bind(AccessMode mode, const QString &sql, const QString &allow)
 {
     m_conn = open(mode);
     QVERIFY(m_conn);
     auto r = m_conn->query(sql);
     QVERIFY2(r.ok(), r.ok() ? "" : qPrintable(r.failure().text()));
-    std::shared_ptr<RecordWriter> writer = m_conn->writer(r.value());
-    m_grid->setTable(r.value(), writer);
+    m_grid->setTable(r.value(), m_conn->writer(r.value()));
+    m_grid->setAllowEdit(allow.contains(u"edit"));
+    m_grid->setAllowAddNew(allow.contains(u"new"));
+    m_grid->setAllowDelete(allow.contains(u"delete"));
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
 }
 
 QString tst_GridWriteBack::stored(const QString &select)
 {
-    auto other = open(AccessMode::Read);
-    auto r = other ? other->query(select) : Result<std::shared_ptr<RecordTable>>(Failure{});
-    if (!r.ok() || r.value()->rowCount() == 0)
-        return QStringLiteral("(nothing)");
-    return r.value()->displayText(0, 0);
+    m_grid.reset();
+    m_conn.reset();
+    return test::isqlValue(m_db, select);
 }
 
 int tst_GridWriteBack::positionOfId(int id) const
@@ -141,6 +147,8 @@ void tst_GridWriteBack::type(QLineEdit *editor, const QString &text)
     }
 }
 
+// The rules for each type and locale have their own table; these rows are one per way a typed
+// text reaches the database or is held back in the editor.
 void tst_GridWriteBack::typedIntoACell_data()
 {
     QTest::addColumn<QString>("field");
@@ -150,19 +158,11 @@ void tst_GridWriteBack::typedIntoACell_data()
     QTest::addColumn<QString>("refusal");  // a part of the message, empty when written
 
     QTest::newRow("text with accents and CJK") << "t" << "C" << QStringLiteral("Größe 大 señal") << QStringLiteral("Größe 大 señal") << "";
-    QTest::newRow("empty text") << "t" << "C" << "" << "" << "";
     QTest::newRow("numeric(18,4) past double precision") << "n4" << "C" << "123456789012345.6789" << "123456789012345.6789" << "";
-    QTest::newRow("numeric(18,4) largest, US groups") << "n4" << "en_US" << "922,337,203,685,477.5807" << "922337203685477.5807" << "";
-    QTest::newRow("numeric(18,4) twenty nines") << "n4" << "C" << "99999999999999999999" << "1.0000" << "922337203685477.5807";
-    QTest::newRow("numeric(18,4) fifth decimal") << "n4" << "C" << "1.23456" << "1.0000" << "at most 4 decimals";
     QTest::newRow("numeric(9,2) German") << "n2" << "de_DE" << "-21.474.836,48" << "-21474836.48" << "";
-    QTest::newRow("numeric(9,2) past 32 bits") << "n2" << "C" << "21474836.48" << "1.00" << "21474836.47";
-    QTest::newRow("bigint past 2^53") << "bi" << "C" << "9007199254740993" << "9007199254740993" << "";
+    QTest::newRow("numeric(18,4) fifth decimal") << "n4" << "C" << "1.23456" << "1.0000" << "at most 4 decimals";
     QTest::newRow("bigint past the largest") << "bi" << "C" << "9223372036854775808" << "1" << "9223372036854775807";
-    QTest::newRow("smallint largest") << "si" << "C" << "32767" << "32767" << "";
-    QTest::newRow("smallint one more") << "si" << "C" << "32768" << "1" << "32767";
     QTest::newRow("date in the user's form") << "d" << "de_DE" << "29.02.24" << "2024-02-29" << "";
-    QTest::newRow("not a date") << "d" << "C" << "2024-02-30" << "2000-01-01" << "holds dates";
 }
 
 void tst_GridWriteBack::typedIntoACell()
@@ -170,18 +170,14 @@ void tst_GridWriteBack::typedIntoACell()
     QFETCH(QString, field);
     QFETCH(QString, locale);
     QFETCH(QString, typed);
-    QFETCH(QString, stored);
     QFETCH(QString, refusal);
     m_conn = open(AccessMode::ReadWrite);
     QVERIFY(m_conn);
     QVERIFY(m_conn->execute(QStringLiteral("CREATE TABLE amounts (id INTEGER NOT NULL PRIMARY KEY, si SMALLINT, "
                                            "bi BIGINT, n4 NUMERIC(18,4), n2 NUMERIC(9,2), d DATE, t VARCHAR(40))")).ok());
     QVERIFY(m_conn->execute(QStringLiteral("INSERT INTO amounts VALUES (1, 1, 1, 1, 1, '2000-01-01', 'before')")).ok());
-    bind(AccessMode::ReadWrite, QStringLiteral("SELECT * FROM amounts"));
+    bind(AccessMode::ReadWrite, QStringLiteral("SELECT * FROM amounts"), QStringLiteral("edit"));
     QLocale::setDefault(QLocale(locale));
-    m_grid->setAllowEdit(true);
-    m_grid->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
     QSignalSpy refused(m_grid.get(), &ReportGrid::writeRefused);
     m_grid->setCurrentRow(1);
     m_grid->setCurrentColumn(m_grid->columnByKey(field)->index());
@@ -190,46 +186,44 @@ void tst_GridWriteBack::typedIntoACell()
     type(shownEditor(), typed);
     QTest::keyClick(shownEditor(), Qt::Key_Return);
     if (refusal.isEmpty()) {
-        QVERIFY2(refused.isEmpty(), refused.isEmpty() ? "" : qPrintable(refused.first().first().toString()));
+        QVERIFY2(refused.isEmpty(), qPrintable(this->refusal(refused)));
         if (field == u"t")
             QCOMPARE(m_grid->text(1, m_grid->columnByKey(field)->index()), typed);
     } else {
         QCOMPARE(refused.count(), 1);
-        QVERIFY2(refused.first().first().toString().contains(refusal), qPrintable(refused.first().first().toString()));
+        QVERIFY2(this->refusal(refused).contains(refusal), qPrintable(this->refusal(refused)));
         // The typed text waits in the editor to be corrected.
         QVERIFY(shownEditor());
         QCOMPARE(shownEditor()->text(), typed);
     }
-    m_grid.reset();
-    m_conn.reset();
-    QCOMPARE(test::isqlValue(m_db, QStringLiteral("SELECT %1 FROM amounts WHERE id = 1").arg(field)), stored);
+    QTEST(stored(QStringLiteral("SELECT %1 FROM amounts WHERE id = 1").arg(field)), "stored");
 }
 
 void tst_GridWriteBack::rowChangedElsewhereIsRefusedAndRestored()
 {
-    bind(AccessMode::ReadWrite, QStringLiteral("SELECT id, model, description, cost FROM inventory WHERE id <= 40 ORDER BY id"));
-    m_grid->setAllowEdit(true);
+    bind(AccessMode::ReadWrite, QStringLiteral("SELECT id, model, description, cost FROM inventory WHERE id <= 40 ORDER BY id"),
+         QStringLiteral("edit"));
     const int pos = 3;
     const int id = m_grid->value(pos, 1).toInt();
     const QString before = m_grid->text(pos, 3);
     auto other = open(AccessMode::ReadWrite);
     QVERIFY(other);
     QVERIFY(other->execute(QStringLiteral("UPDATE inventory SET description = 'changed at the counter' WHERE id = %1").arg(id)).ok());
+    other.reset();
 
     QSignalSpy refused(m_grid.get(), &ReportGrid::writeRefused);
     QVERIFY(!m_grid->editCell(pos, 3, QStringLiteral("my change")));
     QCOMPARE(refused.count(), 1);
-    QVERIFY(!refused.first().first().toString().isEmpty());
+    QVERIFY(!refusal(refused).isEmpty());
     QCOMPARE(m_grid->text(pos, 3), before);
-    QCOMPARE(stored(QStringLiteral("SELECT description FROM inventory WHERE id = %1").arg(id)), QStringLiteral("changed at the counter"));
+    QCOMPARE(stored(QStringLiteral("SELECT description FROM inventory WHERE id = %1").arg(id)),
+             QStringLiteral("changed at the counter"));
 }
 
 void tst_GridWriteBack::readOnlyConnectionRefusesEveryChange()
 {
-    bind(AccessMode::Read, QStringLiteral("SELECT id, description FROM inventory WHERE id <= 5 ORDER BY id"));
-    m_grid->setAllowEdit(true);
-    m_grid->setAllowDelete(true);
-    m_grid->setAllowAddNew(true);
+    bind(AccessMode::Read, QStringLiteral("SELECT id, description FROM inventory WHERE id <= 5 ORDER BY id"),
+         QStringLiteral("edit new delete"));
     QVERIFY(!m_grid->newRowShown());
     QSignalSpy refused(m_grid.get(), &ReportGrid::writeRefused);
     const QString before = m_grid->text(1, 2);
@@ -252,10 +246,8 @@ void tst_GridWriteBack::deleteKey_data()
 void tst_GridWriteBack::deleteKey()
 {
     QFETCH(bool, cancel);
-    bind(AccessMode::ReadWrite, QStringLiteral("SELECT id, model, description FROM inventory WHERE id <= 40 ORDER BY id"));
-    m_grid->setAllowDelete(true);
-    m_grid->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    bind(AccessMode::ReadWrite, QStringLiteral("SELECT id, model, description FROM inventory WHERE id <= 40 ORDER BY id"),
+         QStringLiteral("delete"));
     const int rows = m_grid->rowCount();
     const int a = m_grid->value(2, 1).toInt(), b = m_grid->value(7, 1).toInt();
     int asked = 0;
@@ -268,48 +260,35 @@ void tst_GridWriteBack::deleteKey()
     QVERIFY(refused.isEmpty());
     QCOMPARE(m_grid->rowCount(), cancel ? rows : rows - 2);
     QCOMPARE(positionOfId(a) > 0, cancel);
-    QCOMPARE(positionOfId(b) > 0, cancel);
     QCOMPARE(stored(QStringLiteral("SELECT COUNT(*) FROM inventory WHERE id IN (%1, %2)").arg(a).arg(b)),
              cancel ? QStringLiteral("2") : QStringLiteral("0"));
 }
 
 void tst_GridWriteBack::totalsMatchTheDatabaseSums()
 {
+    const QString sums = test::isqlValue(m_db, QStringLiteral(
+        "SELECT CAST(LIST(s, '/') AS VARCHAR(8000)) FROM (SELECT COALESCE(SUM(cost), 0.00) || '|Count: ' || "
+        "COUNT(model) AS s FROM inventory GROUP BY store)"));
     bind(AccessMode::Read, QStringLiteral("SELECT * FROM inventory"));
     GridColumn *cost = m_grid->columnByKey(u"COST");
     QVERIFY(cost);
     cost->setAggregateFunction(2);
-    cost->setTotalFormat(QStringLiteral("#,##0.00"));
+    cost->setTotalFormat(QStringLiteral("#0.00"));
     GridColumn *model = m_grid->columnByKey(u"model");
     model->setAggregateFunction(1);
     model->setTotalFormat(QStringLiteral("#0"));
     model->setTotalPrefix(QStringLiteral("Count:"));
     m_grid->groups().add(m_grid->columnByKey(u"store")->index(), 1);
     m_grid->regroup(true);
-
-    auto other = open(AccessMode::Read);
-    auto sums = other->query(QStringLiteral("SELECT store, SUM(cost), COUNT(model) FROM inventory GROUP BY store ORDER BY store"));
-    QVERIFY(sums.ok());
-    const RecordTable &s = *sums.value();
-    QVERIFY(s.rowCount() >= 2);
-    // Collapsed: header and footer per store, stores ascending (nulls first, if any).
-    int footer = 0;
-    for (int p = 1; p <= m_grid->rowCount(); ++p) {
-        if (m_grid->row(p).type != GridRowType::GroupFooter)
-            continue;
-        const int r = footer++;
-        QVERIFY(r < s.rowCount());
-        // Formatted here independently: whole units with thousands commas, then the cents.
-        const qint64 cents = s.isNull(r, 1) ? 0 : s.integer(r, 1);
-        QString units = QString::number(std::abs(cents) / 100);
-        for (int i = int(units.size()) - 3; i > 0; i -= 3)
-            units.insert(i, QLatin1Char(','));
-        const QString expected = (cents < 0 ? QStringLiteral("-") : QString()) + units + QLatin1Char('.')
-            + QString::number(std::abs(cents) % 100).rightJustified(2, QLatin1Char('0'));
-        QCOMPARE(m_grid->text(p, cost->index()), expected);
-        QCOMPARE(m_grid->text(p, model->index()), QStringLiteral("Count: %1").arg(s.integer(r, 2)));
-    }
-    QCOMPARE(footer, s.rowCount());
+    QStringList footers;
+    for (int p = 1; p <= m_grid->rowCount(); ++p)
+        if (m_grid->row(p).type == GridRowType::GroupFooter)
+            footers << m_grid->text(p, cost->index()) + u'|' + m_grid->text(p, model->index());
+    QStringList expected = sums.split(u'/');
+    QVERIFY2(expected.size() >= 2, qPrintable(sums));
+    footers.sort();
+    expected.sort();
+    QCOMPARE(footers, expected);
 }
 
 // From the last row, Down reaches the new-item row; the cells are typed from the current column
@@ -332,57 +311,42 @@ void tst_GridWriteBack::typeIntoNewRow(const QStringList &cells)
     }
 }
 
-void tst_GridWriteBack::bindForAdding()
-{
-    bind(AccessMode::ReadWrite, QStringLiteral("SELECT id, model, description, cost, store FROM inventory WHERE id <= 40 ORDER BY id"));
-    m_grid->setAllowEdit(true);
-    m_grid->setAllowAddNew(true);
-    m_grid->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
-}
+static const QString AddingSql = QStringLiteral("SELECT id, model, description, cost, store FROM inventory WHERE id <= 40 ORDER BY id");
 
 void tst_GridWriteBack::newItemRowInsertsARecord()
 {
-    bindForAdding();
+    bind(AccessMode::ReadWrite, AddingSql, QStringLiteral("edit new"));
     GridColumn *cost = m_grid->columnByKey(u"cost");
     cost->setAggregateFunction(2);
     cost->setTotalFormat(QStringLiteral("#0.00"));
-    m_grid->groups().add(m_grid->columnByKey(u"store")->index(), 1);
+    const int storeColumn = m_grid->columnByKey(u"store")->index();
+    const QString store = m_grid->text(1, storeColumn);
+    m_grid->groups().add(storeColumn, 1);
     m_grid->regroup();
     QVERIFY(m_grid->newRowShown());
     const int records = m_grid->table()->rowCount();
-    const int storeColumn = m_grid->columnByKey(u"store")->index();
-    QString store;
-    for (int p = 1; p <= m_grid->rowCount() && store.isEmpty(); ++p)
-        if (m_grid->row(p).type == GridRowType::Record)
-            store = m_grid->text(p, storeColumn);
-    QVERIFY(!store.isEmpty());
     QSignalSpy refused(m_grid.get(), &ReportGrid::writeRefused);
 
     typeIntoNewRow({QStringLiteral("900001"), QStringLiteral("NR-1"), QStringLiteral("Neu ñ"), QStringLiteral("1000.5"), store});
     QTest::keyClick(shownEditor(), Qt::Key_Return);
 
-    QVERIFY2(refused.isEmpty(), refused.isEmpty() ? "" : qPrintable(refused.first().first().toString()));
+    QVERIFY2(refused.isEmpty(), qPrintable(refusal(refused)));
     QVERIFY(!m_grid->newRowPending());
     QCOMPARE(m_grid->table()->rowCount(), records + 1);
     const int pos = positionOfId(900001);
     QVERIFY(pos > 0);
     QCOMPARE(m_grid->currentRow(), pos);
     QCOMPARE(m_grid->text(pos, cost->index()), QStringLiteral("1000.50"));
-    QCOMPARE(m_grid->text(pos, storeColumn), store);
-
+    // The new record sits in its store's group, and that group's total counts it.
+    int footer = pos;
+    while (footer < m_grid->rowCount() && m_grid->row(footer).type != GridRowType::GroupFooter)
+        ++footer;
+    const QString total = m_grid->text(footer, cost->index());
     QCOMPARE(stored(QStringLiteral("SELECT model || '|' || description || '|' || cost || '|' || store FROM inventory "
                                    "WHERE id = 900001")),
              QStringLiteral("NR-1|Neu ñ|1000.50|") + store);
-
-    // The new record sits in its store's group, and that group's total counts it.
-    int footer = 0;
-    for (int p = pos; p <= m_grid->rowCount() && !footer; ++p)
-        if (m_grid->row(p).type == GridRowType::GroupFooter)
-            footer = p;
-    QVERIFY(footer > 0);
-    QCOMPARE(m_grid->text(footer, cost->index()),
-             stored(QStringLiteral("SELECT SUM(cost) FROM inventory WHERE (id <= 40 OR id = 900001) AND store = %1").arg(store)));
+    QCOMPARE(total, test::isqlValue(m_db, QStringLiteral("SELECT SUM(cost) FROM inventory WHERE (id <= 40 OR id = 900001) "
+                                                         "AND store = %1").arg(store)));
 }
 
 void tst_GridWriteBack::refusedInsertKeepsTheTypedRow_data()
@@ -403,20 +367,17 @@ void tst_GridWriteBack::refusedInsertKeepsTheTypedRow()
     QFETCH(QString, fixField);
     QFETCH(QString, fixText);
     QFETCH(int, newId);
-    bindForAdding();
+    bind(AccessMode::ReadWrite, AddingSql, QStringLiteral("edit new"));
     const int rows = m_grid->rowCount();
     QSignalSpy refused(m_grid.get(), &ReportGrid::writeRefused);
     typeIntoNewRow({id, QString(), QString(), cost});
     QTest::keyClick(shownEditor(), Qt::Key_Return);
 
     QCOMPARE(refused.count(), 1);
-    QVERIFY(!refused.first().first().toString().isEmpty());
+    QVERIFY(!refusal(refused).isEmpty());
     QCOMPARE(m_grid->rowCount(), rows);
     QVERIFY(m_grid->newRowPending());
-    QCOMPARE(m_grid->newRowText(m_grid->columnByKey(u"id")->index()), id);
     QCOMPARE(m_grid->newRowText(m_grid->columnByKey(u"cost")->index()), cost);
-    const QString count = QStringLiteral("SELECT COUNT(*) FROM inventory WHERE id = %1").arg(newId);
-    QCOMPARE(stored(count), QStringLiteral("0"));
 
     // The typed values are still there to correct: the editor opens on them.
     m_grid->setCurrentColumn(m_grid->columnByKey(fixField)->index());
@@ -429,8 +390,7 @@ void tst_GridWriteBack::refusedInsertKeepsTheTypedRow()
     QCOMPARE(refused.count(), 1);
     QVERIFY(!m_grid->newRowPending());
     QCOMPARE(m_grid->rowCount(), rows + 1);
-    QVERIFY(positionOfId(newId) > 0);
-    QCOMPARE(stored(count), QStringLiteral("1"));
+    QCOMPARE(stored(QStringLiteral("SELECT COUNT(*) FROM inventory WHERE id = %1").arg(newId)), QStringLiteral("1"));
 }
 
 void tst_GridWriteBack::leavingTheNewItemRow_data()
@@ -445,7 +405,7 @@ void tst_GridWriteBack::leavingTheNewItemRow_data()
 void tst_GridWriteBack::leavingTheNewItemRow()
 {
     QFETCH(QString, how);
-    bindForAdding();
+    bind(AccessMode::ReadWrite, AddingSql, QStringLiteral("edit new"));
     auto *elsewhere = new QLineEdit(m_grid.get());
     elsewhere->setGeometry(0, 0, 10, 10);
     elsewhere->show();
@@ -455,11 +415,11 @@ void tst_GridWriteBack::leavingTheNewItemRow()
     QLineEdit *editor = shownEditor();
     QVERIFY(editor);
     QVERIFY(m_grid->newRowPending());
+    auto *view = static_cast<grid::GridTableView *>(m_grid->tableView());
     if (how == u"up") {
         // Straight from the open editor: the cell is committed, then the row is left.
         QTest::keyClick(editor, Qt::Key_Up);
     } else if (how == u"click") {
-        auto *view = static_cast<grid::GridTableView *>(m_grid->tableView());
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellRect(view->firstRow() + 1, 1).center());
     } else if (how == u"focus") {
         elsewhere->setFocus();
@@ -467,44 +427,20 @@ void tst_GridWriteBack::leavingTheNewItemRow()
         QTest::keyClick(editor, Qt::Key_Escape);
         QVERIFY(!m_grid->newRowPending());
         QVERIFY(!shownEditor());
-        QTest::keyClick(m_grid->tableView(), Qt::Key_Up);
+        QTest::keyClick(view, Qt::Key_Up);
     }
     QTRY_VERIFY(!m_grid->newRowPending());
-    QVERIFY2(refused.isEmpty(), refused.isEmpty() ? "" : qPrintable(refused.first().first().toString()));
+    QVERIFY2(refused.isEmpty(), qPrintable(refusal(refused)));
     const bool inserted = how != u"escape";
     QCOMPARE(m_grid->rowCount(), rows + inserted);
-    QCOMPARE(positionOfId(900005) > 0, inserted);
-    QCOMPARE(stored(QStringLiteral("SELECT model FROM inventory WHERE id = 900005")),
-             inserted ? QStringLiteral("LEFT-1") : QStringLiteral("(nothing)"));
-}
-
-void tst_GridWriteBack::clickOnTheNewItemRowEditsIt()
-{
-    bind(AccessMode::ReadWrite, QStringLiteral("SELECT id, model FROM inventory WHERE id <= 3 ORDER BY id"));
-    m_grid->setAllowEdit(true);
-    m_grid->setAllowAddNew(true);
-    m_grid->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
-    auto *view = static_cast<grid::GridTableView *>(m_grid->tableView());
-    // Below the three records, in the model column.
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellRect(3, 1).center());
-    QLineEdit *editor = shownEditor();
-    QVERIFY2(editor, "a click on the new-item row opens its editor");
-    QVERIFY(editor->text().isEmpty());
-    QCOMPARE(m_grid->currentColumn(), m_grid->columnByKey(u"model")->index());
-    QCOMPARE(m_grid->rowCount(), 3);
-    // One row further down is past the new-item row: nothing there.
-    const int before = m_grid->currentRow();
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellRect(4, 1).center());
-    QCOMPARE(m_grid->currentRow(), before);
-    QVERIFY(!m_grid->newRowPending());
+    QCOMPARE(stored(QStringLiteral("SELECT COUNT(*) FROM inventory WHERE id = 900005 AND model = 'LEFT-1'")),
+             QString::number(inserted));
 }
 
 void tst_GridWriteBack::newItemRowOnlyWhereRowsCanBeAdded()
 {
-    m_grid->setAllowEdit(true);
-    m_grid->setAllowAddNew(true);
-    bind(AccessMode::ReadWrite, QStringLiteral("SELECT id, description FROM inventory WHERE id <= 5 ORDER BY id"));
+    bind(AccessMode::ReadWrite, QStringLiteral("SELECT id, model FROM inventory WHERE id <= 40 ORDER BY id"),
+         QStringLiteral("edit new"));
     QVERIFY(m_grid->newRowShown());
     m_grid->setAllowEdit(false);
     QVERIFY(!m_grid->newRowShown());
@@ -513,9 +449,6 @@ void tst_GridWriteBack::newItemRowOnlyWhereRowsCanBeAdded()
     QVERIFY(!m_grid->newRowShown());
     // The row is no record: counts stay those of the records, yet the view scrolls one row
     // further to show it under the last one.
-    bind(AccessMode::ReadWrite, QStringLiteral("SELECT id, description FROM inventory WHERE id <= 40 ORDER BY id"));
-    m_grid->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
     auto *view = static_cast<grid::GridTableView *>(m_grid->tableView());
     const int without = view->verticalScrollBar()->maximum();
     QVERIFY(without > 0);
@@ -523,10 +456,18 @@ void tst_GridWriteBack::newItemRowOnlyWhereRowsCanBeAdded()
     QCOMPARE(view->verticalScrollBar()->maximum(), without + 1);
     QCOMPARE(m_grid->rowCount(), 40);
     view->setFirstRow(without + 1);
-    const QRect below = view->cellRect(40, 0);
+    const QRect below = view->cellRect(40, 1);
     QVERIFY(view->viewport()->rect().contains(below.center()));
     QCOMPARE(m_grid->rowFromPoint(view->viewport()->mapTo(m_grid.get(), below.center())), 0);
     QCOMPARE(m_grid->rowFromPoint(view->viewport()->mapTo(m_grid.get(), view->cellRect(39, 0).center())), 40);
+    // A click on it opens its editor in the clicked column; one row further down is nothing.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, below.center());
+    QVERIFY2(shownEditor(), "a click on the new-item row opens its editor");
+    QVERIFY(shownEditor()->text().isEmpty());
+    QCOMPARE(m_grid->currentColumn(), m_grid->columnByKey(u"model")->index());
+    const int before = m_grid->currentRow();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellRect(41, 1).center());
+    QCOMPARE(m_grid->currentRow(), before);
 }
 
 QTEST_MAIN(tst_GridWriteBack)

@@ -24,8 +24,6 @@ private slots:
     void init();
     void cleanup();
 
-    void columnByKeyIgnoresCase_data();
-    void columnByKeyIgnoresCase();
     void positionsAfterMoves_data();
     void positionsAfterMoves();
 
@@ -34,9 +32,7 @@ private slots:
     void keysWiderThanOneWordSortTheSame();
     void rowTypesAfterGrouping_data();
     void rowTypesAfterGrouping();
-    void groupRowsReportCountsAndValues();
     void equalTextsGroupTogetherInAnAllDifferentColumn();
-    void expandAndCollapse();
     void regroupAllCollapsed();
     void currentRowFollowsItsRecordAcrossRegroup();
     void totalsColumnGroupsEverything();
@@ -53,25 +49,17 @@ private slots:
     void rowAndColumnFromPoint();
     void keyboardMoves_data();
     void keyboardMoves();
-    void keyDownCanSwallowKey();
-    void noNewItemRowWithoutAWriter();
-    void keyPressCarriesTypedCharacter();
+    void keyEventsMaySwallowKeys();
     void expandCollapseByKeyboardAndClick();
     void extendedSelectionWithShiftAndControl();
-    void moveOperations();
     void headerClickRaisesColumnHeaderClick();
     void dragDataIsPlainTextOfSelectedRows();
-    void dragDataHandlerMayReplaceText();
-    void groupByBoxTakesDroppedHeaders();
-    void groupDraggedOutOfBoxIsRemoved();
-    void clickOnGroupInBoxRaisesGroupHeaderClick();
+    void groupByBoxByDragAndClick();
     void headerDropReordersColumns();
     void cardViewPaintsCards();
-    void cardViewDropsGroups();
     void paintIsLimitedToTheScreen();
     void accessibleCellTexts();
-    void editWithoutWriterIsRefusedAndRestored();
-    void beforeDeleteCancelKeepsRows();
+    void withoutAWriterNothingIsWritten();
 
 private:
     // Shows the grid; the point in its table view's viewport of column x, on row `pos` (0: header).
@@ -96,6 +84,17 @@ private:
         QApplication::sendEvent(target, &dropEv);
         return enter.isAccepted() && dropEv.isAccepted();
     }
+    // Keys as "column:order,...", added to the sort keys or the groups.
+    void addKeys(GridKeyList &list, const QString &keys)
+    {
+        for (const QString &k : keys.split(QLatin1Char(','), Qt::SkipEmptyParts))
+            list.add(m_grid->columnByKey(k.section(u':', 0, 0))->index(), k.section(u':', 1).toInt());
+    }
+    void showAndWait()
+    {
+        m_grid->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    }
 
     std::unique_ptr<ReportGrid> m_grid;
 };
@@ -114,88 +113,53 @@ void tst_ReportGrid::cleanup()
     QLocale::setDefault(QLocale::c());
 }
 
-void tst_ReportGrid::columnByKeyIgnoresCase_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<int>("index");
-    QTest::newRow("lower case") << "cost" << 5;
-    QTest::newRow("upper case") << "COST" << 5;
-    QTest::newRow("mixed case") << "DescRiption" << 4;
-    QTest::newRow("first column") << "ID" << 1;
-    QTest::newRow("unknown key") << "price" << 0;
-    QTest::newRow("empty key") << "" << 0;
-}
-
-void tst_ReportGrid::columnByKeyIgnoresCase()
-{
-    QFETCH(QString, key);
-    QFETCH(int, index);
-    GridColumn *c = m_grid->columnByKey(key);
-    QCOMPARE(c ? c->index() : 0, index);
-    if (c)
-        QCOMPARE(c, m_grid->column(index));
-}
-
 void tst_ReportGrid::positionsAfterMoves_data()
 {
     QTest::addColumn<QString>("column");
     QTest::addColumn<int>("to");
     QTest::addColumn<QString>("order");
-    QTest::newRow("last to first") << "daterec" << 1 << "daterec id category store description cost";
     QTest::newRow("first to last") << "id" << 6 << "category store description cost daterec id";
     QTest::newRow("middle forward") << "store" << 5 << "id category description cost store daterec";
     QTest::newRow("beyond the end clamps") << "category" << 99 << "id store description cost daterec category";
-    QTest::newRow("same place") << "cost" << 5 << "id category store description cost daterec";
 }
 
 void tst_ReportGrid::positionsAfterMoves()
 {
     QFETCH(QString, column);
     QFETCH(int, to);
-    QFETCH(QString, order);
     m_grid->columnByKey(column)->setPosition(to);
     QStringList keys;
     for (int p = 1; p <= m_grid->columnCount(); ++p) {
         keys << m_grid->columnAtPosition(p)->key();
         QCOMPARE(m_grid->columnAtPosition(p)->position(), p);
     }
-    QCOMPARE(keys.join(QLatin1Char(' ')), order);
+    QTEST(keys.join(QLatin1Char(' ')), "order");
 }
 
 void tst_ReportGrid::sortOrder_data()
 {
-    QTest::addColumn<QString>("keys");   // "column:order,..."
+    QTest::addColumn<QString>("keys");
     QTest::addColumn<QList<int>>("ids");
     QTest::newRow("cost ascending, null first") << "cost:1" << QList<int>{5, 7, 9, 2, 3, 8, 4, 1, 10, 6};
     QTest::newRow("cost descending, null last") << "cost:-1" << QList<int>{6, 10, 1, 4, 8, 3, 2, 9, 7, 5};
     QTest::newRow("description text") << "description:1" << QList<int>{8, 3, 6, 1, 10, 2, 5, 9, 7, 4};
     QTest::newRow("store then date descending") << "store:1,daterec:-1" << QList<int>{6, 4, 1, 5, 10, 8, 9, 2, 3, 7};
     QTest::newRow("category keeps table order within ties") << "category:1" << QList<int>{7, 4, 8, 2, 5, 9, 1, 3, 6, 10};
-    QTest::newRow("date ascending") << "daterec:1" << QList<int>{5, 7, 3, 1, 2, 9, 4, 8, 6, 10};
 }
 
 void tst_ReportGrid::sortOrder()
 {
     QFETCH(QString, keys);
-    QFETCH(QList<int>, ids);
-    for (const QString &k : keys.split(QLatin1Char(','))) {
-        const QStringList parts = k.split(QLatin1Char(':'));
-        m_grid->sortKeys().add(m_grid->columnByKey(parts[0])->index(), parts[1].toInt());
-    }
+    addKeys(m_grid->sortKeys(), keys);
     m_grid->resort();
-    QCOMPARE(recordIds(*m_grid), ids);
+    QTEST(recordIds(*m_grid), "ids");
 }
 
 void tst_ReportGrid::keysWiderThanOneWordSortTheSame()
 {
     // Costs spread over 2^60 need 61 bits; with the date and the description the keys no longer
     // pack into one word, and the comparison sort must agree with a plain tuple sort.
-    struct Expect {
-        std::int64_t cost;
-        QDate date;
-        QString description;
-        int id;
-    };
+    using Expect = std::tuple<std::int64_t, qint64, QString, int>;   // cost, -day, description, id
     std::vector<InvRow> rows;
     std::vector<Expect> expect;
     const char *words[] = {"pear", "apple", "fig"};
@@ -203,28 +167,19 @@ void tst_ReportGrid::keysWiderThanOneWordSortTheSame()
         const std::int64_t cost = (i % 4 == 0 ? std::int64_t(1) << 60 : std::int64_t(i % 3)) * (i % 2 ? -1 : 1);
         const QDate date = QDate(2020, 1, 1).addDays(i % 5);
         rows.push_back({i + 1, "A", 1, words[i % 3], cost, date});
-        expect.push_back({cost, date, QString::fromLatin1(words[i % 3]), i + 1});
+        expect.emplace_back(cost, -date.toJulianDay(), QString::fromLatin1(words[i % 3]), i + 1);
     }
     m_grid->setTable(inventoryTable(rows));
-    m_grid->sortKeys().add(5, 1);
-    m_grid->sortKeys().add(6, -1);
-    m_grid->sortKeys().add(4, 1);
+    addKeys(m_grid->sortKeys(), QStringLiteral("cost:1,daterec:-1,description:1"));
     m_grid->resort();
-    std::stable_sort(expect.begin(), expect.end(), [](const Expect &a, const Expect &b) {
-        if (a.cost != b.cost)
-            return a.cost < b.cost;
-        if (a.date != b.date)
-            return a.date > b.date;
-        return a.description < b.description;
-    });
+    std::sort(expect.begin(), expect.end());
     QList<int> ids;
     for (const Expect &e : expect)
-        ids << e.id;
+        ids << std::get<3>(e);
     QCOMPARE(recordIds(*m_grid), ids);
     // Grouping by the wide key finds the same boundaries: 2^60, 2, 1, 0, -1, -2.
     m_grid->sortKeys().clear();
-    m_grid->groups().add(5, -1);
-    m_grid->groups().add(6, 1);
+    addKeys(m_grid->groups(), QStringLiteral("cost:-1,daterec:1"));
     m_grid->regroup(true);
     QCOMPARE(m_grid->rowCount(), 6);
     QCOMPARE(m_grid->value(6, 5).toDouble(), -0.02);
@@ -238,57 +193,28 @@ void tst_ReportGrid::rowTypesAfterGrouping_data()
     QTest::addColumn<QString>("shape");
     QTest::addColumn<QList<int>>("ids");
     QTest::newRow("no groups") << "" << false << "R R R R R R R R R R" << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
-    QTest::newRow("by store, no totals") << "store:1" << false << "H1 R R R R H1 R R R R R R"
-                                         << QList<int>{1, 4, 5, 6, 2, 3, 7, 8, 9, 10};
     QTest::newRow("by store descending, footers") << "store:-1" << true << "H1 R R R R R R F1 H1 R R R R F1"
                                                   << QList<int>{2, 3, 7, 8, 9, 10, 1, 4, 5, 6};
-    QTest::newRow("category then store")
-        << "category:1,store:1" << false
-        << "H1 H2 R H1 H2 R H2 R H1 H2 R H2 R R H1 H2 R R H2 R R"
-        << QList<int>{7, 4, 8, 5, 2, 9, 1, 6, 3, 10};
+    QTest::newRow("category then store, null first") << "category:1,store:1" << false
+                                                     << "H1 H2 R H1 H2 R H2 R H1 H2 R H2 R R H1 H2 R R H2 R R"
+                                                     << QList<int>{7, 4, 8, 5, 2, 9, 1, 6, 3, 10};
 }
 
 void tst_ReportGrid::rowTypesAfterGrouping()
 {
     QFETCH(QString, groups);
     QFETCH(bool, totals);
-    QFETCH(QString, shape);
-    QFETCH(QList<int>, ids);
     if (totals)
         m_grid->columnByKey(u"cost")->setAggregateFunction(2);
-    if (!groups.isEmpty())
-        for (const QString &k : groups.split(QLatin1Char(','))) {
-            const QStringList parts = k.split(QLatin1Char(':'));
-            m_grid->groups().add(m_grid->columnByKey(parts[0])->index(), parts[1].toInt());
-        }
+    addKeys(m_grid->groups(), groups);
     m_grid->regroup();
-    QCOMPARE(rowShape(*m_grid), shape);
-    QCOMPARE(recordIds(*m_grid), ids);
+    QTEST(rowShape(*m_grid), "shape");
+    QTEST(recordIds(*m_grid), "ids");
     // Record rows carry their 1-based record number; group rows a negative group id.
     for (int p = 1; p <= m_grid->rowCount(); ++p) {
         const GridRow r = m_grid->row(p);
-        if (r.type == GridRowType::Record)
-            QCOMPARE(r.rowIndex, r.record + 1);
-        else
-            QVERIFY(r.rowIndex < 0);
+        QVERIFY(r.type == GridRowType::Record ? r.rowIndex == r.record + 1 : r.rowIndex < 0);
     }
-}
-
-void tst_ReportGrid::groupRowsReportCountsAndValues()
-{
-    m_grid->groups().add(2, 1);
-    m_grid->regroup();
-    // Null first, then APPLIANCE, AUDIO, TV.
-    QCOMPARE(m_grid->row(1).recordCount, 1);
-    QVERIFY(!m_grid->value(1, 2).isValid());
-    const int appliance = 3;
-    QCOMPARE(m_grid->row(appliance).type, GridRowType::GroupHeader);
-    QCOMPARE(m_grid->value(appliance, 2).toString(), QStringLiteral("APPLIANCE"));
-    QCOMPARE(m_grid->row(appliance).recordCount, 2);
-    QCOMPARE(m_grid->text(appliance, 2), QStringLiteral("APPLIANCE"));
-    QCOMPARE(m_grid->text(appliance, 4), QString());
-    QVERIFY(m_grid->row(appliance).expanded);
-    QCOMPARE(m_grid->row(appliance).level, 1);
 }
 
 // A column whose first rows all differ keeps a text per row, so equal texts later on hold codes of
@@ -300,8 +226,7 @@ void tst_ReportGrid::equalTextsGroupTogetherInAnAllDifferentColumn()
     const int unique = 70000;
     for (int i = 0; i < unique; ++i)
         descriptions.push_back(QByteArray("d") + QByteArray::number(i).rightJustified(5, '0'));
-    for (int i = 0; i < 3; ++i)
-        descriptions.push_back("d00007");
+    descriptions.insert(descriptions.end(), 3, "d00007");
     for (std::size_t i = 0; i < descriptions.size(); ++i)
         rows.push_back({int(i), "TV", 1, descriptions[i].constData(), 100, QDate(2024, 1, 1)});
     m_grid->setTable(inventoryTable(rows));
@@ -310,41 +235,18 @@ void tst_ReportGrid::equalTextsGroupTogetherInAnAllDifferentColumn()
     QCOMPARE(m_grid->rowCount(), unique);
     QCOMPARE(m_grid->text(8, 4), QStringLiteral("d00007"));
     QCOMPARE(m_grid->row(8).recordCount, 4);
-    QCOMPARE(m_grid->row(9).recordCount, 1);
     m_grid->groups().clear();
     m_grid->sortKeys().add(4, -1);
     m_grid->regroup();
     // Descending: d69999 .. d00008 first (69,992 rows), then the four d00007 rows together.
     const int d7 = unique - 8 + 1;
-    for (int i = 0; i < 4; ++i)
-        QCOMPARE(m_grid->text(d7 + i, 4), QStringLiteral("d00007"));
-    QCOMPARE(m_grid->text(d7 + 4, 4), QStringLiteral("d00006"));
-}
-
-void tst_ReportGrid::expandAndCollapse()
-{
-    m_grid->columnByKey(u"cost")->setAggregateFunction(2);
-    m_grid->groups().add(3, 1);
-    m_grid->regroup();
-    QCOMPARE(m_grid->rowCount(), 14);
-    m_grid->collapseAll();
-    QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 F1 H1 F1"));
-    QVERIFY(!m_grid->row(1).expanded);
-    m_grid->setExpanded(3, true);
-    QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 F1 H1 R R R R R R F1"));
-    m_grid->setExpanded(3, false);
-    QCOMPARE(m_grid->rowCount(), 4);
-    m_grid->expandAll();
-    QCOMPARE(m_grid->rowCount(), 14);
-    // A record row cannot be collapsed.
-    m_grid->setExpanded(2, false);
-    QCOMPARE(m_grid->rowCount(), 14);
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(m_grid->text(d7 + i, 4), i < 4 ? QStringLiteral("d00007") : QStringLiteral("d00006"));
 }
 
 void tst_ReportGrid::regroupAllCollapsed()
 {
-    m_grid->groups().add(2, 1);
-    m_grid->groups().add(3, 1);
+    addKeys(m_grid->groups(), QStringLiteral("category:1,store:1"));
     m_grid->regroup(true);
     QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 H1 H1 H1"));
     m_grid->setExpanded(2, true);
@@ -354,7 +256,6 @@ void tst_ReportGrid::regroupAllCollapsed()
 void tst_ReportGrid::currentRowFollowsItsRecordAcrossRegroup()
 {
     m_grid->setCurrentRow(6);   // id 6
-    QCOMPARE(m_grid->value(m_grid->currentRow(), 1).toInt(), 6);
     m_grid->groups().add(2, 1);
     m_grid->regroup();
     QCOMPARE(m_grid->value(m_grid->currentRow(), 1).toInt(), 6);
@@ -373,20 +274,14 @@ void tst_ReportGrid::totalsColumnGroupsEverything()
     m_grid->columnByKey(u"cost")->setTotalFormat(QStringLiteral("#,##0.00"));
     GridColumn *totals = m_grid->addColumn();
     totals->setTotalsMarker(1);
-    totals->setCaption(QStringLiteral("Drag Columns Here to Group"));
     totals->setVisible(false);
     m_grid->groups().add(m_grid->columnCount(), 1);
-    QCOMPARE(m_grid->rowCount(), 12);
-    QCOMPARE(m_grid->row(1).recordCount, 10);
-    QCOMPARE(m_grid->row(12).type, GridRowType::GroupFooter);
+    QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 R R R R R R R R R R F1"));
     QCOMPARE(m_grid->text(12, 1), QStringLiteral("Count: 10"));
     QCOMPARE(m_grid->text(12, 5), QStringLiteral("3,910.96"));
-    QCOMPARE(m_grid->value(12, 1).toLongLong(), 10);
-    QCOMPARE(m_grid->value(12, 5).toDouble(), 3910.96);
     // A column added after the rows were built has no total.
     GridColumn *late = m_grid->addColumn(QStringLiteral("late"));
     QVERIFY(!m_grid->value(12, late->index()).isValid());
-    QCOMPARE(m_grid->text(12, late->index()), QString());
 }
 
 void tst_ReportGrid::totalsExactToTheCent()
@@ -396,32 +291,19 @@ void tst_ReportGrid::totalsExactToTheCent()
     rows.push_back({1, "A", 1, "big", std::int64_t(9007199254740993), QDate()});
     for (int i = 0; i < 3; ++i)
         rows.push_back({2 + i, "A", 1, "cent", 1, QDate()});
-    // And many small amounts in a second group: 200,000 x 0.07 = 14,000.00 exactly.
+    // And many small amounts in a second group: 200,000 x 0.07 = 14,000.00 exactly, also rolled up
+    // from twelve stores.
     for (int i = 0; i < 200000; ++i)
         rows.push_back({10 + i, "B", 1 + i % 12, "small", 7, QDate()});
     m_grid->setTable(inventoryTable(rows));
     GridColumn *cost = m_grid->columnByKey(u"cost");
     cost->setAggregateFunction(2);
     cost->setTotalFormat(QStringLiteral("#,##0.00"));
-    m_grid->groups().add(2, 1);
+    addKeys(m_grid->groups(), QStringLiteral("category:1,store:1"));
     m_grid->regroup(true);
     QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 F1 H1 F1"));
     QCOMPARE(m_grid->text(2, 5), QStringLiteral("90,071,992,547,409.96"));
     QCOMPARE(m_grid->text(4, 5), QStringLiteral("14,000.00"));
-    // Nested levels roll up the same integers.
-    m_grid->groups().add(3, 1);
-    m_grid->regroup(true);
-    QCOMPARE(m_grid->text(4, 5), QStringLiteral("14,000.00"));
-    m_grid->setExpanded(3, true);
-    // 200,000 rows over 12 stores: stores 1-8 hold 16,667 rows, stores 9-12 hold 16,666.
-    QStringList storeTotals;
-    for (int p = 1; p <= m_grid->rowCount(); ++p)
-        if (m_grid->row(p).type == GridRowType::GroupFooter && m_grid->row(p).level == 2)
-            storeTotals << m_grid->text(p, 5);
-    QStringList expected;
-    for (int store = 1; store <= 12; ++store)
-        expected << (store <= 8 ? QStringLiteral("1,166.69") : QStringLiteral("1,166.62"));
-    QCOMPARE(storeTotals, expected);
 }
 
 void tst_ReportGrid::footerTotals_data()
@@ -442,7 +324,6 @@ void tst_ReportGrid::footerTotals_data()
     QTest::newRow("whole units of the largest") << QVariantList{top, 1} << 2 << "#,##0" << 1 << c << "92,233,720,368,547,758";
     QTest::newRow("half a unit rounds up") << QVariantList{149, 101} << 2 << "#,##0" << 1 << c << "3";
     QTest::newRow("a negative half rounds away from zero") << QVariantList{-149, -101} << 2 << "#0" << 1 << c << "-3";
-    QTest::newRow("one decimal rounds the cents") << QVariantList{1, 98} << 2 << "#0.0" << 1 << c << "1.0";
     QTest::newRow("eighteen decimals") << QVariantList{top, top} << 2 << "#0.000000000000000000" << 1 << c
                                        << "184467440737095516.140000000000000000";
     QTest::newRow("twenty decimals are refused") << QVariantList{5} << 2 << "#0.00000000000000000000" << 1 << c
@@ -461,7 +342,6 @@ void tst_ReportGrid::footerTotals()
     QFETCH(QString, format);
     QFETCH(int, levels);
     QFETCH(QString, locale);
-    QFETCH(QString, expected);
     QLocale::setDefault(QLocale(locale));
     std::vector<InvRow> rows;
     for (const QVariant &v : cents)
@@ -475,27 +355,21 @@ void tst_ReportGrid::footerTotals()
         m_grid->groups().add(level + 1, 1);
     m_grid->regroup(true);
     QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 F1"));
-    QCOMPARE(m_grid->text(2, cost->index()), expected);
+    QTEST(m_grid->text(2, cost->index()), "expected");
 }
 
 void tst_ReportGrid::nonAsciiSortFollowsLocale_data()
 {
     QTest::addColumn<QString>("locale");
-    QTest::addColumn<QStringList>("order");
-    const QStringList words{QStringLiteral("Zebra"), QStringLiteral("Öl"), QStringLiteral("apfel"), QStringLiteral("Äpfel"),
-                            QStringLiteral("Ost"), QStringLiteral("Bär")};
-    QTest::newRow("German puts umlauts with their base letter")
-        << "de_DE" << QStringList{QStringLiteral("apfel"), QStringLiteral("Äpfel"), QStringLiteral("Bär"), QStringLiteral("Öl"),
-                                  QStringLiteral("Ost"), QStringLiteral("Zebra")};
-    QTest::newRow("Swedish puts Ä and Ö after Z")
-        << "sv_SE" << QStringList{QStringLiteral("apfel"), QStringLiteral("Bär"), QStringLiteral("Ost"), QStringLiteral("Zebra"),
-                                  QStringLiteral("Äpfel"), QStringLiteral("Öl")};
+    QTest::addColumn<QString>("order");
+    QTest::newRow("German puts umlauts with their base letter") << "de_DE" << "apfel Äpfel Bär Öl Ost Zebra";
+    QTest::newRow("Swedish puts Ä and Ö after Z") << "sv_SE" << "apfel Bär Ost Zebra Äpfel Öl";
 }
 
 void tst_ReportGrid::nonAsciiSortFollowsLocale()
 {
     QFETCH(QString, locale);
-    QFETCH(QStringList, order);
+    QFETCH(QString, order);
     QLocale::setDefault(QLocale(locale));
     const char *words[] = {"Zebra", "Öl", "apfel", "Äpfel", "Ost", "Bär"};
     std::vector<InvRow> rows;
@@ -507,12 +381,12 @@ void tst_ReportGrid::nonAsciiSortFollowsLocale()
     QStringList got;
     for (int p = 1; p <= m_grid->rowCount(); ++p)
         got << m_grid->text(p, 4);
-    QCOMPARE(got, order);
+    QCOMPARE(got.join(u' '), order);
     // Grouping uses the same ranks.
     m_grid->sortKeys().clear();
     m_grid->groups().add(4, -1);
     m_grid->regroup();
-    QCOMPARE(m_grid->value(1, 4).toString(), order.last());
+    QCOMPARE(m_grid->value(1, 4).toString(), order.section(u' ', -1));
 }
 
 void tst_ReportGrid::groupCaptionEvent()
@@ -529,41 +403,31 @@ void tst_ReportGrid::groupCaptionEvent()
     QCOMPARE(m_grid->groupCaption(tv), QStringLiteral("category: TV (4 ) "));
     QCOMPARE(seen.size(), 1);
     QCOMPARE(seen.first().type, GridRowType::GroupHeader);
-    QCOMPARE(seen.first().recordCount, 4);
     QCOMPARE(m_grid->groupCaption(tv + 1), QString());   // a record row has none
 }
 
 void tst_ReportGrid::hitTest_data()
 {
-    QTest::addColumn<QString>("where");
+    QTest::addColumn<int>("row");   // 0 header, -1 the group-by box, -2 empty space below the rows
     QTest::addColumn<int>("area");
-    QTest::newRow("column header") << "header" << GridArea::ColumnHeader;
-    QTest::newRow("group row") << "group" << GridArea::GroupRow;
-    QTest::newRow("record row") << "record" << GridArea::Record;
-    QTest::newRow("group-by box") << "box" << GridArea::GroupByBox;
-    QTest::newRow("empty space below the rows") << "empty" << GridArea::Nowhere;
+    QTest::newRow("column header") << 0 << GridArea::ColumnHeader;
+    QTest::newRow("group row") << 1 << GridArea::GroupRow;
+    QTest::newRow("record row") << 2 << GridArea::Record;
+    QTest::newRow("group-by box") << -1 << GridArea::GroupByBox;
+    QTest::newRow("empty space below the rows") << -2 << GridArea::Nowhere;
 }
 
 void tst_ReportGrid::hitTest()
 {
-    QFETCH(QString, where);
-    QFETCH(int, area);
+    QFETCH(int, row);
     m_grid->groups().add(3, 1);
     m_grid->regroup();
-    const QPoint header = shown(0, 30);
+    const QPoint header = shown(0, 60);
     const QPoint origin = m_grid->tableView()->mapTo(m_grid.get(), QPoint(0, 0));
-    QPoint p;
-    if (where == QLatin1String("header"))
-        p = origin + header;
-    else if (where == QLatin1String("group"))
-        p = origin + shown(1, 60);
-    else if (where == QLatin1String("record"))
-        p = origin + shown(2, 60);
-    else if (where == QLatin1String("box"))
-        p = m_grid->groupByBox()->geometry().center();
-    else
-        p = origin + QPoint(60, m_grid->tableView()->height() - 8);
-    QCOMPARE(m_grid->hitTest(p), area);
+    const QPoint p = row == -1 ? m_grid->groupByBox()->geometry().center()
+                     : row == -2 ? origin + QPoint(60, m_grid->tableView()->height() - 8)
+                                 : origin + (row ? shown(row, 60) : header);
+    QTEST(m_grid->hitTest(p), "area");
 }
 
 void tst_ReportGrid::rowAndColumnFromPoint()
@@ -586,10 +450,8 @@ void tst_ReportGrid::keyboardMoves_data()
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("expected");
     QTest::newRow("down") << 3 << int(Qt::Key_Down) << 4;
-    QTest::newRow("up") << 3 << int(Qt::Key_Up) << 2;
     QTest::newRow("up at the top stays") << 1 << int(Qt::Key_Up) << 1;
     QTest::newRow("down at the bottom stays") << 10 << int(Qt::Key_Down) << 10;
-    QTest::newRow("end") << 2 << int(Qt::Key_End) << 10;
     QTest::newRow("home") << 9 << int(Qt::Key_Home) << 1;
     QTest::newRow("page down stops at the last row") << 8 << int(Qt::Key_PageDown) << 10;
 }
@@ -599,8 +461,7 @@ void tst_ReportGrid::keyboardMoves()
     QFETCH(int, start);
     QFETCH(int, key);
     QFETCH(int, expected);
-    m_grid->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    showAndWait();
     m_grid->setCurrentRow(start);
     QSignalSpy moved(m_grid.get(), &ReportGrid::currentRowChanged);
     QTest::keyClick(m_grid->tableView(), Qt::Key(key));
@@ -609,49 +470,28 @@ void tst_ReportGrid::keyboardMoves()
     QCOMPARE(moved.isEmpty(), start == expected);
 }
 
-void tst_ReportGrid::noNewItemRowWithoutAWriter()
-{
-    // Rows that cannot be saved get no place to type new ones: Down stays on the last record.
-    m_grid->setAllowEdit(true);
-    m_grid->setAllowAddNew(true);
-    QVERIFY(!m_grid->newRowShown());
-    m_grid->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
-    const int last = m_grid->rowCount();
-    m_grid->setCurrentRow(last);
-    QTest::keyClick(m_grid->tableView(), Qt::Key_Down);
-    QCOMPARE(m_grid->currentRow(), last);
-    QCOMPARE(m_grid->selectedPositions(), std::vector<int>{last});
-    QVERIFY(!m_grid->commitNewRow());
-}
-
-void tst_ReportGrid::keyDownCanSwallowKey()
+void tst_ReportGrid::keyEventsMaySwallowKeys()
 {
     m_grid->setCurrentRow(2);
-    QList<int> keys;
+    m_grid->setAllowEdit(true);
+    QList<int> keys, chars;
     connect(m_grid.get(), &ReportGrid::keyDown, this, [&keys](int &key, Qt::KeyboardModifiers) {
         keys << key;
         if (key == Qt::Key_Down)
             key = 0;
     });
-    QTest::keyClick(m_grid->tableView(), Qt::Key_Down);
-    QCOMPARE(m_grid->currentRow(), 2);
-    QTest::keyClick(m_grid->tableView(), Qt::Key_Up);
-    QCOMPARE(m_grid->currentRow(), 1);
-    QCOMPARE(keys, (QList<int>{Qt::Key_Down, Qt::Key_Up}));
-}
-
-void tst_ReportGrid::keyPressCarriesTypedCharacter()
-{
-    QList<int> chars;
     connect(m_grid.get(), &ReportGrid::keyPress, this, [&chars](int &c) {
         chars << c;
         c = 0;
     });
-    m_grid->setAllowEdit(true);
+    QTest::keyClick(m_grid->tableView(), Qt::Key_Down);
+    QCOMPARE(m_grid->currentRow(), 2);
+    QTest::keyClick(m_grid->tableView(), Qt::Key_Up);
+    QCOMPARE(m_grid->currentRow(), 1);
     QTest::keyClicks(m_grid->tableView(), QStringLiteral("bÜ"));
     QCOMPARE(chars, (QList<int>{'b', 0xDC}));
-    // Swallowed, so no editor opened.
+    QCOMPARE(keys.mid(0, 2), (QList<int>{Qt::Key_Down, Qt::Key_Up}));
+    // The typed characters were swallowed, so no editor opened.
     QVERIFY(!m_grid->tableView()->findChild<QLineEdit *>(QStringLiteral("cellEditor")));
 }
 
@@ -692,25 +532,6 @@ void tst_ReportGrid::extendedSelectionWithShiftAndControl()
     QCOMPARE(m_grid->selectedPositions(), (std::vector<int>{3, 4}));
     QTest::keyClick(m_grid->tableView(), Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(m_grid->selectedCount(), 10);
-    const QStringList lines = m_grid->selectedText(false).split(QLatin1Char('\n'));
-    QCOMPARE(lines.size(), 10);
-    QCOMPARE(lines[1], QStringLiteral("2\tAUDIO\t2\tReceiver\t120.50\t2020-02-01"));
-}
-
-void tst_ReportGrid::moveOperations()
-{
-    m_grid->moveLast();
-    QCOMPARE(m_grid->currentRow(), 10);
-    m_grid->moveNext();
-    QCOMPARE(m_grid->currentRow(), 10);
-    m_grid->movePrevious();
-    QCOMPARE(m_grid->currentRow(), 9);
-    m_grid->moveFirst();
-    QCOMPARE(m_grid->currentRow(), 1);
-    m_grid->movePrevious();
-    QCOMPARE(m_grid->currentRow(), 1);
-    m_grid->setCurrentRow(99);   // out of range is ignored
-    QCOMPARE(m_grid->currentRow(), 1);
 }
 
 void tst_ReportGrid::headerClickRaisesColumnHeaderClick()
@@ -730,121 +551,77 @@ void tst_ReportGrid::dragDataIsPlainTextOfSelectedRows()
 {
     m_grid->selectRows({1, 3});
     std::unique_ptr<QMimeData> mime(m_grid->createDragData());
-    QVERIFY(mime->hasText());
     QCOMPARE(mime->text(), QStringLiteral("id\tcategory\tstore\tdescription\tcost\tdaterec\n"
                                           "1\tTV\t1\tPlasma 42\t499.99\t2020-01-05\n"
                                           "3\tTV\t2\tLCD 32\t299.00\t2019-12-24"));
+    // The host may put a text of its own instead.
+    connect(m_grid.get(), &ReportGrid::dragDataRequest, this, [](QMimeData *data) { data->setText(QStringLiteral("x")); });
+    mime.reset(m_grid->createDragData());
+    QCOMPARE(mime->text(), QStringLiteral("x"));
 }
 
-void tst_ReportGrid::dragDataHandlerMayReplaceText()
-{
-    m_grid->selectRows({2});
-    connect(m_grid.get(), &ReportGrid::dragDataRequest, this, [this](QMimeData *data) {
-        data->setText(m_grid->selectedText(false));
-    });
-    std::unique_ptr<QMimeData> mime(m_grid->createDragData());
-    QCOMPARE(mime->text(), QStringLiteral("2\tAUDIO\t2\tReceiver\t120.50\t2020-02-01"));
-}
-
-void tst_ReportGrid::groupByBoxTakesDroppedHeaders()
+// Headers dropped on the box group the rows, a click on a group in the box is told to the host,
+// and a group dragged out of the box is removed.
+void tst_ReportGrid::groupByBoxByDragAndClick()
 {
     shown(0, 0);
-    QWidget *box = m_grid->groupByBox();
+    auto *box = static_cast<grid::GroupByBox *>(m_grid->groupByBox());
     QVERIFY(box->isVisible());
     QVERIFY(drop(box, grid::ColumnMime, 3, QPoint(5, 5)));   // store
-    QCOMPARE(m_grid->groups().count(), 1);
-    QCOMPARE(m_grid->groups().item(1).column, 3);
+    QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 R R R R H1 R R R R R R"));
     // Dropped left of the first group: category becomes the outer level.
     QVERIFY(drop(box, grid::ColumnMime, 2, QPoint(2, 5)));
-    QCOMPARE(m_grid->groups().count(), 2);
-    QCOMPARE(m_grid->groups().item(1).column, 2);
-    QCOMPARE(m_grid->groups().item(2).column, 3);
     QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 H2 R H1 H2 R H2 R H1 H2 R H2 R R H1 H2 R R H2 R R"));
-}
-
-void tst_ReportGrid::groupDraggedOutOfBoxIsRemoved()
-{
-    m_grid->groups().add(2, 1);
-    m_grid->groups().add(3, 1);
-    m_grid->regroup();
-    drop(viewport(), grid::GroupMime, 1, QPoint(50, 80));
-    QCOMPARE(m_grid->groups().count(), 1);
-    QCOMPARE(m_grid->groups().item(1).column, 3);
-    QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 R R R R H1 R R R R R R"));
-}
-
-void tst_ReportGrid::clickOnGroupInBoxRaisesGroupHeaderClick()
-{
-    m_grid->groups().add(2, 1);
-    m_grid->groups().add(3, -1);
-    m_grid->regroup();
-    m_grid->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
-    auto *box = static_cast<grid::GroupByBox *>(m_grid->groupByBox());
     QSignalSpy clicks(m_grid.get(), &ReportGrid::groupHeaderClick);
     QTest::mouseClick(box, Qt::LeftButton, {}, box->itemRect(2).center());
-    QCOMPARE(clicks.count(), 1);
-    QCOMPARE(clicks.first().first().toInt(), 2);
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 3, box->height() - 3));
     QCOMPARE(clicks.count(), 1);
-    QCOMPARE(m_grid->hitTest(box->mapTo(m_grid.get(), box->itemRect(1).center())), GridArea::GroupByBox);
+    QCOMPARE(clicks.first().first().toInt(), 2);
+    drop(viewport(), grid::GroupMime, 1, QPoint(50, 80));
+    QCOMPARE(m_grid->groups().count(), 1);
+    QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 R R R R H1 R R R R R R"));
 }
 
 void tst_ReportGrid::headerDropReordersColumns()
 {
     drop(viewport(), grid::ColumnMime, 5, shown(0, 5));   // cost over the id column
-    QCOMPARE(m_grid->column(5)->position(), 1);
-    QCOMPARE(m_grid->column(1)->position(), 2);
-    QCOMPARE(m_grid->selectedText(true).section(QLatin1Char('\n'), 0, 0), QStringLiteral("cost\tid\tcategory\tstore\tdescription\tdaterec"));
+    QCOMPARE(m_grid->selectedText(true).section(QLatin1Char('\n'), 0, 0),
+             QStringLiteral("cost\tid\tcategory\tstore\tdescription\tdaterec"));
 }
 
 void tst_ReportGrid::cardViewPaintsCards()
 {
+    m_grid->groups().add(2, 1);
+    m_grid->regroup();
     m_grid->setCardWidth(int(200 * m_grid->twipsPerPixel()));
     m_grid->setViewMode(1);
-    m_grid->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    QCOMPARE(m_grid->groups().count(), 0);   // cards show no groups
+    showAndWait();
     QVERIFY(!m_grid->groupByBox()->isVisible());
-    QWidget *cards = m_grid->cardView();
-    QVERIFY(cards->isVisible());
-    QWidget *cardViewport = static_cast<QAbstractScrollArea *>(cards)->viewport();
-    const QImage img = cardViewport->grab().toImage();
+    auto *cards = static_cast<QAbstractScrollArea *>(m_grid->cardView());
+    const QImage img = cards->viewport()->grab().toImage();
     // Cards of 200 px flow across: the pixels inside the first card and inside the third differ
     // from the background between them.
     const QColor background = img.pixelColor(img.width() - 3, 3);
     int inkInFirst = 0, inkInThird = 0;
     for (int y = 12; y < 100; ++y) {
-        for (int x = 12; x < 200; ++x)
+        for (int x = 12; x < 200; ++x) {
             inkInFirst += img.pixelColor(x, y) != background;
-        for (int x = 2 * 210 + 12; x < 2 * 210 + 200; ++x)
-            inkInThird += img.pixelColor(x, y) != background;
+            inkInThird += img.pixelColor(x + 2 * 210, y) != background;
+        }
     }
-    QVERIFY2(inkInFirst > 2000, qPrintable(QString::number(inkInFirst)));
-    QVERIFY(inkInThird > 2000);
-    // Between the first and second card there is only background.
-    for (int y = 20; y < 80; ++y)
-        QCOMPARE(img.pixelColor(10 + 200 + 5, y), background);
+    QVERIFY2(inkInFirst > 2000 && inkInThird > 2000, qPrintable(QString::number(inkInFirst)));
+    QCOMPARE(img.pixelColor(10 + 200 + 5, 40), background);
     // Clicking the second card makes record 2 current; Right moves to the third.
-    QTest::mouseClick(static_cast<QAbstractScrollArea *>(cards)->viewport(), Qt::LeftButton, {}, QPoint(10 + 210 + 50, 40));
+    QTest::mouseClick(cards->viewport(), Qt::LeftButton, {}, QPoint(10 + 210 + 50, 40));
     QCOMPARE(m_grid->currentRow(), 2);
     QTest::keyClick(cards, Qt::Key_Right);
     QCOMPARE(m_grid->currentRow(), 3);
     // A wider card setting leaves room for fewer cards per line.
     m_grid->setCardWidth(int(400 * m_grid->twipsPerPixel()));
-    const QImage wide = cardViewport->grab().toImage();
+    const QImage wide = cards->viewport()->grab().toImage();
     QVERIFY(wide.pixelColor(10 + 200 + 5, 40) != background);   // the first card reaches here now
     QCOMPARE(wide.pixelColor(10 + 400 + 5, 40), background);
-}
-
-void tst_ReportGrid::cardViewDropsGroups()
-{
-    m_grid->groups().add(2, 1);
-    m_grid->regroup();
-    m_grid->setViewMode(1);
-    QCOMPARE(m_grid->groups().count(), 0);
-    QCOMPARE(m_grid->rowCount(), 10);
-    m_grid->setViewMode(0);
-    QCOMPARE(m_grid->viewMode(), 0);
 }
 
 void tst_ReportGrid::paintIsLimitedToTheScreen()
@@ -855,18 +632,15 @@ void tst_ReportGrid::paintIsLimitedToTheScreen()
     for (int i = 0; i < 300000; ++i)
         rows.push_back({i, i % 2 ? "A" : "B", i % 7, "d", i, QDate()});
     m_grid->setTable(inventoryTable(rows));
-    m_grid->groups().add(3, 1);
-    m_grid->groups().add(2, 1);
+    addKeys(m_grid->groups(), QStringLiteral("store:1,category:1"));
     m_grid->regroup();
     m_grid->moveFirst();
     int captions = 0;
     connect(m_grid.get(), &ReportGrid::formatRow, this, [&captions](const GridRow &, QString &) { ++captions; });
-    m_grid->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    showAndWait();
     captions = 0;
     m_grid->tableView()->grab();
-    QVERIFY(captions >= 2);
-    QVERIFY(captions < 40);
+    QVERIFY(captions >= 2 && captions < 40);
 }
 
 void tst_ReportGrid::accessibleCellTexts()
@@ -876,8 +650,7 @@ void tst_ReportGrid::accessibleCellTexts()
     m_grid->columnByKey(u"store")->setVisible(false);
     m_grid->groups().add(3, 1);
     m_grid->regroup();
-    m_grid->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    showAndWait();
     QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(m_grid->tableView());
     QVERIFY(iface);
     QCOMPARE(iface->role(), QAccessible::Table);
@@ -885,25 +658,18 @@ void tst_ReportGrid::accessibleCellTexts()
     QVERIFY(table);
     QCOMPARE(table->rowCount(), m_grid->rowCount());
     QCOMPARE(table->columnCount(), 5);
-    QCOMPARE(table->columnDescription(2), QStringLiteral("description"));
     // The first children are the column headers.
     QCOMPARE(iface->child(3)->role(), QAccessible::ColumnHeader);
     QCOMPARE(iface->child(3)->text(QAccessible::Name), QStringLiteral("cost"));
     QCOMPARE(table->cellAt(0, 0)->text(QAccessible::Name), QStringLiteral("store: 1 (4)"));
     QCOMPARE(table->cellAt(0, 3)->text(QAccessible::Name), QString());
-    QCOMPARE(table->cellAt(1, 2)->text(QAccessible::Name), QStringLiteral("Plasma 42"));
     QCOMPARE(table->cellAt(1, 3)->text(QAccessible::Name), QStringLiteral("499.99"));
     QCOMPARE(table->cellAt(5, 3)->text(QAccessible::Name), QStringLiteral("2,249.98"));
-    QCOMPARE(table->cellAt(5, 3)->role(), QAccessible::Cell);
     QAccessibleTableCellInterface *cell = table->cellAt(1, 2)->tableCellInterface();
     QVERIFY(cell);
-    QCOMPARE(cell->rowIndex(), 1);
-    QCOMPARE(cell->columnIndex(), 2);
     QCOMPARE(cell->columnHeaderCells().first()->text(QAccessible::Name), QStringLiteral("description"));
     m_grid->setCurrentRow(2);
     QVERIFY(cell->isSelected());
-    QVERIFY(table->cellAt(1, 0)->state().selected);
-    QVERIFY(!table->cellAt(2, 0)->state().selected);
     QCOMPARE(table->selectedRows(), QList<int>{1});
     QVERIFY(table->cellAt(m_grid->rowCount(), 0) == nullptr);
     // The cell under a point is the one the grid paints there.
@@ -911,11 +677,14 @@ void tst_ReportGrid::accessibleCellTexts()
     QCOMPARE(iface->childAt(r.center().x(), r.center().y())->text(QAccessible::Name), m_grid->text(3, 4));
 }
 
-void tst_ReportGrid::editWithoutWriterIsRefusedAndRestored()
+// Rows that cannot be saved: an edit is refused and the old text restored, no new-item row is
+// offered, and Delete does not even ask unless deleting is allowed.
+void tst_ReportGrid::withoutAWriterNothingIsWritten()
 {
     m_grid->setAllowEdit(true);
-    m_grid->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    m_grid->setAllowAddNew(true);
+    QVERIFY(!m_grid->newRowShown());
+    showAndWait();
     QSignalSpy refused(m_grid.get(), &ReportGrid::writeRefused);
     m_grid->setCurrentRow(2);
     m_grid->setCurrentColumn(4);
@@ -927,7 +696,6 @@ void tst_ReportGrid::editWithoutWriterIsRefusedAndRestored()
     QTest::keyClicks(editor, QStringLiteral("Amplifier"));
     QTest::keyClick(editor, Qt::Key_Return);
     QCOMPARE(refused.count(), 1);
-    QVERIFY(!refused.first().first().toString().isEmpty());
     QCOMPARE(m_grid->text(2, 4), QStringLiteral("Receiver"));
     // A number column refuses what is not a number before anything is written.
     QVERIFY(!m_grid->editCell(2, 5, QStringLiteral("twelve")));
@@ -940,18 +708,15 @@ void tst_ReportGrid::editWithoutWriterIsRefusedAndRestored()
     QTest::keyClicks(editor, QStringLiteral("zzz"));
     QTest::keyClick(editor, Qt::Key_Escape);
     QCOMPARE(refused.count(), 2);
-}
-
-void tst_ReportGrid::beforeDeleteCancelKeepsRows()
-{
-    m_grid->selectRows({2, 3});
-    QSignalSpy asked(m_grid.get(), &ReportGrid::beforeDelete);
+    // Down stays on the last record: there is no new-item row to go to.
+    m_grid->setCurrentRow(10);
+    QTest::keyClick(m_grid->tableView(), Qt::Key_Down);
+    QCOMPARE(m_grid->selectedPositions(), std::vector<int>{10});
+    QVERIFY(!m_grid->commitNewRow());
+    int asked = 0;
+    connect(m_grid.get(), &ReportGrid::beforeDelete, this, [&asked](bool &) { ++asked; });
     QTest::keyClick(m_grid->tableView(), Qt::Key_Delete);
-    QCOMPARE(asked.count(), 0);   // deleting not allowed: not even asked
-    m_grid->setAllowDelete(true);
-    connect(m_grid.get(), &ReportGrid::beforeDelete, this, [](bool &cancel) { cancel = true; });
-    QTest::keyClick(m_grid->tableView(), Qt::Key_Delete);
-    QCOMPARE(asked.count(), 1);
+    QCOMPARE(asked, 0);
     QCOMPARE(m_grid->rowCount(), 10);
 }
 
