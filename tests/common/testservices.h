@@ -106,25 +106,26 @@ struct SmtpSink {
             f = QDir(mailDir).filePath(f);
         return files;
     }
-    int messageCount() const { return int(messageFiles().size()); }
     // Raw bytes of the message as the sink received it.
     QByteArray rawMessage(const QString &emlFile) const
     {
         QFile f(emlFile);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
+    // The newest stored message whose raw bytes hold `token` (tests share the sink), or empty.
+    QString storedWith(const QByteArray &token) const
+    {
+        const QStringList files = messageFiles();
+        for (auto it = files.crbegin(); it != files.crend(); ++it)
+            if (rawMessage(*it).contains(token))
+                return *it;
+        return {};
+    }
     // Its envelope: {"from": ..., "to": [...], "auth_user": ... or null}.
     QJsonObject envelope(const QString &emlFile) const
     {
         QFile f(emlFile.left(emlFile.size() - 4) + QStringLiteral(".json"));
         return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object() : QJsonObject();
-    }
-    // Messages already stored are not the next test's business.
-    void clear() const
-    {
-        QDir dir(mailDir);
-        for (const QString &f : dir.entryList({QStringLiteral("*.eml"), QStringLiteral("*.json")}, QDir::Files))
-            dir.remove(f);
     }
 };
 

@@ -1,34 +1,25 @@
-#include "data/recordtable.h"
+#include "datatesting.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QTest>
 
 using namespace velmora;
+using test::column;
 
 namespace {
-
-ColumnInfo col(const char *name, ColumnType type, int code, int scale = 0)
-{
-    ColumnInfo c;
-    c.name = QString::fromLatin1(name);
-    c.type = type;
-    c.typeCode = code;
-    c.scale = scale;
-    return c;
-}
 
 // id INTEGER, cost NUMERIC(15,2), ratio DOUBLE, daterec DATE, stamp TIMESTAMP, model VARCHAR, flag BOOLEAN
 RecordTable sampleTable()
 {
     RecordTable::Builder b;
-    b.addColumn(col("id", ColumnType::Integer, TypeCode::Integer));
-    b.addColumn(col("cost", ColumnType::Integer, TypeCode::Numeric, 2));
-    b.addColumn(col("ratio", ColumnType::Double, TypeCode::Double));
-    b.addColumn(col("daterec", ColumnType::Date, TypeCode::DbDate));
-    b.addColumn(col("stamp", ColumnType::Timestamp, TypeCode::DbTimeStamp));
-    b.addColumn(col("Model", ColumnType::Text, TypeCode::WideText));
-    b.addColumn(col("flag", ColumnType::Boolean, TypeCode::Boolean));
+    b.addColumn(column("id", ColumnType::Integer, TypeCode::Integer));
+    b.addColumn(column("cost", ColumnType::Integer, TypeCode::Numeric, 2));
+    b.addColumn(column("ratio", ColumnType::Double, TypeCode::Double));
+    b.addColumn(column("daterec", ColumnType::Date, TypeCode::DbDate));
+    b.addColumn(column("stamp", ColumnType::Timestamp, TypeCode::DbTimeStamp));
+    b.addColumn(column("Model", ColumnType::Text, TypeCode::WideText));
+    b.addColumn(column("flag", ColumnType::Boolean, TypeCode::Boolean));
     b.reserve(3);
     const auto jd = std::int32_t(QDate(2024, 2, 29).toJulianDay());
     // row 0
@@ -71,7 +62,6 @@ private slots:
     void setValue_data();
     void setValue();
     void manyRowsNullBitsAcrossWords();
-    void memoryCountsArrays();
     void textCopiesOutliveTheTable();
 };
 
@@ -80,16 +70,12 @@ void tst_RecordTable::shape()
     const RecordTable t = sampleTable();
     QCOMPARE(t.rowCount(), 3);
     QCOMPARE(t.columnCount(), 7);
-    QCOMPARE(t.column(1).scale, 2);
     QCOMPARE(t.columnIndex(u"model"), 5);
     QCOMPARE(t.columnIndex(u"MODEL"), 5);
     QCOMPARE(t.columnIndex(u"nosuch"), -1);
     // "TV-100" twice (once from UTF-16, once from UTF-8) and the null's empty text.
     QCOMPARE(t.dictionarySize(5), 2);
     QCOMPARE(t.textCode(0, 5), t.textCode(2, 5));
-    RecordTable empty;
-    QCOMPARE(empty.rowCount(), 0);
-    QCOMPARE(empty.columnCount(), 0);
 }
 
 // Every cell of the sample table as the grid reads it: its shown text and its value.
@@ -108,7 +94,6 @@ void tst_RecordTable::cells_data()
     QTest::newRow("timestamp") << 0 << 4 << "2024-02-29 13:05:07" << QVariant(QDateTime(leap, QTime(13, 5, 7)));
     QTest::newRow("midnight") << 2 << 4 << "2024-03-01 00:00:00" << QVariant(QDateTime(leap.addDays(1), QTime(0, 0)));
     QTest::newRow("text from UTF-16") << 0 << 5 << "TV-100" << QVariant(QStringLiteral("TV-100"));
-    QTest::newRow("the same text from UTF-8") << 2 << 5 << "TV-100" << QVariant(QStringLiteral("TV-100"));
     QTest::newRow("boolean") << 0 << 6 << "True" << QVariant(true);
     QTest::newRow("false") << 2 << 6 << "False" << QVariant(false);
     for (int c = 1; c < 7; ++c)
@@ -138,7 +123,6 @@ void tst_RecordTable::setValue_data()
     QTest::addColumn<QString>("shown");
     QTest::newRow("money from text") << 0 << 1 << QVariant(QStringLiteral("99.99")) << "99.99";
     QTest::newRow("money from a double") << 0 << 1 << QVariant(0.1) << "0.10";
-    QTest::newRow("money from an integer") << 0 << 1 << QVariant(qint64(7)) << "7.00";
     QTest::newRow("text") << 0 << 5 << QVariant(QStringLiteral("Überweisung")) << "Überweisung";
     QTest::newRow("date") << 0 << 3 << QVariant(QDate(2000, 1, 1)) << "2000-01-01";
     QTest::newRow("timestamp with milliseconds") << 0 << 4 << QVariant(QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59, 500)))
@@ -183,12 +167,9 @@ void tst_RecordTable::largeTextColumnsReadBack_data()
     QTest::addColumn<int>("distinct");   // 0: every row its own text, then repeats of earlier ones
     QTest::addColumn<int>("nullEvery");  // 0: no nulls
     QTest::addColumn<bool>("announce");
-    QTest::newRow("all different, then repeats") << 80000 << 0 << 0 << true;
     QTest::newRow("all different with nulls") << 80000 << 0 << 50 << false;
     QTest::newRow("few values") << 90000 << 12 << 0 << true;
     QTest::newRow("many values, repeated") << 120000 << 40000 << 97 << true;
-    QTest::newRow("many values, not announced") << 120000 << 40000 << 0 << false;
-    QTest::newRow("mostly null") << 90000 << 0 << 2 << true;
 }
 
 void tst_RecordTable::largeTextColumnsReadBack()
@@ -206,7 +187,7 @@ void tst_RecordTable::largeTextColumnsReadBack()
     };
     auto isNullRow = [&](int r) { return nullEvery && r % nullEvery == 1; };
     RecordTable::Builder b;
-    b.addColumn(col("t", ColumnType::Text, TypeCode::WideText));
+    b.addColumn(column("t", ColumnType::Text, TypeCode::WideText));
     for (int r = 0; r < rows; ++r) {
         if (isNullRow(r)) {
             b.appendNull(0);
@@ -236,9 +217,7 @@ void tst_RecordTable::largeTextColumnsReadBack()
 void tst_RecordTable::utf8Decoding_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::newRow("ascii") << QStringLiteral("plain");
-    QTest::newRow("latin accents") << QStringLiteral("Müller Señor Café Straße");
-    QTest::newRow("cjk") << QStringLiteral("東京店 販売");
+    QTest::newRow("accents and cjk") << QStringLiteral("Müller Straße 東京店");
     QTest::newRow("beyond the basic plane") << QStringLiteral("note \U0001F600 end");
     QTest::newRow("empty") << QString();
 }
@@ -247,7 +226,7 @@ void tst_RecordTable::utf8Decoding()
 {
     QFETCH(QString, text);
     RecordTable::Builder b;
-    b.addColumn(col("t", ColumnType::Text, TypeCode::WideText));
+    b.addColumn(column("t", ColumnType::Text, TypeCode::WideText));
     const QByteArray utf8 = text.toUtf8();
     b.appendTextUtf8(0, utf8.constData(), int(utf8.size()));
     b.appendText(0, text);
@@ -259,7 +238,7 @@ void tst_RecordTable::utf8Decoding()
 void tst_RecordTable::manyRowsNullBitsAcrossWords()
 {
     RecordTable::Builder b;
-    b.addColumn(col("n", ColumnType::Integer, TypeCode::Integer));
+    b.addColumn(column("n", ColumnType::Integer, TypeCode::Integer));
     const int rows = 200;
     for (int r = 0; r < rows; ++r) {
         if (r % 7 == 0)
@@ -281,23 +260,6 @@ void tst_RecordTable::manyRowsNullBitsAcrossWords()
     }
 }
 
-void tst_RecordTable::memoryCountsArrays()
-{
-    RecordTable::Builder b;
-    b.addColumn(col("n", ColumnType::Integer, TypeCode::Integer));
-    b.addColumn(col("t", ColumnType::Text, TypeCode::WideText));
-    b.reserve(1000);
-    for (int r = 0; r < 1000; ++r) {
-        b.appendInteger(0, r);
-        b.appendText(1, r % 2 ? u"odd" : u"even");
-    }
-    const RecordTable t = b.finish();
-    QCOMPARE(t.dictionarySize(1), 2);
-    // 8 bytes per integer and 4 per code, plus a small dictionary.
-    QVERIFY(t.memoryBytes() >= 12000);
-    QVERIFY2(t.memoryBytes() < 12000 + 512, QByteArray::number(qulonglong(t.memoryBytes())));
-}
-
 void tst_RecordTable::textCopiesOutliveTheTable()
 {
     QString copy;
@@ -309,13 +271,12 @@ void tst_RecordTable::textCopiesOutliveTheTable()
     }
     // Overwrite freed memory with other texts before looking at the copies again.
     RecordTable::Builder b;
-    b.addColumn(col("t", ColumnType::Text, TypeCode::WideText));
+    b.addColumn(column("t", ColumnType::Text, TypeCode::WideText));
     for (int i = 0; i < 1000; ++i)
         b.appendText(0, QStringLiteral("filler %1 filler filler").arg(i));
     const RecordTable other = b.finish();
     QCOMPARE(copy, QStringLiteral("TV-100"));
     QCOMPARE(value.toString(), QStringLiteral("TV-100"));
-    QCOMPARE(other.rowCount(), 1000);
 }
 
 QTEST_GUILESS_MAIN(tst_RecordTable)
