@@ -4,7 +4,7 @@
 // readers (/usr/bin/python3 with xlrd, openpyxl and html.parser).
 
 #include "../common/tools.h"
-#include "data/recordtable.h"
+#include "../data/datatesting.h"
 
 #include <QApplication>
 #include <QDate>
@@ -29,16 +29,6 @@ struct ExportRow {
     QString note;
 };
 
-inline ColumnInfo exportColumn(const char *name, ColumnType type, int typeCode, int scale = 0)
-{
-    ColumnInfo c;
-    c.name = QString::fromLatin1(name);
-    c.type = type;
-    c.typeCode = typeCode;
-    c.scale = scale;
-    return c;
-}
-
 inline std::vector<ExportRow> exportRows()
 {
     return {
@@ -54,12 +44,12 @@ inline std::vector<ExportRow> exportRows()
 inline std::shared_ptr<RecordTable> exportTable(const std::vector<ExportRow> &rows = exportRows())
 {
     RecordTable::Builder b;
-    b.addColumn(exportColumn("model", ColumnType::Text, TypeCode::WideText));
-    b.addColumn(exportColumn("store", ColumnType::Integer, TypeCode::Integer));
-    b.addColumn(exportColumn("cost", ColumnType::Integer, TypeCode::Numeric, 2));
-    b.addColumn(exportColumn("daterec", ColumnType::Date, TypeCode::DbDate));
-    b.addColumn(exportColumn("stamp", ColumnType::Timestamp, TypeCode::DbTimeStamp));
-    b.addColumn(exportColumn("note", ColumnType::Text, TypeCode::WideText));
+    b.addColumn(column("model", ColumnType::Text, TypeCode::WideText));
+    b.addColumn(column("store", ColumnType::Integer, TypeCode::Integer));
+    b.addColumn(column("cost", ColumnType::Integer, TypeCode::Numeric, 2));
+    b.addColumn(column("daterec", ColumnType::Date, TypeCode::DbDate));
+    b.addColumn(column("stamp", ColumnType::Timestamp, TypeCode::DbTimeStamp));
+    b.addColumn(column("note", ColumnType::Text, TypeCode::WideText));
     for (const ExportRow &r : rows) {
         b.appendText(0, QString::fromUtf8(r.model));
         b.appendInteger(1, r.store);

@@ -142,35 +142,24 @@ void tst_Export::textFile_data()
 {
     QTest::addColumn<QString>("how");
     QTest::addColumn<QByteArray>("expected");
+    const QByteArray header = "model|store|cost|daterec|stamp|note\r\n", bravo = "Bravo <script>alert(1)</script>|2|450.5|6/1/1850|3/2/2024",
+                     alpha = "Alpha TV|1|1299|3/1/2024|3/1/2024 2:05:09 PM", charlie = "Charlie|1|19.99||",
+                     delta = "Delta|2|-0.05|12/31/2024|2/28/1900 12:00:00 PM", zoe = "Zo\xc3\xab & \xe6\x97\xa5\xe6\x9c\xac",
+                     x300 = QByteArray(300, 'x') + "END";
     QTest::newRow("every value kind, in table order")
-        << "plain"
-        << QByteArray("model|store|cost|daterec|stamp|note\r\n"
-                      "Alpha TV|1|1299|3/1/2024|3/1/2024 2:05:09 PM|a|b\r\n"
-                      "Bravo <script>alert(1)</script>|2|450.5|6/1/1850|3/2/2024|Zo\xc3\xab & \xe6\x97\xa5\xe6\x9c\xac\r\n"
-                      "Charlie|1|19.99|||" + QByteArray(300, 'x') + "END\r\n"
-                      "Delta|2|-0.05|12/31/2024|2/28/1900 12:00:00 PM|\r\n");
+        << "plain" << header + alpha + "|a|b\r\n" + bravo + '|' + zoe + "\r\n" + charlie + '|' + x300 + "\r\n" + delta + "|\r\n";
     QTest::newRow("collapsed groups give every record, no group rows")
-        << "grouped"
-        << QByteArray("model|store|cost|daterec|stamp|note\r\n"
-                      "Alpha TV|1|1299|3/1/2024|3/1/2024 2:05:09 PM|a|b\r\n"
-                      "Charlie|1|19.99|||" + QByteArray(300, 'x') + "END\r\n"
-                      "Bravo <script>alert(1)</script>|2|450.5|6/1/1850|3/2/2024|Zo\xc3\xab & \xe6\x97\xa5\xe6\x9c\xac\r\n"
-                      "Delta|2|-0.05|12/31/2024|2/28/1900 12:00:00 PM|\r\n");
+        << "grouped" << header + alpha + "|a|b\r\n" + charlie + '|' + x300 + "\r\n" + bravo + '|' + zoe + "\r\n" + delta + "|\r\n";
     QTest::newRow("hidden column left out, moved column in grid order")
         << "hidden"
-        << QByteArray("cost|model|store|daterec|stamp\r\n"
-                      "1299|Alpha TV|1|3/1/2024|3/1/2024 2:05:09 PM\r\n"
-                      "450.5|Bravo <script>alert(1)</script>|2|6/1/1850|3/2/2024\r\n"
-                      "19.99|Charlie|1||\r\n"
+        << QByteArray("cost|model|store|daterec|stamp\r\n1299|Alpha TV|1|3/1/2024|3/1/2024 2:05:09 PM\r\n"
+                      "450.5|Bravo <script>alert(1)</script>|2|6/1/1850|3/2/2024\r\n19.99|Charlie|1||\r\n"
                       "-0.05|Delta|2|12/31/2024|2/28/1900 12:00:00 PM\r\n");
     QTest::newRow("second column of a caption feeds the first one's field")
         << "duplicate"
-        << QByteArray("model|store|cost|daterec|stamp\r\n"
-                      "a|b|1|1299|3/1/2024|3/1/2024 2:05:09 PM\r\n"
-                      "Zo\xc3\xab & \xe6\x97\xa5\xe6\x9c\xac|2|450.5|6/1/1850|3/2/2024\r\n" +
-               QByteArray(300, 'x') + "END|1|19.99||\r\n"
-                                      "|2|-0.05|12/31/2024|2/28/1900 12:00:00 PM\r\n");
-    QTest::newRow("empty report: the header only") << "empty" << QByteArray("model|store|cost|daterec|stamp|note\r\n");
+        << "model|store|cost|daterec|stamp\r\na|b|1|1299|3/1/2024|3/1/2024 2:05:09 PM\r\n" + zoe +
+               "|2|450.5|6/1/1850|3/2/2024\r\n" + x300 + "|1|19.99||\r\n|2|-0.05|12/31/2024|2/28/1900 12:00:00 PM\r\n";
+    QTest::newRow("empty report: the header only") << "empty" << header;
 }
 
 void tst_Export::textFile()

@@ -2,7 +2,7 @@
 // written by the locale (numberText, generalDate) and joined by textRecord()/htmlRecord(), must
 // give the same bytes, in regional formats with other digits, signs and AM/PM texts.
 
-#include "data/recordtable.h"
+#include "../data/datatesting.h"
 #include "export/exportformat.h"
 #include "export/mExport.h"
 #include "export/recordformatter.h"
@@ -15,18 +15,10 @@
 #include <random>
 
 using namespace velmora;
+using test::column;
 namespace exf = velmora::exportformat;
 
 namespace {
-
-ColumnInfo column(const char *name, ColumnType type, int scale = 0)
-{
-    ColumnInfo c;
-    c.name = QString::fromLatin1(name);
-    c.type = type;
-    c.scale = scale;
-    return c;
-}
 
 // Every kind of cell and source, a null in every seventh row, texts that repeat and texts that do
 // not, dates across more years than the formatter keeps without collisions; records shuffled, and
@@ -38,7 +30,7 @@ ExportTable sampleTable(int rows)
                             QString(QChar(0xD800)) + QStringLiteral("lone"), QString(300, u'y'), QStringLiteral("12,5")};
     RecordTable::Builder b;
     for (const ColumnInfo &c : {column("repeats", ColumnType::Text), column("distinct", ColumnType::Text),
-                                column("money", ColumnType::Integer, 2), column("count", ColumnType::Integer),
+                                column("money", ColumnType::Integer, TypeCode::Numeric, 2), column("count", ColumnType::Integer),
                                 column("real", ColumnType::Double), column("day", ColumnType::Date),
                                 column("stamp", ColumnType::Timestamp), column("flag", ColumnType::Boolean)})
         b.addColumn(c);
