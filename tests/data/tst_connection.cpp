@@ -347,6 +347,7 @@ void tst_Connection::writes_data()
                                              << "SELECT money FROM types WHERE id = 1 => 7.00";
     QTest::newRow("not a number") << "" << all << "set 0 MONEY twelve" << "is not a number"
                                   << "SELECT money FROM types WHERE id = 1 => 1234.56";
+    QTest::newRow("not a date") << "" << all << "add ID=11,D=2024-13-45" << "not a valid value" << counts;
     QTest::newRow("required column emptied") << "" << all << "null 0 ID" << "must have a value"
                                              << "SELECT COUNT(*) FROM types WHERE id = 1 => 1";
     QTest::newRow("required column left out") << "" << "SELECT id, vc FROM types" << "add VC=x" << "\"TYPES\".\"ID\"" << counts;
