@@ -17,6 +17,8 @@ constexpr std::int64_t kMsecsPerDay = 86'400'000;
 // Texts up to this long are copied as a whole block of it, which needs no call and no branch on
 // the length.
 constexpr std::size_t kShortText = 32;
+// Room kept for a day's text in a record; a longer one takes the slow way.
+constexpr qsizetype kDayRoom = 64;
 // Dictionaries up to this size stay in the processor's cache while a file is written.
 constexpr std::size_t kCached = 256u << 10;
 constexpr std::int64_t kNoKey = std::numeric_limits<std::int64_t>::min();
@@ -27,12 +29,6 @@ void encodeText(QByteArray &to, const QString &text, bool html)
         exf::appendHtmlEscaped(to, text);
     else
         to += text.toUtf8();
-}
-
-template <std::size_t N>
-void putLiteral(ByteSink &out, const char (&text)[N])
-{
-    out.append(text, N - 1);
 }
 
 } // namespace
@@ -150,6 +146,7 @@ struct RecordFormatter::Times {
 // A text field whose texts repeat, its dictionary already turned into the file's bytes.
 struct RecordFormatter::Encoded {
     ExportTable::Source source;
+    std::size_t longest = 0;   // bytes of the longest text
     std::vector<std::uint32_t> offsets;   // by code, and one past the last
     ByteSink bytes;
 };
@@ -170,13 +167,27 @@ RecordFormatter::RecordFormatter(const ExportTable &table, Form form, const QLoc
         else if (kind == ExportTable::Source::Day || kind == ExportTable::Source::Stamp)
             m_timeSources.push_back(m_sources.back());
     }
+    // What append() writes through its own cursor: the literals, and every cell of a known
+    // longest text. The others make their own room.
+    const std::size_t cellLiterals = m_html ? sizeof exf::kHtmlCellOpen + sizeof exf::kHtmlCellClose : 1;
+    m_recordRoom = kShortText + sizeof exf::kHtmlRowOpen + sizeof exf::kHtmlRowClose;
+    for (std::size_t f = 0; f < m_sources.size(); ++f) {
+        m_recordRoom += cellLiterals;
+        if (m_encodedOf[f])
+            m_recordRoom += std::max(kShortText, m_encodedOf[f]->longest);
+        else if (m_sources[f].kind == ExportTable::Source::Scaled || m_sources[f].kind == ExportTable::Source::Real)
+            m_recordRoom += std::size_t(m_number.room);
+        else if (m_sources[f].kind == ExportTable::Source::Day)
+            m_recordRoom += std::size_t(kDayRoom);
+    }
 }
 
 RecordFormatter::RecordFormatter(const RecordFormatter &model, const QLocale &locale)
     : m_table(model.m_table), m_data(model.m_data), m_order(model.m_order), m_records(model.m_records),
       m_sources(model.m_sources), m_encoded(model.m_encoded), m_encodedOf(model.m_encodedOf),
       m_large(model.m_large), m_codeSources(model.m_codeSources), m_timeSources(model.m_timeSources), m_html(model.m_html), m_locale(locale),
-      m_number(model.m_number), m_lone(model.m_lone), m_times(std::make_unique<Times>(locale, m_html))
+      m_number(model.m_number), m_recordRoom(model.m_recordRoom), m_lone(model.m_lone),
+      m_times(std::make_unique<Times>(locale, m_html))
 {
 }
 
@@ -204,6 +215,7 @@ const RecordFormatter::Encoded *RecordFormatter::encode(const ExportTable::Sourc
     for (int code = 0; code < distinct; ++code) {
         e->offsets.push_back(std::uint32_t(e->bytes.size()));
         putText(e->bytes, m_data->dictionaryText(source.column, std::uint32_t(code)));
+        e->longest = std::max<std::size_t>(e->longest, e->bytes.size() - e->offsets.back());
         if (used + e->bytes.size() + e->offsets.capacity() * sizeof(std::uint32_t) > kBudget)
             return nullptr;
     }
@@ -259,15 +271,7 @@ inline void RecordFormatter::putCell(ByteSink &out, int record, int row, int f)
     case ExportTable::Source::Code:
         if (const Encoded *e = m_encodedOf[std::size_t(f)]) {
             const std::uint32_t code = s.codes[row];
-            const char *text = e->bytes.data() + e->offsets[code];
-            const std::size_t n = e->offsets[code + 1] - e->offsets[code];
-            if (n <= kShortText) {
-                char *p = out.room(kShortText);
-                std::memcpy(p, text, kShortText);
-                out.done(p + n);
-            } else {
-                out.append(text, n);
-            }
+            out.append(e->bytes.data() + e->offsets[code], e->offsets[code + 1] - e->offsets[code]);
         } else {
             putText(out, m_data->dictionaryText(s.column, s.codes[row]));
         }
@@ -292,27 +296,60 @@ inline void RecordFormatter::putCell(ByteSink &out, int record, int row, int f)
     }
 }
 
+template <std::size_t N>
+inline char *copyLiteral(char *p, const char (&text)[N])
+{
+    std::memcpy(p, text, N - 1);
+    return p + N - 1;
+}
+
 void RecordFormatter::append(ByteSink &out, int record)
 {
+    // The cells whose longest text is known are written through a cursor of this function's own,
+    // which the compiler keeps in a register: through the sink, every byte stored would make it
+    // read the sink's size and capacity again. Room for all of them is made once per record.
     const int fields = int(m_sources.size());
     prefetch(record);
     const int row = m_order[record];
-    if (m_html) {
-        putLiteral(out, exf::kHtmlRowOpen);
-        for (int f = 0; f < fields; ++f) {
-            putLiteral(out, exf::kHtmlCellOpen);
-            putCell(out, record, row, f);
-            putLiteral(out, exf::kHtmlCellClose);
-        }
-        putLiteral(out, exf::kHtmlRowClose);
-        return;
-    }
+    char *p = out.room(m_recordRoom);
+    if (m_html)
+        p = copyLiteral(p, exf::kHtmlRowOpen);
     for (int f = 0; f < fields; ++f) {
-        if (f)
-            out.append("|", 1);
-        putCell(out, record, row, f);
+        if (m_html)
+            p = copyLiteral(p, exf::kHtmlCellOpen);
+        else if (f)
+            *p++ = '|';
+        const ExportTable::Source &s = m_sources[std::size_t(f)];
+        if (!s.nulls || !((s.nulls[row >> 6] >> (row & 63)) & 1u)) {
+            const Encoded *e = m_encodedOf[std::size_t(f)];
+            QByteArrayView day;
+            if (e) {
+                const std::uint32_t code = s.codes[row];
+                const std::uint32_t at = e->offsets[code];
+                // Every text of the dictionary has this much readable after its start.
+                std::memcpy(p, e->bytes.data() + at, kShortText);
+                const std::size_t n = e->offsets[code + 1] - at;
+                if (n > kShortText)
+                    std::memcpy(p + kShortText, e->bytes.data() + at + kShortText, n - kShortText);
+                p += n;
+            } else if (s.kind == ExportTable::Source::Scaled) {
+                p = exf::writeScaled(p, s.integers[row], s.scale, m_number);
+            } else if (s.kind == ExportTable::Source::Real) {
+                p = exf::writeNumber(p, s.reals[row], m_number);
+            } else if (s.kind == ExportTable::Source::Day && (day = m_times->day(s.days[row])).size() <= kDayRoom) {
+                std::memcpy(p, day.data(), std::size_t(day.size()));
+                p += day.size();
+            } else {
+                out.done(p);
+                putCell(out, record, row, f);
+                p = out.room(m_recordRoom);
+            }
+        }
+        if (m_html)
+            p = copyLiteral(p, exf::kHtmlCellClose);
     }
-    putLiteral(out, "\r\n");
+    p = m_html ? copyLiteral(p, exf::kHtmlRowClose) : copyLiteral(p, "\r\n");
+    out.done(p);
 }
 
 void RecordFormatter::putOther(ByteSink &out, int record, int f)

@@ -100,6 +100,7 @@ private:
     bool m_html;
     QLocale m_locale;
     exportformat::NumberStyle m_number;
+    std::size_t m_recordRoom = 0;   // the room append() makes for a record's cells of known size
     QByteArray m_lone;   // what a surrogate without its partner becomes, as QString::toUtf8() has it
     std::unique_ptr<Times> m_times;
     ExportTable::Cell m_cell;
