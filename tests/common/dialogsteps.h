@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -213,6 +214,45 @@ void play(const QStringList &list, const std::function<void()> &open)
     auto opened = whenOpen<D>([list](D *dlg) { steps(dlg, list); });
     open();
     QVERIFY(*opened);
+}
+
+// Answers the modal windows that open while it lives, one action each, in order; the last action
+// also answers any further ones. Records each answered window: "box: <text>" for a message box,
+// else its class name. The splash screen, modal while it shows progress, is left alone.
+class ModalScript {
+public:
+    using Action = std::function<void(QWidget *)>;
+    explicit ModalScript(QList<Action> actions) : m_actions(std::move(actions))
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            QWidget *w = QApplication::activeModalWidget();
+            if (!w || !w->isVisible() || w->objectName() == u"frmSplash" || m_actions.isEmpty())
+                return;
+            auto *box = qobject_cast<QMessageBox *>(w);
+            seen << (box ? QStringLiteral("box: ") + box->text() : QString::fromLatin1(w->metaObject()->className()));
+            m_actions.at(std::min(m_used++, m_actions.size() - 1))(w);
+        });
+        m_timer.start(5);
+    }
+    QStringList seen;
+    int pending() const { return int(std::max<qsizetype>(0, m_actions.size() - m_used)); }
+
+private:
+    QList<Action> m_actions;
+    qsizetype m_used = 0;
+    QTimer m_timer;
+};
+
+// Clicks a message box's button; any other window is rejected.
+inline ModalScript::Action pressButton(QMessageBox::StandardButton which)
+{
+    return [which](QWidget *w) {
+        auto *box = qobject_cast<QMessageBox *>(w);
+        if (box && box->button(which))
+            box->button(which)->click();
+        else if (auto *dialog = qobject_cast<QDialog *>(w))
+            dialog->reject();
+    };
 }
 
 } // namespace velmora::test

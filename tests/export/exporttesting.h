@@ -3,18 +3,14 @@
 // A small report with every kind of value an export meets, and a runner for the independent
 // readers (/usr/bin/python3 with xlrd, openpyxl and html.parser).
 
+#include "../common/dialogsteps.h"
 #include "../common/tools.h"
 #include "../data/datatesting.h"
 
-#include <QApplication>
 #include <QDate>
 #include <QDateTime>
 #include <QJsonDocument>
-#include <QPointer>
-#include <QTimer>
-#include <QWidget>
 
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -78,26 +74,5 @@ inline QJsonDocument python(const char *script, const QString &file)
         qWarning("python: %s", qPrintable(r.output));
     return QJsonDocument::fromJson(r.output.toUtf8());
 }
-
-// While alive, hands every modal window that comes up to `answer` (message boxes, dialogs).
-class ModalAnswerer : public QObject {
-public:
-    explicit ModalAnswerer(std::function<void(QWidget *)> answer) : m_answer(std::move(answer))
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            QWidget *modal = QApplication::activeModalWidget();
-            if (modal && modal->objectName() != u"frmSplash" && modal != m_last) {
-                m_last = modal;
-                m_answer(modal);
-            }
-        });
-        m_timer.start(20);
-    }
-
-private:
-    std::function<void(QWidget *)> m_answer;
-    QTimer m_timer;
-    QPointer<QWidget> m_last;
-};
 
 } // namespace velmora::test

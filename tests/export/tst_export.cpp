@@ -285,10 +285,10 @@ void tst_Export::tooManyRowsForXls()
     const QString xls = dir->filePath(QStringLiteral("big.xls"));
     QString name = xls;
     QString asked;
-    test::ModalAnswerer answer([&](QWidget *w) {
+    test::ModalScript answer({[&](QWidget *w) {
         asked = static_cast<QMessageBox *>(w)->text();
         w->findChild<QPushButton *>(xlsx ? QStringLiteral("cmdXlsx") : QStringLiteral("cmdCancel"))->click();
-    });
+    }});
     const Result<int> n = ExportGrid(*grid, name, nullptr);
     QVERIFY(asked.contains(QLatin1String("65,536 rows")));
     QCOMPARE(QFileInfo::exists(xls), false);

@@ -168,10 +168,10 @@ void tst_ExportCommands::failureSaysWhatAndWhereAndKeepsTheOlderFile()
 
     // Through the viewer: one message naming the folder and the reason; nothing opened.
     QString said;
-    test::ModalAnswerer answer([&](QWidget *w) {
+    test::ModalScript answer({[&](QWidget *w) {
         said = static_cast<QMessageBox *>(w)->text();
         static_cast<QMessageBox *>(w)->accept();
-    });
+    }});
     QVERIFY(exportToFolder(*viewer, folder, name.endsWith(u".txt") ? 3 : 1).isEmpty());
     QVERIFY2(said.contains(folder) && said.contains(why), qPrintable(said));
     QCOMPARE(files(folder), QStringList{name});
@@ -183,10 +183,10 @@ void tst_ExportCommands::titleWithASlashIsSaid()
     request().ReportTitle = QStringLiteral("Sales 1/2");
     QDir(home->path()).mkdir(QStringLiteral("Documents"));
     QString said;
-    test::ModalAnswerer answer([&](QWidget *w) {
+    test::ModalScript answer({[&](QWidget *w) {
         said = static_cast<QMessageBox *>(w)->text();
         static_cast<QMessageBox *>(w)->accept();
-    });
+    }});
     viewer->findChild<QAction *>(QStringLiteral("MNUexportTXT"))->trigger();
     QVERIFY2(said.contains(QLatin1String("\"Sales 1/2\"")) && said.contains(home->filePath(QStringLiteral("Documents"))),
              qPrintable(said));
@@ -200,7 +200,7 @@ void tst_ExportCommands::cancelLeavesNoFile()
     std::vector<test::ExportRow> rows(400000, test::ExportRow{"model", 1, 12345, QDate(2024, 1, 2), std::nullopt, QStringLiteral("n")});
     viewer->Jgrid->setTable(test::exportTable(rows));
     QString progress;
-    test::ModalAnswerer answer([](QWidget *w) { w->findChild<QPushButton *>(QStringLiteral("cmdXlsx"))->click(); });
+    test::ModalScript answer({[](QWidget *w) { w->findChild<QPushButton *>(QStringLiteral("cmdXlsx"))->click(); }});
     QTimer poll;
     connect(&poll, &QTimer::timeout, this, [&] {
         auto *cancel = frmSplash::isLoaded() ? frmSplash::instance()->findChild<QPushButton *>(QStringLiteral("cmdCancel")) : nullptr;
@@ -234,7 +234,7 @@ void tst_ExportCommands::exportAndMail()
     QStringList handed;   // what the mail window shows after each command
     bool firstSelected = false;
     QStringList said;
-    test::ModalAnswerer answer([&](QWidget *w) {
+    test::ModalScript answer({[&](QWidget *w) {
         if (auto *box = qobject_cast<QMessageBox *>(w)) {
             said << box->text();
             box->accept();
@@ -249,7 +249,7 @@ void tst_ExportCommands::exportAndMail()
         }
         w->findChild<QRadioButton *>(option)->click();
         w->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
-    });
+    }});
     for (int round = 0; round < 2; ++round) {   // the choice is not remembered
         viewer->runCommand(QStringLiteral("ExportEmail"), 13);
         if (EmailFRM *mail = EmailFRM::existing(); mail && mail->isVisible())
