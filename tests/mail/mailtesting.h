@@ -1,21 +1,15 @@
 #pragma once
 
 // Shared pieces of the mail tests: the sink's TLS listeners, a reader of stored messages that is
-// Python's email package rather than our code, and a way to act without root's privileges.
+// Python's email package rather than our code, and files read and written plainly.
 
-#include "common/unprivileged.h"
+#include "common/dialogsteps.h"
 #include "common/testservices.h"
 #include "common/tools.h"
+#include "common/unprivileged.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMessageBox>
-#include <QPushButton>
-
-#include <grp.h>
-#include <unistd.h>
-
-#include <vector>
 
 namespace velmora::test {
 
@@ -30,24 +24,14 @@ struct TlsSink {
 inline TlsSink tlsSink()
 {
     const auto env = readEnv(runDir() + QStringLiteral("/smtp.env"));
-    TlsSink s;
-    s.startTlsPort = env.value(QStringLiteral("SMTP_STARTTLS_PORT")).toInt();
-    s.tlsPort = env.value(QStringLiteral("SMTP_TLS_PORT")).toInt();
-    s.caFile = env.value(QStringLiteral("SMTP_CA_FILE"));
-    s.authLog = runDir() + QStringLiteral("/auth.log");
-    return s;
-}
-
-inline QString readText(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    return {env.value(QStringLiteral("SMTP_STARTTLS_PORT")).toInt(), env.value(QStringLiteral("SMTP_TLS_PORT")).toInt(),
+            env.value(QStringLiteral("SMTP_CA_FILE")), runDir() + QStringLiteral("/auth.log")};
 }
 
 inline QByteArray readBytes(const QString &path)
 {
     QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 inline bool writeBytes(const QString &path, const QByteArray &data)
@@ -65,70 +49,6 @@ inline QJsonObject readMail(const QString &emlFile)
     if (o.isEmpty())
         qWarning("readmail.py: %s", qPrintable(r.output));
     return o;
-}
-
-// The newest stored message whose raw bytes hold token, or empty.
-inline QString storedWith(const SmtpSink &sink, const QByteArray &token)
-{
-    const QStringList files = sink.messageFiles();
-    for (auto it = files.crbegin(); it != files.crend(); ++it) {
-        if (sink.rawMessage(*it).contains(token))
-            return *it;
-    }
-    return {};
-}
-
-
-} // namespace velmora::test
-
-#include <QApplication>
-#include <QTimer>
-#include <QWidget>
-
-#include <functional>
-
-namespace velmora::test {
-
-// Answers the modal windows that open from now on, one action each, in order (message boxes,
-// the address book dialog, the folder picker). Each answered window's class and, for message
-// boxes, text are recorded. The script ends with the object.
-class ModalScript {
-public:
-    using Action = std::function<void(QWidget *)>;
-    explicit ModalScript(QList<Action> actions) : m_actions(std::move(actions))
-    {
-        m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
-        m_timer.start();
-    }
-    QStringList seen;    // class names, or "box: <text>" for message boxes
-    int pending() const { return int(m_actions.size()); }
-
-private:
-    void poll()
-    {
-        QWidget *w = QApplication::activeModalWidget();
-        if (!w || !w->isVisible() || m_actions.isEmpty())
-            return;
-        if (auto *box = qobject_cast<QMessageBox *>(w))
-            seen << QStringLiteral("box: ") + box->text();
-        else
-            seen << QString::fromLatin1(w->metaObject()->className());
-        m_actions.takeFirst()(w);
-    }
-    QList<Action> m_actions;
-    QTimer m_timer;
-};
-
-inline ModalScript::Action pressButton(QMessageBox::StandardButton which)
-{
-    return [which](QWidget *w) {
-        auto *box = qobject_cast<QMessageBox *>(w);
-        if (box && box->button(which))
-            box->button(which)->click();
-        else if (auto *dialog = qobject_cast<QDialog *>(w))
-            dialog->reject();
-    };
 }
 
 } // namespace velmora::test

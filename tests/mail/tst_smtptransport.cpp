@@ -1,7 +1,7 @@
 // The SMTP transport against the test sink's plain and TLS listeners and against a server that
 // never answers: passwords only ever cross encrypted connections, failures carry the server's own
-// words, and a cancel or a timeout ends a stalled send promptly. (What arrives, and how the window
-// shows failures, is tested through the mail window.)
+// words, and a timeout ends a stalled send promptly. (What arrives, and how the window shows
+// failures, is tested through the mail window.)
 
 #include "mail/mimemessage.h"
 #include "mail/smtptransport.h"
@@ -10,7 +10,6 @@
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTest>
-#include <QThread>
 
 using namespace velmora;
 using namespace velmora::mail;
@@ -23,8 +22,7 @@ private slots:
     void initTestCase();
     void send_data();
     void send();
-    void silentServerEndsPromptly_data();
-    void silentServerEndsPromptly();
+    void silentServerTimesOut();
 
 private:
     OutgoingMail mail(const QString &token) const;
@@ -60,24 +58,19 @@ QString tst_SmtpTransport::server(const QString &which) const
 
 void tst_SmtpTransport::send_data()
 {
-    QTest::addColumn<QString>("server");    // plain, starttls, tls, or a server text
+    QTest::addColumn<QString>("server");    // plain, starttls or tls
     QTest::addColumn<QString>("password");  // "good" for the sink's, else as given
     QTest::addColumn<QString>("recipient");
     QTest::addColumn<bool>("trustSink");
     QTest::addColumn<QStringList>("words");  // in the error text; none and no error: sent
 
     const QString ok = QStringLiteral("office@example.com");
-    QTest::newRow("refused recipient beside an accepted one")
-        << "plain" << "" << "office@example.com, refuse@example.com" << true
-        << QStringList{"550 5.1.1", "Recipient address rejected"};
     QTest::newRow("password on a server without encryption")
         << "plain" << "good" << ok << true << QStringList{"no encrypted connection", "password was not sent"};
     QTest::newRow("connection dropped during the message")
         << "plain" << "" << "dropdata@example.com" << true << QStringList{""};
     QTest::newRow("certificate of no trusted authority")
         << "tls" << "good" << ok << false << QStringList{"could not be verified"};
-    QTest::newRow("server text that names no server") << "mail.example.com:25:1" << "" << ok << true
-                                                       << QStringList{"is not an SMTP server name"};
     QTest::newRow("STARTTLS on the plain port") << "starttls" << "good" << ok << true << QStringList();
     QTest::newRow("TLS from the first byte") << "tls" << "good" << ok << true << QStringList();
 }
@@ -91,7 +84,7 @@ void tst_SmtpTransport::send()
     QFETCH(QStringList, words);
 
     SmtpAccount account;
-    account.server = server.contains(u'.') ? server : this->server(server);
+    account.server = this->server(server);
     account.useSsl = server == u"tls";
     if (!password.isEmpty()) {
         account.user = m_sink.user;
@@ -104,12 +97,12 @@ void tst_SmtpTransport::send()
     m.to = recipient;
     Result<BuiltMail> built = buildMessage(m);
     QVERIFY(built.ok());
-    const QString logBefore = readText(m_tls.authLog);
+    const QString logBefore = QString::fromUtf8(readBytes(m_tls.authLog));
     const SendOutcome sent = SmtpTransport().run(account, built->envelopeFrom, built->envelopeRecipients, built->bytes);
-    const QString logged = readText(m_tls.authLog).mid(logBefore.size());
+    const QString logged = QString::fromUtf8(readBytes(m_tls.authLog)).mid(logBefore.size());
     if (words.isEmpty()) {
         QVERIFY2(sent.sent, qPrintable(sent.errorText));
-        QVERIFY(!storedWith(m_sink, token.toUtf8()).isEmpty());
+        QVERIFY(!m_sink.storedWith(token.toUtf8()).isEmpty());
         const int port = server == u"tls" ? m_tls.tlsPort : m_tls.startTlsPort;
         QCOMPARE(logged, QString::number(port) + u' ' + m_sink.user + QStringLiteral(" tls=1 ok=1\n"));
         return;
@@ -119,47 +112,26 @@ void tst_SmtpTransport::send()
     QVERIFY(!sent.errorText.trimmed().isEmpty());
     for (const QString &w : words)
         QVERIFY2(sent.errorText.contains(w), qPrintable(sent.errorText));
-    QVERIFY(storedWith(m_sink, token.toUtf8()).isEmpty());
+    QVERIFY(m_sink.storedWith(token.toUtf8()).isEmpty());
     QVERIFY2(!logged.contains(QStringLiteral("tls=0")), "a password crossed a connection in the clear");
 }
 
-void tst_SmtpTransport::silentServerEndsPromptly_data()
-{
-    QTest::addColumn<bool>("cancel");
-    QTest::newRow("cancel while the server says nothing") << true;
-    QTest::newRow("connect timeout when a TLS port gets plain SMTP") << false;
-}
-
 // A server that accepts the connection and never greets, as an implicit-TLS port does to a plain
-// client: a cancel must end the send at once, and the connect timeout must end it without one.
-void tst_SmtpTransport::silentServerEndsPromptly()
+// client: the connect timeout ends the send promptly. (A cancel is driven through the mail window.)
+void tst_SmtpTransport::silentServerTimesOut()
 {
-    QFETCH(bool, cancel);
     QTcpServer silent;
     QVERIFY(silent.listen(QHostAddress::LocalHost));
     SmtpAccount account{QStringLiteral("127.0.0.1:%1").arg(silent.serverPort())};
-    account.connectTimeoutSeconds = cancel ? 60 : 1;
+    account.connectTimeoutSeconds = 1;
     Result<BuiltMail> built = buildMessage(mail(QStringLiteral("silent")));
     QVERIFY(built.ok());
-
-    SmtpTransport transport;
-    SendOutcome outcome;
-    QThread *worker = QThread::create([&] {
-        outcome = transport.run(account, built->envelopeFrom, built->envelopeRecipients, built->bytes);
-    });
-    worker->start();
-    QVERIFY(silent.waitForNewConnection(10000));
     QElapsedTimer clock;
     clock.start();
-    if (cancel)
-        transport.cancel();
-    QVERIFY(worker->wait(10000));
-    delete worker;
-    QVERIFY(clock.elapsed() < (cancel ? 1000 : 3000));
-    QVERIFY(!outcome.sent);
-    QCOMPARE(outcome.cancelled, cancel);
-    QVERIFY2(outcome.errorText.contains(cancel ? QStringLiteral("cancelled") : QStringLiteral("did not answer in time")),
-             qPrintable(outcome.errorText));
+    const SendOutcome outcome = SmtpTransport().run(account, built->envelopeFrom, built->envelopeRecipients, built->bytes);
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!outcome.sent && !outcome.cancelled);
+    QVERIFY2(outcome.errorText.contains(QStringLiteral("did not answer in time")), qPrintable(outcome.errorText));
 }
 
 QTEST_GUILESS_MAIN(tst_SmtpTransport)
