@@ -1,18 +1,11 @@
 #pragma once
 
 // A small file system that runs full: a tmpfs of a few pages mounted on a temporary folder for one
-// test, unmounted when the object goes out of scope (also when a QVERIFY returns early).
-//
-//     VELMORA_FULL_DISK(disk, 16 * 1024);          // skips the test where mounting is not allowed
-//     disk.fill();                                  // optional: nothing left at all
-//     ... write into disk.filePath("vlmoset.dat") and expect "No space left on device" ...
-//
-// Open QSaveFile Unbuffered on it: buffered, a write the disk refuses fails only in the flush that
-// commit() does, and Qt 6.4's commit() then still renames the cut file over the old one.
-//
-// A plain mount, not a private mount namespace: a namespace made by unshare() belongs to the
-// calling thread only, and writers that run on a worker thread (or a Firebird server process)
-// would not see the small disk.
+// test (VELMORA_FULL_DISK below), unmounted when the object goes out of scope, also when a QVERIFY
+// returns early. Writers must open QSaveFile Unbuffered on it: buffered, a write the disk refuses
+// fails only in commit()'s flush, and Qt 6.4's commit() then still renames the cut file over the old.
+// A plain mount, not a private mount namespace: a namespace made by unshare() belongs to the calling
+// thread only, and writers on a worker thread (or a Firebird server process) would not see it.
 
 #include <QByteArray>
 #include <QDir>
