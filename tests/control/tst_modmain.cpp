@@ -1,28 +1,15 @@
-#include "common/unprivileged.h"
+// The module's settings files, registry look-ups, folder checks and help topics as the
+// component's other parts call them.
+
 #include "common/dialogsteps.h"
+#include "common/unprivileged.h"
 #include "core/reportrequest.h"
-#include "platform/modMain.h"
 #include "platform/helpwindow.h"
+#include "platform/modMain.h"
 #include "platform/platform.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTextBlock>
-#include <QTextBrowser>
-#include <QTimer>
-
-#include <grp.h>
-#include <unistd.h>
-
-#include <vector>
+#include <QtTest>
+#include <QtWidgets>
 
 using namespace velmora;
 
@@ -36,33 +23,237 @@ QByteArray readAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-using velmora::test::Unprivileged;
-
 } // namespace
 
 class tst_ModMain : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase()
+    {
+        QVERIFY(m_home.isValid());
+        // The user's folders come from the XDG user-dirs file, which the test writes itself.
+        const QString config = m_home.filePath(QStringLiteral("config"));
+        QVERIFY(QDir().mkpath(config));
+        qputenv("HOME", m_home.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", config.toUtf8());
+        QFile dirs(config + QStringLiteral("/user-dirs.dirs"));
+        QVERIFY(dirs.open(QIODevice::WriteOnly));
+        dirs.write("XDG_DOCUMENTS_DIR=\"$HOME/Meine Dokumente\"\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
+        dirs.close();
+        QVERIFY(QDir(m_home.path()).mkpath(QStringLiteral("Meine Dokumente")));
+        QVERIFY(QDir(m_home.path()).mkpath(QStringLiteral("Schreibtisch")));
+    }
 
-    void ini_data();
-    void ini();
-    void iniMissingFolderFails();
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("local")));
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("data")));
+        m_local = m_dir->filePath(QStringLiteral("local")) + u'/';
+        m_data = m_dir->filePath(QStringLiteral("data")) + u'/';
+        request().LocalPath = m_local;
+        request().Datapath = m_data;
+    }
 
-    void regText_data();
-    void regText();
+    void cleanup()
+    {
+        if (platform::HelpWindow *w = platform::helpWindow())
+            w->hide();
+    }
 
-    void folderExists_data();
-    void folderExists();
-    void folderUnreadable();
+    void ini_data()
+    {
+        // Writes "L|section|key|value" (L the local file, D the shared one), then reads
+        // "L|section|key|default|expected" ("\0" stands for a character 0), then both files' text.
+        QTest::addColumn<QStringList>("writes");
+        QTest::addColumn<QStringList>("reads");
+        QTest::addColumn<QByteArray>("local");
+        QTest::addColumn<QByteArray>("shared");
 
-    void helpTopicOpensWindow_data();
-    void helpTopicOpensWindow();
-    void helpFileRefused_data();
-    void helpFileRefused();
-    void helpButtonOfAMessageBox();
+        QTest::newRow("each flag picks its file, names in any case")
+            << QStringList{"L|S|k|local", "D|S|k|shared"}
+            << QStringList{"L|S|k||local", "D|s|K||shared", "D|S|other|dflt|dflt"} << QByteArray("[S]\r\nk=local\r\n")
+            << QByteArray("[S]\r\nk=shared\r\n");
+        QTest::newRow("non-ASCII value") << QStringList{"D|Email|From|Jürgen Groß <j@example.com>"}
+                                         << QStringList{"D|Email|From||Jürgen Groß <j@example.com>"} << QByteArray()
+                                         << QByteArray("[Email]\r\nFrom=J\xc3\xbcrgen Gro\xc3\x9f <j@example.com>\r\n");
+        QTest::newRow("an empty value deletes the key only")
+            << QStringList{"D|Email|A|1", "D|Email|B|1", "D|Email|a|"} << QStringList{"D|Email|A|gone|gone"}
+            << QByteArray() << QByteArray("[Email]\r\nB=1\r\n");
+        QTest::newRow("no key and no value delete the section")
+            << QStringList{"D|Email|A|1", "D|Other|A|1", "D|Email||"} << QStringList{"D|Email|A|gone|gone"}
+            << QByteArray() << QByteArray("[Other]\r\nA=1\r\n");
+        QTest::newRow("no key reads the section's entries")
+            << QStringList{"L|Email|Host|h", "L|Email|Port|25"}
+            << QStringList{"L|Email||unused|Host=h\\0Port=25\\0", "L|Nothing||unused|"}
+            << QByteArray("[Email]\r\nHost=h\r\nPort=25\r\n") << QByteArray();
+    }
+
+    void ini()
+    {
+        QFETCH(QStringList, writes);
+        QFETCH(QStringList, reads);
+        QFETCH(QByteArray, local);
+        QFETCH(QByteArray, shared);
+        for (const QString &w : writes) {
+            QStringList f = w.split(u'|');
+            bool isLocal = f[0] == u"L";
+            QVERIFY(WriteIniText(f[1], f[2], f[3], isLocal));
+        }
+        for (const QString &r : reads) {
+            QStringList f = r.split(u'|');
+            bool isLocal = f[0] == u"L";
+            QCOMPARE(ReadIniText(f[1], f[2], f[3], isLocal), QString(f[4]).replace(QStringLiteral("\\0"), QChar(0)));
+        }
+        QCOMPARE(readAll(m_local + QStringLiteral("vlmoset.dat")), local.isEmpty() ? QByteArray("<missing>") : local);
+        QCOMPARE(readAll(m_data + QStringLiteral("vlmfiles.dat")), shared.isEmpty() ? QByteArray("<missing>") : shared);
+    }
+
+    void iniMissingFolderFails()
+    {
+        request().Datapath = m_dir->filePath(QStringLiteral("unplugged")) + u'/';
+        bool shared = false;
+        QString section = QStringLiteral("S"), key = QStringLiteral("k"), value = QStringLiteral("d");
+        QVERIFY(!WriteIniText(section, key, value, shared));
+        QCOMPARE(ReadIniText(section, key, value, shared), QStringLiteral("d"));
+        QVERIFY(!QFileInfo::exists(request().Datapath));
+    }
+
+    void regText_data()
+    {
+        QTest::addColumn<quint32>("root");
+        QTest::addColumn<QString>("subKey");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("expected");   // relative to HOME, or the default "DEF"
+
+        QTest::newRow("Personal is the documents folder") << 0x80000001u << ShellFolders << "Personal"
+                                                          << "~/Meine Dokumente";
+        QTest::newRow("Desktop is the desktop folder") << 0x80000001u << ShellFolders << "Desktop" << "~/Schreibtisch";
+        QTest::newRow("value name ignoring case") << 0x80000001u << ShellFolders << "personal" << "~/Meine Dokumente";
+        QTest::newRow("key ignoring case") << 0x80000001u << ShellFolders.toUpper() << "Desktop" << "~/Schreibtisch";
+        QTest::newRow("unknown value gives the default") << 0x80000001u << ShellFolders << "AppData" << "DEF";
+        QTest::newRow("other key gives the default") << 0x80000001u << "Software\\Velmora" << "Personal" << "DEF";
+        QTest::newRow("other root gives the default") << 0x80000002u << ShellFolders << "Personal" << "DEF";
+    }
+
+    void regText()
+    {
+        QFETCH(quint32, root);
+        QFETCH(QString, subKey);
+        QFETCH(QString, value);
+        QFETCH(QString, expected);
+        if (expected.startsWith(u'~'))
+            expected.replace(0, 1, m_home.path());
+        QCOMPARE(GetRegText(root, subKey, value, QStringLiteral("DEF")), expected);
+    }
+
+    void folderExists_data()
+    {
+        QTest::addColumn<QString>("relative");   // under the test folder; "" is the folder itself
+        QTest::addColumn<bool>("exists");
+        QTest::newRow("existing folder") << "data" << true;
+        QTest::newRow("missing folder") << "nowhere" << false;
+        QTest::newRow("a file is no folder") << "data/file.txt" << false;
+        QTest::newRow("folder inside a missing one") << "nowhere/deeper" << false;
+    }
+
+    void folderExists()
+    {
+        QFETCH(QString, relative);
+        QFETCH(bool, exists);
+        QFile file(m_data + QStringLiteral("file.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        const QString path = m_dir->filePath(relative);
+        QCOMPARE(FolderExists(path), exists);
+        QCOMPARE(FolderExists(path + u'/'), exists);
+    }
+
+    void folderUnreadable()
+    {
+        const QString locked = m_dir->filePath(QStringLiteral("locked"));
+        QVERIFY(QDir().mkpath(locked + QStringLiteral("/inner")));
+        QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                         | QFileDevice::ExeOwner | QFileDevice::ReadOther
+                                                         | QFileDevice::ExeOther));
+        QVERIFY(QFile::setPermissions(locked, QFileDevice::WriteOwner));
+        QList<bool> seen;
+        {
+            test::Unprivileged nobody;
+            seen = {FolderExists(locked), FolderExists(locked + u'/'), FolderExists(m_data)};
+        }
+        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QCOMPARE(seen, (QList<bool>{false, false, true}));
+    }
+
+    void helpTopicOpensWindow_data()
+    {
+        QTest::addColumn<short>("topic");
+        QTest::addColumn<QString>("visibleText");   // a text of the topic that must be on screen
+        QTest::addColumn<QString>("file");
+        QTest::newRow("connection problems topic 16") << short(16) << "Connection problems" << "velmora.chm";
+        QTest::newRow("unknown topic shows the start") << short(99) << "Velmora Help" << "velmora.chm";
+        QTest::newRow("help file named in another case") << short(16) << "Connection problems" << "Velmora.CHM";
+    }
+
+    void helpTopicOpensWindow()
+    {
+        QFETCH(short, topic);
+        QFETCH(QString, visibleText);
+        QFETCH(QString, file);
+        QVERIFY(QFile::copy(QStringLiteral(VELMORA_SOURCE_DIR "/src/platform/help/velmora.chm"), m_local + file));
+        ShowHelpTopic(topic);
+        platform::HelpWindow *window = platform::helpWindow();
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->file(), QFileInfo(m_local + file).absoluteFilePath());
+        QCOMPARE(window->topic(), int(topic));
+        auto *browser = window->findChild<QTextBrowser *>(QStringLiteral("helpBrowser"));
+        // The topic's heading is on screen; for topics below the first screenful the view scrolled.
+        QTextBlock heading;
+        for (QTextBlock b = browser->document()->begin(); b.isValid(); b = b.next()) {
+            if (b.blockFormat().headingLevel() > 0 && b.text() == visibleText)
+                heading = b;
+        }
+        QVERIFY(heading.isValid());
+        QTextCursor at(heading);
+        const QRect rect = browser->cursorRect(at);
+        QVERIFY2(browser->viewport()->rect().contains(rect),
+                 qPrintable(QStringLiteral("heading at y %1, viewport height %2").arg(rect.y()).arg(browser->viewport()->height())));
+        QCOMPARE(browser->verticalScrollBar()->value() > 0, topic == 16);
+        // The component-wide default names the file "Velmora.chm", whatever case it has on disk.
+        window->hide();
+        platform::setDefaultHelpFile(m_local + QStringLiteral("Velmora.chm"));
+        platform::showHelp(nullptr, QString(), 4);
+        QVERIFY(platform::helpWindow()->isVisible() && platform::helpWindow()->topic() == 4);
+    }
+
+    void helpFileRefused_data()
+    {
+        QTest::addColumn<QByteArray>("file");   // empty: no help file at all
+        QTest::addColumn<QString>("says");
+        QTest::newRow("missing") << QByteArray() << "velmora.chm could not be found";
+        QTest::newRow("a compiled help file") << (QByteArray("ITSF\x03\x00\x00\x00", 8) + QByteArray(200, '\0'))
+                                              << "cannot be shown";
+    }
+
+    void helpFileRefused()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, says);
+        if (!file.isEmpty()) {
+            QFile chm(m_local + QStringLiteral("velmora.chm"));
+            QVERIFY(chm.open(QIODevice::WriteOnly));
+            chm.write(file);
+        }
+        QString text;
+        auto box = test::whenOpen<QMessageBox>([&text](QMessageBox *b) { text = b->text(); });
+        short topic = 4;
+        ShowHelpTopic(topic);
+        QVERIFY(*box);
+        QVERIFY2(text.contains(says), qPrintable(text));
+        QVERIFY(!platform::helpWindow() || !platform::helpWindow()->isVisible());
+    }
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -70,281 +261,6 @@ private:
     QString m_data;
     QTemporaryDir m_home;
 };
-
-void tst_ModMain::initTestCase()
-{
-    QVERIFY(m_home.isValid());
-    // The user's folders come from the XDG user-dirs file, which the test writes itself.
-    const QString config = m_home.filePath(QStringLiteral("config"));
-    QVERIFY(QDir().mkpath(config));
-    qputenv("HOME", m_home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", config.toUtf8());
-    QFile dirs(config + QStringLiteral("/user-dirs.dirs"));
-    QVERIFY(dirs.open(QIODevice::WriteOnly));
-    dirs.write("XDG_DOCUMENTS_DIR=\"$HOME/Meine Dokumente\"\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
-    dirs.close();
-    QVERIFY(QDir(m_home.path()).mkpath(QStringLiteral("Meine Dokumente")));
-    QVERIFY(QDir(m_home.path()).mkpath(QStringLiteral("Schreibtisch")));
-}
-
-void tst_ModMain::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("local")));
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("data")));
-    m_local = m_dir->filePath(QStringLiteral("local")) + u'/';
-    m_data = m_dir->filePath(QStringLiteral("data")) + u'/';
-    request().LocalPath = m_local;
-    request().Datapath = m_data;
-}
-
-void tst_ModMain::cleanup()
-{
-    if (platform::HelpWindow *w = platform::helpWindow())
-        w->hide();
-}
-
-void tst_ModMain::ini_data()
-{
-    // Writes "L|section|key|value" (L the local file, D the shared one), then reads
-    // "L|section|key|default|expected" ("\0" stands for a character 0), then both files' text.
-    QTest::addColumn<QStringList>("writes");
-    QTest::addColumn<QStringList>("reads");
-    QTest::addColumn<QByteArray>("local");
-    QTest::addColumn<QByteArray>("shared");
-
-    QTest::newRow("each flag picks its file, names in any case")
-        << QStringList{"L|S|k|local", "D|S|k|shared"}
-        << QStringList{"L|S|k||local", "D|s|K||shared", "D|S|other|dflt|dflt"} << QByteArray("[S]\r\nk=local\r\n")
-        << QByteArray("[S]\r\nk=shared\r\n");
-    QTest::newRow("non-ASCII value") << QStringList{"D|Email|From|Jürgen Groß <j@example.com>"}
-                                     << QStringList{"D|Email|From||Jürgen Groß <j@example.com>"} << QByteArray()
-                                     << QByteArray("[Email]\r\nFrom=J\xc3\xbcrgen Gro\xc3\x9f <j@example.com>\r\n");
-    QTest::newRow("an empty value deletes the key only")
-        << QStringList{"D|Email|A|1", "D|Email|B|1", "D|Email|a|"} << QStringList{"D|Email|A|gone|gone"}
-        << QByteArray() << QByteArray("[Email]\r\nB=1\r\n");
-    QTest::newRow("no key and no value delete the section")
-        << QStringList{"D|Email|A|1", "D|Other|A|1", "D|Email||"} << QStringList{"D|Email|A|gone|gone"}
-        << QByteArray() << QByteArray("[Other]\r\nA=1\r\n");
-    QTest::newRow("no key reads the section's entries")
-        << QStringList{"L|Email|Host|h", "L|Email|Port|25"}
-        << QStringList{"L|Email||unused|Host=h\\0Port=25\\0", "L|Nothing||unused|"}
-        << QByteArray("[Email]\r\nHost=h\r\nPort=25\r\n") << QByteArray();
-}
-
-void tst_ModMain::ini()
-{
-    QFETCH(QStringList, writes);
-    QFETCH(QStringList, reads);
-    QFETCH(QByteArray, local);
-    QFETCH(QByteArray, shared);
-    for (const QString &w : writes) {
-        QStringList f = w.split(u'|');
-        bool isLocal = f[0] == u"L";
-        QVERIFY(WriteIniText(f[1], f[2], f[3], isLocal));
-    }
-    for (const QString &r : reads) {
-        QStringList f = r.split(u'|');
-        bool isLocal = f[0] == u"L";
-        QCOMPARE(ReadIniText(f[1], f[2], f[3], isLocal), QString(f[4]).replace(QStringLiteral("\\0"), QChar(0)));
-    }
-    QCOMPARE(readAll(m_local + QStringLiteral("vlmoset.dat")), local.isEmpty() ? QByteArray("<missing>") : local);
-    QCOMPARE(readAll(m_data + QStringLiteral("vlmfiles.dat")), shared.isEmpty() ? QByteArray("<missing>") : shared);
-}
-
-void tst_ModMain::iniMissingFolderFails()
-{
-    request().Datapath = m_dir->filePath(QStringLiteral("unplugged")) + u'/';
-    bool shared = false;
-    QString section = QStringLiteral("S"), key = QStringLiteral("k"), value = QStringLiteral("v");
-    QVERIFY(!WriteIniText(section, key, value, shared));
-    QString def = QStringLiteral("d");
-    QCOMPARE(ReadIniText(section, key, def, shared), QStringLiteral("d"));
-    QVERIFY(!QFileInfo::exists(request().Datapath));
-}
-
-void tst_ModMain::regText_data()
-{
-    QTest::addColumn<quint32>("root");
-    QTest::addColumn<QString>("subKey");
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("expected");   // relative to HOME, or the default "DEF"
-
-    QTest::newRow("Personal is the documents folder") << 0x80000001u << ShellFolders << "Personal"
-                                                      << "~/Meine Dokumente";
-    QTest::newRow("Desktop is the desktop folder") << 0x80000001u << ShellFolders << "Desktop" << "~/Schreibtisch";
-    QTest::newRow("value name ignoring case") << 0x80000001u << ShellFolders << "personal" << "~/Meine Dokumente";
-    QTest::newRow("key ignoring case") << 0x80000001u << ShellFolders.toUpper() << "Desktop" << "~/Schreibtisch";
-    QTest::newRow("unknown value gives the default") << 0x80000001u << ShellFolders << "AppData" << "DEF";
-    QTest::newRow("other key gives the default") << 0x80000001u << "Software\\Velmora" << "Personal" << "DEF";
-    QTest::newRow("other root gives the default") << 0x80000002u << ShellFolders << "Personal" << "DEF";
-}
-
-void tst_ModMain::regText()
-{
-    QFETCH(quint32, root);
-    QFETCH(QString, subKey);
-    QFETCH(QString, value);
-    QFETCH(QString, expected);
-    if (expected.startsWith(u'~'))
-        expected.replace(0, 1, m_home.path());
-    QCOMPARE(GetRegText(root, subKey, value, QStringLiteral("DEF")), expected);
-}
-
-void tst_ModMain::folderExists_data()
-{
-    QTest::addColumn<QString>("relative");   // under the test folder; "" is the folder itself
-    QTest::addColumn<bool>("exists");
-    QTest::newRow("existing folder") << "data" << true;
-    QTest::newRow("empty folder") << "local" << true;
-    QTest::newRow("missing folder") << "nowhere" << false;
-    QTest::newRow("a file is no folder") << "data/file.txt" << false;
-    QTest::newRow("folder inside a missing one") << "nowhere/deeper" << false;
-}
-
-void tst_ModMain::folderExists()
-{
-    QFETCH(QString, relative);
-    QFETCH(bool, exists);
-    QFile file(m_data + QStringLiteral("file.txt"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
-    const QString path = m_dir->filePath(relative);
-    QCOMPARE(FolderExists(path), exists);
-    QCOMPARE(FolderExists(path + u'/'), exists);
-}
-
-void tst_ModMain::folderUnreadable()
-{
-    const QString locked = m_dir->filePath(QStringLiteral("locked"));
-    QVERIFY(QDir().mkpath(locked + QStringLiteral("/inner")));
-    QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                     | QFileDevice::ExeOwner | QFileDevice::ReadOther
-                                                     | QFileDevice::ExeOther));
-    QVERIFY(QFile::setPermissions(locked, QFileDevice::WriteOwner));
-    bool unreadable = true;
-    bool unreadableWithSeparator = true;
-    bool readable = false;
-    {
-        Unprivileged nobody;
-        unreadable = FolderExists(locked);
-        unreadableWithSeparator = FolderExists(locked + u'/');
-        readable = FolderExists(m_data);
-    }
-    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QVERIFY(!unreadable);
-    QVERIFY(!unreadableWithSeparator);
-    QVERIFY(readable);
-}
-
-void tst_ModMain::helpTopicOpensWindow_data()
-{
-    QTest::addColumn<short>("topic");
-    QTest::addColumn<QString>("visibleText");   // a text of the topic that must be on screen
-    QTest::addColumn<QString>("file");
-    QTest::newRow("viewer topic 4") << short(4) << "The report viewer" << "velmora.chm";
-    QTest::newRow("connection problems topic 16") << short(16) << "Connection problems" << "velmora.chm";
-    QTest::newRow("unknown topic shows the start") << short(99) << "Velmora Help" << "velmora.chm";
-    QTest::newRow("help file named in another case") << short(16) << "Connection problems" << "Velmora.CHM";
-}
-
-void tst_ModMain::helpTopicOpensWindow()
-{
-    QFETCH(short, topic);
-    QFETCH(QString, visibleText);
-    QFETCH(QString, file);
-    QVERIFY(QFile::copy(QStringLiteral(VELMORA_SOURCE_DIR "/src/platform/help/velmora.chm"), m_local + file));
-    ShowHelpTopic(topic);
-    platform::HelpWindow *window = platform::helpWindow();
-    QVERIFY(window);
-    QVERIFY(window->isVisible());
-    QCOMPARE(window->file(), QFileInfo(m_local + file).absoluteFilePath());
-    QCOMPARE(window->topic(), int(topic));
-    QTextBrowser *browser = window->findChild<QTextBrowser *>(QStringLiteral("helpBrowser"));
-    QVERIFY(browser);
-    // The topic's heading is on screen; for topics below the first screenful the view scrolled.
-    QTextBlock heading;
-    for (QTextBlock b = browser->document()->begin(); b.isValid(); b = b.next()) {
-        if (b.blockFormat().headingLevel() > 0 && b.text() == visibleText)
-            heading = b;
-    }
-    QVERIFY(heading.isValid());
-    QTextCursor at(heading);
-    const QRect rect = browser->cursorRect(at);
-    QVERIFY2(browser->viewport()->rect().contains(rect),
-             qPrintable(QStringLiteral("heading at y %1, viewport height %2").arg(rect.y()).arg(browser->viewport()->height())));
-    if (topic == 99)
-        QCOMPARE(browser->verticalScrollBar()->value(), 0);
-    else if (topic == 16)
-        QVERIFY(browser->verticalScrollBar()->value() > 0);
-    // The component-wide default names the file "Velmora.chm", whatever case it has on disk.
-    window->hide();
-    platform::setDefaultHelpFile(m_local + QStringLiteral("Velmora.chm"));
-    platform::showHelp(nullptr, QString(), 4);
-    QVERIFY(platform::helpWindow()->isVisible());
-    QCOMPARE(platform::helpWindow()->topic(), 4);
-}
-
-void tst_ModMain::helpFileRefused_data()
-{
-    QTest::addColumn<QByteArray>("file");   // empty: no help file at all
-    QTest::addColumn<QString>("says");
-    QTest::newRow("missing") << QByteArray() << "velmora.chm could not be found";
-    QTest::newRow("a compiled help file") << (QByteArray("ITSF\x03\x00\x00\x00", 8) + QByteArray(200, '\0'))
-                                          << "cannot be shown";
-}
-
-void tst_ModMain::helpFileRefused()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(QString, says);
-    if (!file.isEmpty()) {
-        QFile chm(m_local + QStringLiteral("velmora.chm"));
-        QVERIFY(chm.open(QIODevice::WriteOnly));
-        chm.write(file);
-    }
-    QString text;
-    auto box = test::whenOpen<QMessageBox>([&text](QMessageBox *b) { text = b->text(); });
-    short topic = 4;
-    ShowHelpTopic(topic);
-    QVERIFY(*box);
-    QVERIFY2(text.contains(says), qPrintable(text));
-    QVERIFY(!platform::helpWindow() || !platform::helpWindow()->isVisible());
-}
-
-// The failure report's box has a Help button that shows the topic while the box stays open.
-void tst_ModMain::helpButtonOfAMessageBox()
-{
-    QVERIFY(QFile::copy(QStringLiteral(VELMORA_SOURCE_DIR "/src/platform/help/velmora.chm"),
-                        m_local + QStringLiteral("velmora.chm")));
-    bool helpShown = false;
-    int helpTopic = 0;
-    bool boxStillOpen = false;
-    QTimer timer;
-    timer.setInterval(5);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        timer.stop();
-        QAbstractButton *help = box->button(QMessageBox::Help);
-        QVERIFY(help);
-        QTest::mouseClick(help, Qt::LeftButton);
-        platform::HelpWindow *window = platform::helpWindow();
-        helpShown = window && window->isVisible();
-        helpTopic = window ? window->topic() : 0;
-        boxStillOpen = box->isVisible();
-        box->button(QMessageBox::Ok)->click();
-    });
-    timer.start();
-    platform::messageBox(nullptr, QStringLiteral("Not able to find Server computer"),
-                         platform::MsgStyle::Exclamation | platform::MsgStyle::HelpButton, {},
-                         m_local + QStringLiteral("velmora.chm"), 16);
-    QVERIFY(helpShown);
-    QCOMPARE(helpTopic, 16);
-    QVERIFY(boxStillOpen);
-}
 
 QTEST_MAIN(tst_ModMain)
 #include "tst_modmain.moc"

@@ -3,23 +3,13 @@
 // request and layout; every failure ends in one stderr line, its exit status and no file.
 
 #include <velmora/qlcustsearch.h>
-#include <velmora/qlrvx.h>
 
 #include "core/layoutrules.h"
-#include "core/reportrequest.h"
 #include "export/mExport.h"
-#include "grid/reportgrid.h"
-#include "viewer/frmMain.h"
 #include "viewer/layouts.h"
 
-#include "../common/testservices.h"
 #include "../common/tools.h"
-
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QTest>
+#include "../viewer/viewertesting.h"
 
 using namespace velmora;
 
@@ -73,231 +63,200 @@ int recordsIn(const QString &file, const QByteArray &read)
 class tst_VelmoraReport : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanup();
-    void sameFileAsTheViewer_data();
-    void sameFileAsTheViewer();
-    void failures_data();
-    void failures();
-    void helpAndTerminalProgress();
+    void initTestCase()
+    {
+        QVERIFY(m_store.setUp());
+        // One saved layout for the inventory: fewer columns, in another order.
+        const QString layout = m_store.data + layoutrules::layoutFolder(QString(), Qt::CaseInsensitive) + QStringLiteral("Short.txt");
+        QVERIFY(QDir().mkpath(QFileInfo(layout).path()));
+        QFile file(layout);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("cost\r\nmodel\r\ncategory\r\n") > 0);
+    }
+
+    void cleanup()
+    {
+        test::unloadViewers();
+        QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmora"), QStringLiteral("Velmora")).clear();
+    }
+
+    void sameFileAsTheViewer_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("storeNumber");
+        QTest::addColumn<QString>("layout");       // --layout
+        QTest::addColumn<QString>("remembered");   // the kind's last layout in the settings
+        QTest::addColumn<QString>("ending");
+        const QString inv = QStringLiteral("SELECT model, serial, category, cost, balance, daterec FROM inventory "
+                                           "WHERE store = 7 ORDER BY serial");
+        QTest::newRow("inventory as text") << "inventory" << inv << "7" << "" << "" << "txt";
+        QTest::newRow("inventory with a named layout, xls") << "inventory" << inv << "7" << "Short" << "" << "xls";
+        QTest::newRow("inventory with its last layout, html") << "inventory" << inv << "7" << "" << "Short.txt" << "html";
+        QTest::newRow("deleted inventory, xlsx") << "deletedinv" << "" << "7" << "" << "" << "xlsx";
+        QTest::newRow("custom sql, html") << "customsql"
+                                          << "SELECT category, COUNT(*) AS units, CAST(SUM(cost) AS NUMERIC(15,2)) AS "
+                                             "total FROM inventory GROUP BY category"
+                                          << "7" << "" << "" << "html";
+        QTest::newRow("service, xls") << "servicereport" << "SELECT * FROM service WHERE store = 7" << "7" << "" << ""
+                                      << "xls";
+        QTest::newRow("projected, txt") << "projectedreport" << "SELECT * FROM projrevenue" << "7" << "" << "" << "txt";
+        QTest::newRow("master inventory with a condition, xlsx")
+            << "masterinv" << "" << "7|category = 'TV'" << "" << "" << "xlsx";
+        QTest::newRow("all customers, txt") << "allcustomers" << "" << "7" << "" << "" << "txt";
+    }
+
+    void sameFileAsTheViewer()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, sql);
+        QFETCH(QString, storeNumber);
+        QFETCH(QString, layout);
+        QFETCH(QString, remembered);
+        QFETCH(QString, ending);
+        QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmora"), QStringLiteral("Velmora"));
+        if (!remembered.isEmpty()) {
+            settings.setValue(QStringLiteral("Saved Reports/Last Inventory"), remembered);
+            settings.sync();
+        }
+        QTemporaryDir out;
+        const QString toolFile = out.filePath(QStringLiteral("tool.") + ending);
+        QStringList args{QStringLiteral("--kind"), kind, QStringLiteral("--conn"), m_store.conn, QStringLiteral("--store-name"),
+                         QStringLiteral("Main Street"), QStringLiteral("--store-number"), storeNumber,
+                         QStringLiteral("--data"), m_store.data, QStringLiteral("--local"), m_store.local, QStringLiteral("--out"),
+                         toolFile};
+        if (!sql.isEmpty())
+            args << QStringLiteral("--sql") << sql;
+        if (!layout.isEmpty())
+            args << QStringLiteral("--layout") << layout;
+        const Run run = runReport(args, m_store.settings);
+        QVERIFY2(run.exit == 0, run.err.constData());
+        QVERIFY2(run.err.isEmpty() && run.out.isEmpty(), run.err.constData());   // not a terminal: silent
+        // A named layout is applied, not remembered: the user's last layout stays the user's.
+        settings.sync();
+        QCOMPARE(settings.value(QStringLiteral("Saved Reports/Last Inventory")).toString(), remembered);
+
+        // The viewer on the same request, through the controls, exporting as its command does.
+        const QMap<QString, QString> methods{{"inventory", "ShowINVReport"}, {"deletedinv", "ShowDeletedInv"},
+                                             {"customsql", "CustomSQL"}, {"servicereport", "ServiceReport"},
+                                             {"projectedreport", "ProjectedReport"}, {"masterinv", "ShowMasterInv"}};
+        test::HostCall call{sql, m_store.data, m_store.conn, QStringLiteral("Main Street"), storeNumber, m_store.local};
+        QLrvx reports;
+        QLCustSearch customers;
+        if (methods.contains(kind))
+            test::callReport(reports, methods.value(kind), call);
+        else
+            customers.ShowAllCustomers(call.data, call.conn, call.name, call.number, call.local);
+        frmMain *viewer = frmMain::instance();
+        QVERIFY(viewer);
+        if (!layout.isEmpty())
+            LoadLayout(*viewer, layout + QStringLiteral(".txt"));
+        QString viewerFile = out.filePath(QStringLiteral("viewer.") + ending);
+        QVERIFY(ExportGrid(*viewer->Jgrid, viewerFile, viewer).ok());
+
+        const QByteArray fromTool = contents(toolFile);
+        QCOMPARE(fromTool, contents(viewerFile));
+        // And the rows are the query's rows, as the database itself counts them once the viewer has
+        // let go of the file.
+        const QString ran = request().SQLstatement;
+        cleanup();
+        const QString count = test::isqlValue(m_store.db, QStringLiteral("SELECT COUNT(*) FROM (%1)").arg(ran));
+        QVERIFY2(count.toInt() > 0, qPrintable(count));
+        QCOMPARE(recordsIn(toolFile, fromTool), count.toInt());
+        if (!layout.isEmpty() || !remembered.isEmpty())
+            QVERIFY(fromTool.contains("COST") && !fromTool.contains("SERIAL"));
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QStringList>("args");   // beside --out
+        QTest::addColumn<QString>("outName");    // relative to a folder holding an older file of that name
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("says");
+
+        const test::FirebirdServer server = test::firebirdServer();
+        QVERIFY(server.isValid());
+        const QString served = test::copySampleDatabase(server.dbDir);
+        QVERIFY(!served.isEmpty());
+        const QString inv = QStringLiteral("SELECT model, cost FROM inventory");
+        const auto job = [&](const QString &kind, const QString &conn, const QString &sql = {}) {
+            QStringList a{QStringLiteral("--kind"), kind, QStringLiteral("--conn"), conn, QStringLiteral("--data"), m_store.data};
+            if (!sql.isEmpty())
+                a << QStringLiteral("--sql") << sql;
+            return a;
+        };
+        QTest::newRow("no server") << job("inventory", QStringLiteral("Data Source=velmora-no-such-host.invalid:/x.fdb;"
+                                                                      "User ID=SYSDBA;Password=x"), inv)
+                                   << "old.xls" << 3 << "cannot reach the database server";
+        QTest::newRow("wrong password")
+            << job("inventory", QStringLiteral("Data Source=%1;User ID=%2;Password=not-it").arg(server.dsn(served), server.user), inv)
+            << "old.xls" << 3 << "password";
+        QTest::newRow("bad sql") << job("customsql", m_store.conn, QStringLiteral("SELECT FROM WHERE")) << "old.txt" << 3
+                                 << "Token unknown";
+        QTest::newRow("unknown layout") << job("inventory", m_store.conn, inv) + QStringList{"--layout", "Nowhere"}
+                                        << "old.html" << 4 << "no saved layout \"Nowhere\"";
+        QTest::newRow("folder that is not there") << job("inventory", m_store.conn, inv) << "missing/new.txt" << 5
+                                                  << "missing/new.txt";
+        QTest::newRow("unknown kind") << job("weekly", m_store.conn, inv) << "old.txt" << 2 << "unknown kind \"weekly\"";
+        QTest::newRow("query missing") << job("customsql", m_store.conn) << "old.txt" << 2 << "--sql is needed";
+        QTest::newRow("no known ending") << job("inventory", m_store.conn, inv) << "old.csv" << 2 << ".xls, .xlsx, .html or .txt";
+    }
+
+    void failures()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, outName);
+        QFETCH(int, exit);
+        QFETCH(QString, says);
+        QTemporaryDir folder;
+        const QString out = folder.filePath(outName);
+        QFile old(out);
+        const bool hadOld = old.open(QIODevice::WriteOnly) && old.write("older export") > 0;
+        old.close();
+
+        const Run run = runReport(args << QStringLiteral("--out") << out, m_store.settings);
+        QVERIFY2(run.exit == exit, run.err.constData());
+        QVERIFY(run.out.isEmpty());
+        const QString err = QString::fromUtf8(run.err);
+        QVERIFY2(err.startsWith(QLatin1String("velmora-report: ")) && err.count(u'\n') == 1 && err.endsWith(u'\n'),
+                 qPrintable(err));
+        QVERIFY2(err.contains(says), qPrintable(err));
+        // Nothing new under any name, and an older file is left as it was.
+        const QStringList left = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+        QCOMPARE(left, hadOld ? QStringList{QFileInfo(out).fileName()} : QStringList{});
+        if (hadOld) {
+            QVERIFY(old.open(QIODevice::ReadOnly));
+            QCOMPARE(old.readAll(), QByteArray("older export"));
+        }
+    }
+
+    void helpAndTerminalProgress()
+    {
+        const Run help = runReport({QStringLiteral("--help")}, m_store.settings);
+        QCOMPARE(help.exit, 0);
+        for (const char *option : {"Usage:", "--kind <kind>", "--sql", "--conn", "--store-name", "--store-number",
+                                   "--data", "--local", "--layout", "--out"})
+            QVERIFY2(help.out.contains(option), option);
+
+        // On a terminal (script(1) gives the tool one) the rows fetched and written are shown.
+        QTemporaryDir out;
+        const QString file = out.filePath(QStringLiteral("inv.txt"));
+        const QString command = QStringLiteral("'%1' --kind inventory --sql 'SELECT model FROM inventory' --conn '%2' --out '%3'")
+                                    .arg(QStringLiteral(VELMORA_REPORT_TOOL), m_store.conn, file);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_store.settings);
+        QProcess script;
+        script.setProcessEnvironment(env);
+        script.start(QStringLiteral("script"), {QStringLiteral("-qec"), command, QStringLiteral("/dev/null")});
+        QVERIFY(script.waitForFinished(120000));
+        QCOMPARE(script.exitCode(), 0);
+        const QByteArray shown = script.readAllStandardOutput();
+        QVERIFY2(shown.contains("fetched 2000 rows") && shown.contains("written 2000 rows"), shown.constData());
+    }
 
 private:
-    QString layoutFile(const QString &key, const QString &name) const
-    {
-        return m_data + layoutrules::layoutFolder(key, Qt::CaseInsensitive) + name;
-    }
-
-    QTemporaryDir m_dir;
-    QString m_db, m_conn, m_data, m_local, m_config;
+    test::SampleStore m_store;
 };
-
-void tst_VelmoraReport::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    m_config = m_dir.filePath(QStringLiteral("config"));
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_config);
-    m_db = test::copySampleDatabase(m_dir.path());
-    QVERIFY(QFileInfo::exists(m_db));
-    m_conn = QStringLiteral("Data Source=%1;User ID=SYSDBA;Password=masterkey").arg(m_db);
-    m_data = m_dir.filePath(QStringLiteral("data/"));
-    m_local = m_dir.filePath(QStringLiteral("local/"));
-    QVERIFY(QDir().mkpath(m_local));
-    // One saved layout for the inventory: fewer columns, in another order.
-    QVERIFY(QDir().mkpath(QFileInfo(layoutFile(QString(), QStringLiteral("x"))).path()));
-    QFile layout(layoutFile(QString(), QStringLiteral("Short.txt")));
-    QVERIFY(layout.open(QIODevice::WriteOnly));
-    layout.write("cost\r\nmodel\r\ncategory\r\n");
-}
-
-void tst_VelmoraReport::cleanup()
-{
-    frmMain::unloadAll();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmora"), QStringLiteral("Velmora")).clear();
-}
-
-void tst_VelmoraReport::sameFileAsTheViewer_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("sql");
-    QTest::addColumn<QString>("storeNumber");
-    QTest::addColumn<QString>("layout");       // --layout
-    QTest::addColumn<QString>("remembered");   // the kind's last layout in the settings
-    QTest::addColumn<QString>("ending");
-    const QString inv = QStringLiteral("SELECT model, serial, category, cost, balance, daterec FROM inventory "
-                                       "WHERE store = 7 ORDER BY serial");
-    QTest::newRow("inventory as text") << "inventory" << inv << "7" << "" << "" << "txt";
-    QTest::newRow("inventory with a named layout, xls") << "inventory" << inv << "7" << "Short" << "" << "xls";
-    QTest::newRow("inventory with its last layout, html") << "inventory" << inv << "7" << "" << "Short.txt" << "html";
-    QTest::newRow("deleted inventory, xlsx") << "deletedinv" << "" << "7" << "" << "" << "xlsx";
-    QTest::newRow("custom sql, html") << "customsql"
-                                      << "SELECT category, COUNT(*) AS units, CAST(SUM(cost) AS NUMERIC(15,2)) AS "
-                                         "total FROM inventory GROUP BY category"
-                                      << "7" << "" << "" << "html";
-    QTest::newRow("service, xls") << "servicereport" << "SELECT * FROM service WHERE store = 7" << "7" << "" << ""
-                                  << "xls";
-    QTest::newRow("projected, txt") << "projectedreport" << "SELECT * FROM projrevenue" << "7" << "" << "" << "txt";
-    QTest::newRow("master inventory with a condition, xlsx")
-        << "masterinv" << "" << "7|category = 'TV'" << "" << "" << "xlsx";
-    QTest::newRow("all customers, txt") << "allcustomers" << "" << "7" << "" << "" << "txt";
-}
-
-void tst_VelmoraReport::sameFileAsTheViewer()
-{
-    QFETCH(QString, kind);
-    QFETCH(QString, sql);
-    QFETCH(QString, storeNumber);
-    QFETCH(QString, layout);
-    QFETCH(QString, remembered);
-    QFETCH(QString, ending);
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmora"), QStringLiteral("Velmora"));
-    if (!remembered.isEmpty()) {
-        settings.setValue(QStringLiteral("Saved Reports/Last Inventory"), remembered);
-        settings.sync();
-    }
-    QTemporaryDir out;
-    const QString toolFile = out.filePath(QStringLiteral("tool.") + ending);
-    QStringList args{QStringLiteral("--kind"), kind, QStringLiteral("--conn"), m_conn, QStringLiteral("--store-name"),
-                     QStringLiteral("Main Street"), QStringLiteral("--store-number"), storeNumber,
-                     QStringLiteral("--data"), m_data, QStringLiteral("--local"), m_local, QStringLiteral("--out"),
-                     toolFile};
-    if (!sql.isEmpty())
-        args << QStringLiteral("--sql") << sql;
-    if (!layout.isEmpty())
-        args << QStringLiteral("--layout") << layout;
-    const Run run = runReport(args, m_config);
-    QVERIFY2(run.exit == 0, run.err.constData());
-    QVERIFY2(run.err.isEmpty() && run.out.isEmpty(), run.err.constData());   // not a terminal: silent
-    // A named layout is applied, not remembered: the user's last layout stays the user's.
-    settings.sync();
-    QCOMPARE(settings.value(QStringLiteral("Saved Reports/Last Inventory")).toString(), remembered);
-
-    // The viewer on the same request, through the controls, exporting as its command does.
-    QString data = m_data, conn = m_conn, name = QStringLiteral("Main Street"), number = storeNumber,
-            local = m_local;
-    QLrvx reports;
-    QLCustSearch customers;
-    if (kind == QLatin1String("inventory"))
-        reports.ShowINVReport(sql, data, conn, name, number, local);
-    else if (kind == QLatin1String("deletedinv"))
-        reports.ShowDeletedInv(data, local, conn, name, number);
-    else if (kind == QLatin1String("customsql"))
-        reports.CustomSQL(sql, data, conn, name, number, local);
-    else if (kind == QLatin1String("servicereport"))
-        reports.ServiceReport(sql, data, conn, name, number, local);
-    else if (kind == QLatin1String("projectedreport"))
-        reports.ProjectedReport(sql, data, conn, name, number, local);
-    else if (kind == QLatin1String("masterinv"))
-        reports.ShowMasterInv(data, local, conn, name, number);
-    else
-        customers.ShowAllCustomers(data, conn, name, number, local);
-    frmMain *viewer = frmMain::instance();
-    QVERIFY(viewer);
-    if (!layout.isEmpty())
-        LoadLayout(*viewer, layout + QStringLiteral(".txt"));
-    QString viewerFile = out.filePath(QStringLiteral("viewer.") + ending);
-    QVERIFY(ExportGrid(*viewer->Jgrid, viewerFile, viewer).ok());
-
-    const QByteArray fromTool = contents(toolFile);
-    QCOMPARE(fromTool, contents(viewerFile));
-    // And the rows are the query's rows, as the database itself counts them once the viewer has
-    // let go of the file.
-    const QString ran = request().SQLstatement;
-    cleanup();
-    const QString count = test::isqlValue(m_db, QStringLiteral("SELECT COUNT(*) FROM (%1)").arg(ran));
-    QVERIFY2(count.toInt() > 0, qPrintable(count));
-    QCOMPARE(recordsIn(toolFile, fromTool), count.toInt());
-    if (!layout.isEmpty() || !remembered.isEmpty())
-        QVERIFY(fromTool.contains("COST") && !fromTool.contains("SERIAL"));
-}
-
-void tst_VelmoraReport::failures_data()
-{
-    QTest::addColumn<QStringList>("args");   // beside --out
-    QTest::addColumn<QString>("outName");    // relative to a folder holding an older file of that name
-    QTest::addColumn<int>("exit");
-    QTest::addColumn<QString>("says");
-
-    const test::FirebirdServer server = test::firebirdServer();
-    QVERIFY(server.isValid());
-    const QString served = test::copySampleDatabase(server.dbDir);
-    QVERIFY(!served.isEmpty());
-    const QString inv = QStringLiteral("SELECT model, cost FROM inventory");
-    const auto job = [&](const QString &kind, const QString &conn, const QString &sql = {}) {
-        QStringList a{QStringLiteral("--kind"), kind, QStringLiteral("--conn"), conn, QStringLiteral("--data"), m_data};
-        if (!sql.isEmpty())
-            a << QStringLiteral("--sql") << sql;
-        return a;
-    };
-    QTest::newRow("no server") << job("inventory", QStringLiteral("Data Source=velmora-no-such-host.invalid:/x.fdb;"
-                                                                  "User ID=SYSDBA;Password=x"), inv)
-                               << "old.xls" << 3 << "cannot reach the database server";
-    QTest::newRow("wrong password")
-        << job("inventory", QStringLiteral("Data Source=%1;User ID=%2;Password=not-it").arg(server.dsn(served), server.user), inv)
-        << "old.xls" << 3 << "password";
-    QTest::newRow("bad sql") << job("customsql", m_conn, QStringLiteral("SELECT FROM WHERE")) << "old.txt" << 3
-                             << "Token unknown";
-    QTest::newRow("unknown layout") << job("inventory", m_conn, inv) + QStringList{"--layout", "Nowhere"}
-                                    << "old.html" << 4 << "no saved layout \"Nowhere\"";
-    QTest::newRow("folder that is not there") << job("inventory", m_conn, inv) << "missing/new.txt" << 5
-                                              << "missing/new.txt";
-    QTest::newRow("unknown kind") << job("weekly", m_conn, inv) << "old.txt" << 2 << "unknown kind \"weekly\"";
-    QTest::newRow("query missing") << job("customsql", m_conn) << "old.txt" << 2 << "--sql is needed";
-    QTest::newRow("no known ending") << job("inventory", m_conn, inv) << "old.csv" << 2 << ".xls, .xlsx, .html or .txt";
-}
-
-void tst_VelmoraReport::failures()
-{
-    QFETCH(QStringList, args);
-    QFETCH(QString, outName);
-    QFETCH(int, exit);
-    QFETCH(QString, says);
-    QTemporaryDir folder;
-    const QString out = folder.filePath(outName);
-    QFile old(out);
-    const bool hadOld = old.open(QIODevice::WriteOnly) && old.write("older export") > 0;
-    old.close();
-
-    const Run run = runReport(args << QStringLiteral("--out") << out, m_config);
-    QVERIFY2(run.exit == exit, run.err.constData());
-    QVERIFY(run.out.isEmpty());
-    const QString err = QString::fromUtf8(run.err);
-    QVERIFY2(err.startsWith(QLatin1String("velmora-report: ")) && err.count(u'\n') == 1 && err.endsWith(u'\n'),
-             qPrintable(err));
-    QVERIFY2(err.contains(says), qPrintable(err));
-    // Nothing new under any name, and an older file is left as it was.
-    const QStringList left = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
-    QCOMPARE(left, hadOld ? QStringList{QFileInfo(out).fileName()} : QStringList{});
-    if (hadOld) {
-        QVERIFY(old.open(QIODevice::ReadOnly));
-        QCOMPARE(old.readAll(), QByteArray("older export"));
-    }
-}
-
-void tst_VelmoraReport::helpAndTerminalProgress()
-{
-    const Run help = runReport({QStringLiteral("--help")}, m_config);
-    QCOMPARE(help.exit, 0);
-    for (const char *option : {"Usage:", "--kind <kind>", "--sql", "--conn", "--store-name", "--store-number",
-                               "--data", "--local", "--layout", "--out"})
-        QVERIFY2(help.out.contains(option), option);
-
-    // On a terminal (script(1) gives the tool one) the rows fetched and written are shown.
-    QTemporaryDir out;
-    const QString file = out.filePath(QStringLiteral("inv.txt"));
-    const QString command = QStringLiteral("'%1' --kind inventory --sql 'SELECT model FROM inventory' --conn '%2' --out '%3'")
-                                .arg(QStringLiteral(VELMORA_REPORT_TOOL), m_conn, file);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config);
-    QProcess script;
-    script.setProcessEnvironment(env);
-    script.start(QStringLiteral("script"), {QStringLiteral("-qec"), command, QStringLiteral("/dev/null")});
-    QVERIFY(script.waitForFinished(120000));
-    QCOMPARE(script.exitCode(), 0);
-    const QByteArray shown = script.readAllStandardOutput();
-    QVERIFY2(shown.contains("fetched 2000 rows") && shown.contains("written 2000 rows"), shown.constData());
-}
 
 QTEST_MAIN(tst_VelmoraReport)
 #include "tst_velmorareport.moc"

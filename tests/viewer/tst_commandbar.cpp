@@ -1,12 +1,10 @@
+// The command bar alone: which key runs which command, clicks, tooltips and its pictures.
+
 #include "viewer/commandbar.h"
 #include "viewer/icons/viewericons.h"
 
-#include <QHelpEvent>
-#include <QImage>
-#include <QPainter>
-#include <QSignalSpy>
-#include <QTest>
-#include <QToolTip>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <set>
 
@@ -16,192 +14,135 @@ Q_DECLARE_METATYPE(velmora::BarCommand)
 
 class tst_CommandBar : public QObject {
     Q_OBJECT
+    CommandBar *bar = nullptr;
 
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        bar = new CommandBar;
+        bar->addPanel(QIcon(), QString(), QString());
+        for (const char *key : {"Open", "Print"})
+            bar->addPanel(viewerIcon(QLatin1String(key)), QLatin1String(key), QLatin1String(key));
+        bar->addPanel(QIcon(), QString(), QString());
+        bar->addPanel(viewerIcon(QStringLiteral("Views")), QStringLiteral("Turn on/off Card view"), QStringLiteral("Views"));
+        bar->resize(bar->sizeHint());
+        bar->show();
+        QVERIFY(QTest::qWaitForWindowExposed(bar));
+    }
+    void cleanup() { delete bar; }
 
-    void commandForKey_data();
-    void commandForKey();
+    void commandForKey_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<BarCommand>("command");
+        // Every key as the viewer's panels carry it is run by the viewer's tests; here the spellings.
+        QTest::newRow("lower case key still matches") << "printpreview" << BarCommand::PrintPreview;
+        QTest::newRow("upper case key still matches") << "SAVEAS" << BarCommand::SaveAs;
+        QTest::newRow("mixed case move key") << "mOVEnEXT" << BarCommand::MoveNext;
+        QTest::newRow("Edit in any case does nothing") << "EDIT" << BarCommand::None;
+        QTest::newRow("empty tag of a spacer") << "" << BarCommand::None;
+        QTest::newRow("trailing blank is another key") << "Print " << BarCommand::None;
+        QTest::newRow("a prefix of a key is no key") << "Export" << BarCommand::None;
+        QTest::newRow("a longer word is no key") << "Prints" << BarCommand::None;
+        QTest::newRow("menu name is no key") << "mnuPrint" << BarCommand::None;
+    }
+    void commandForKey()
+    {
+        QFETCH(QString, key);
+        QFETCH(BarCommand, command);
+        QCOMPARE(barCommand(key), command);
+    }
 
-    void appearanceOutsideThePanelsIsIgnored();
-    void pressedPanelLooksDifferentFromRaised();
+    void appearanceOutsideThePanelsIsIgnored()
+    {
+        bar->setAppearance(0, 10);
+        bar->setAppearance(6, 10);
+        QCOMPARE(bar->appearance(0), 0);
+        QCOMPARE(bar->appearance(6), 0);
+        for (int i = 1; i <= bar->panelCount(); ++i)
+            QCOMPARE(bar->appearance(i), 5);
+    }
 
-    void click_data();
-    void click();
+    void pressedPanelLooksDifferentFromRaised()
+    {
+        const QRect r = bar->panelRect(5);
+        const QImage raised = bar->grab(r).toImage();
+        bar->setAppearance(5, 10);
+        QVERIFY(bar->grab(r).toImage() != raised);
+        bar->setAppearance(5, 5);
+        QCOMPARE(bar->grab(r).toImage(), raised);
+    }
 
-    void tooltipShowsThePanelText();
+    void click_data()
+    {
+        QTest::addColumn<int>("pressed");    // panel, or 0 for a point right of every panel
+        QTest::addColumn<int>("released");
+        QTest::addColumn<bool>("right");     // the right mouse button
+        QTest::addColumn<int>("clicked");    // the panel reported, 0 for none
+        QTest::newRow("leading spacer") << 1 << 1 << false << 1;
+        QTest::newRow("last picture") << 5 << 5 << false << 5;
+        QTest::newRow("released over another panel") << 2 << 3 << false << 0;
+        QTest::newRow("outside every panel") << 0 << 0 << false << 0;
+        QTest::newRow("right button") << 2 << 2 << true << 0;
+    }
+    void click()
+    {
+        QFETCH(int, pressed);
+        QFETCH(int, released);
+        QFETCH(bool, right);
+        QFETCH(int, clicked);
+        QSignalSpy spy(bar, &CommandBar::panelClicked);
+        const auto at = [this](int panel) { return panel ? bar->panelRect(panel).center() : QPoint(bar->width() + 5, 0); };
+        const Qt::MouseButton button = right ? Qt::RightButton : Qt::LeftButton;
+        QTest::mousePress(bar, button, {}, at(pressed));
+        QTest::mouseRelease(bar, button, {}, at(released));
+        QCOMPARE(spy.count(), clicked ? 1 : 0);
+        QCOMPARE(clicked ? spy.at(0).at(0).toInt() : 0, clicked);
+    }
 
-    void picturesAreDrawnAt16And24PixelsAndHighDensity_data();
-    void picturesAreDrawnAt16And24PixelsAndHighDensity();
-    void picturesAreDistinct();
+    void tooltipShowsThePanelText()
+    {
+        const QPoint pos = bar->panelRect(3).center();
+        QHelpEvent help(QEvent::ToolTip, pos, bar->mapToGlobal(pos));
+        QApplication::sendEvent(bar, &help);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), QStringLiteral("Print"));
+        QToolTip::hideText();
+        // A spacer has no tooltip.
+        const QPoint spacer = bar->panelRect(4).center();
+        QHelpEvent none(QEvent::ToolTip, spacer, bar->mapToGlobal(spacer));
+        QApplication::sendEvent(bar, &none);
+        QTRY_VERIFY(!QToolTip::isVisible());
+    }
 
-private:
-    CommandBar *bar = nullptr;
+    void picturesAreDrawnAt16And24PixelsAndHighDensity_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<qreal>("ratio");
+        QTest::newRow("16 px") << 16 << 1.0;
+        QTest::newRow("24 px at ratio 2") << 24 << 2.0;   // the sizes between draw the same way
+    }
+    void picturesAreDrawnAt16And24PixelsAndHighDensity()
+    {
+        QFETCH(int, size);
+        QFETCH(qreal, ratio);
+        std::set<QByteArray> seen;
+        for (const QString &key : viewerIconKeys()) {
+            const QPixmap pm = viewerIcon(key).pixmap(QSize(size, size), ratio);
+            QCOMPARE(pm.size(), QSize(size, size) * ratio);
+            const QImage img = pm.toImage().convertToFormat(QImage::Format_ARGB32);
+            // Legible means: a fair share of the square is drawn, and not all of it; and no two alike.
+            int opaque = 0;
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 0; x < img.width(); ++x)
+                    opaque += qAlpha(img.pixel(x, y)) > 128;
+            const double share = double(opaque) / (img.width() * img.height());
+            QVERIFY2(share > 0.08 && share < 0.95, qPrintable(key + QStringLiteral(" %1").arg(share)));
+            QVERIFY2(seen.insert(QByteArray(reinterpret_cast<const char *>(img.constBits()), int(img.sizeInBytes()))).second,
+                     qPrintable(key));
+        }
+    }
 };
-
-void tst_CommandBar::init()
-{
-    bar = new CommandBar;
-    bar->addPanel(QIcon(), QString(), QString());
-    bar->addPanel(viewerIcon(QStringLiteral("Open")), QStringLiteral("Open Saved Layout"), QStringLiteral("Open"));
-    bar->addPanel(viewerIcon(QStringLiteral("Print")), QStringLiteral("Print"), QStringLiteral("Print"));
-    bar->addPanel(QIcon(), QString(), QString());
-    bar->addPanel(viewerIcon(QStringLiteral("Views")), QStringLiteral("Turn on/off Card view"),
-                  QStringLiteral("Views"));
-    bar->resize(bar->sizeHint());
-    bar->show();
-    QVERIFY(QTest::qWaitForWindowExposed(bar));
-}
-
-void tst_CommandBar::cleanup()
-{
-    delete bar;
-    bar = nullptr;
-}
-
-void tst_CommandBar::commandForKey_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<BarCommand>("command");
-
-    using C = BarCommand;
-    const std::pair<const char *, BarCommand> keys[] = {
-        {"Open", C::Open}, {"Save", C::Save}, {"SaveAs", C::SaveAs}, {"ExportEmail", C::ExportEmail},
-        {"ExportXLS", C::ExportXLS}, {"ExportHTML", C::ExportHTML}, {"ExportTXT", C::ExportTXT},
-        {"PrintPreview", C::PrintPreview}, {"Print", C::Print}, {"Fields", C::Fields}, {"Group", C::Group},
-        {"Sort", C::Sort}, {"Views", C::Views}, {"FitCols", C::FitCols}, {"ShowGroupByBox", C::ShowGroupByBox},
-        {"Summary", C::Summary}, {"MoveFirst", C::MoveFirst}, {"MoveLast", C::MoveLast},
-        {"MovePrevious", C::MovePrevious}, {"MoveNext", C::MoveNext}};
-    for (auto [key, command] : keys)
-        QTest::newRow(key) << key << command;
-    QTest::newRow("lower case key still matches") << "printpreview" << BarCommand::PrintPreview;
-    QTest::newRow("upper case key still matches") << "SAVEAS" << BarCommand::SaveAs;
-    QTest::newRow("mixed case move key") << "mOVEnEXT" << BarCommand::MoveNext;
-    QTest::newRow("Edit does nothing") << "Edit" << BarCommand::None;
-    QTest::newRow("edit in any case does nothing") << "EDIT" << BarCommand::None;
-    QTest::newRow("empty tag of a spacer") << "" << BarCommand::None;
-    QTest::newRow("trailing blank is another key") << "Print " << BarCommand::None;
-    QTest::newRow("a prefix of a key is no key") << "Export" << BarCommand::None;
-    QTest::newRow("a longer word is no key") << "Prints" << BarCommand::None;
-    QTest::newRow("menu name is no key") << "mnuPrint" << BarCommand::None;
-}
-
-void tst_CommandBar::commandForKey()
-{
-    QFETCH(QString, key);
-    QFETCH(BarCommand, command);
-    QCOMPARE(barCommand(key), command);
-}
-
-void tst_CommandBar::appearanceOutsideThePanelsIsIgnored()
-{
-    bar->setAppearance(0, 10);
-    bar->setAppearance(6, 10);
-    QCOMPARE(bar->appearance(0), 0);
-    QCOMPARE(bar->appearance(6), 0);
-    for (int i = 1; i <= bar->panelCount(); ++i)
-        QCOMPARE(bar->appearance(i), 5);
-}
-
-void tst_CommandBar::pressedPanelLooksDifferentFromRaised()
-{
-    const QRect r = bar->panelRect(5);
-    const QImage raised = bar->grab(r).toImage();
-    bar->setAppearance(5, 10);
-    const QImage pressed = bar->grab(r).toImage();
-    QVERIFY(raised != pressed);
-    // The neighbour is untouched.
-    bar->setAppearance(5, 5);
-    QCOMPARE(bar->grab(r).toImage(), raised);
-}
-
-void tst_CommandBar::click_data()
-{
-    QTest::addColumn<int>("pressed");    // panel, or 0 for a point right of every panel
-    QTest::addColumn<int>("released");
-    QTest::addColumn<bool>("right");     // the right mouse button
-    QTest::addColumn<int>("clicked");    // the panel reported, 0 for none
-    QTest::newRow("leading spacer") << 1 << 1 << false << 1;
-    QTest::newRow("first picture") << 2 << 2 << false << 2;
-    QTest::newRow("middle picture") << 3 << 3 << false << 3;
-    QTest::newRow("spacer between") << 4 << 4 << false << 4;
-    QTest::newRow("last picture") << 5 << 5 << false << 5;
-    QTest::newRow("released over another panel") << 2 << 3 << false << 0;
-    QTest::newRow("outside every panel") << 0 << 0 << false << 0;
-    QTest::newRow("right button") << 2 << 2 << true << 0;
-}
-
-void tst_CommandBar::click()
-{
-    QFETCH(int, pressed);
-    QFETCH(int, released);
-    QFETCH(bool, right);
-    QFETCH(int, clicked);
-    QSignalSpy spy(bar, &CommandBar::panelClicked);
-    const auto at = [this](int panel) { return panel ? bar->panelRect(panel).center() : QPoint(bar->width() + 5, 0); };
-    QCOMPARE(bar->panelAt(at(pressed)), pressed);
-    const Qt::MouseButton button = right ? Qt::RightButton : Qt::LeftButton;
-    QTest::mousePress(bar, button, {}, at(pressed));
-    QTest::mouseRelease(bar, button, {}, at(released));
-    QCOMPARE(spy.count(), clicked ? 1 : 0);
-    if (clicked)
-        QCOMPARE(spy.at(0).at(0).toInt(), clicked);
-}
-
-void tst_CommandBar::tooltipShowsThePanelText()
-{
-    const QPoint pos = bar->panelRect(3).center();
-    QHelpEvent help(QEvent::ToolTip, pos, bar->mapToGlobal(pos));
-    QApplication::sendEvent(bar, &help);
-    QTRY_VERIFY(QToolTip::isVisible());
-    QCOMPARE(QToolTip::text(), QStringLiteral("Print"));
-    QToolTip::hideText();
-
-    // A spacer has no tooltip.
-    const QPoint spacer = bar->panelRect(4).center();
-    QHelpEvent none(QEvent::ToolTip, spacer, bar->mapToGlobal(spacer));
-    QApplication::sendEvent(bar, &none);
-    QTRY_VERIFY(!QToolTip::isVisible());
-}
-
-void tst_CommandBar::picturesAreDrawnAt16And24PixelsAndHighDensity_data()
-{
-    QTest::addColumn<int>("size");
-    QTest::addColumn<qreal>("ratio");
-    QTest::newRow("16 px") << 16 << 1.0;
-    QTest::newRow("24 px") << 24 << 1.0;
-    QTest::newRow("16 px at ratio 2") << 16 << 2.0;
-    QTest::newRow("24 px at ratio 2") << 24 << 2.0;
-}
-
-void tst_CommandBar::picturesAreDrawnAt16And24PixelsAndHighDensity()
-{
-    QFETCH(int, size);
-    QFETCH(qreal, ratio);
-    for (const QString &key : viewerIconKeys()) {
-        const QPixmap pm = viewerIcon(key).pixmap(QSize(size, size), ratio);
-        QCOMPARE(pm.size(), QSize(size, size) * ratio);
-        const QImage img = pm.toImage().convertToFormat(QImage::Format_ARGB32);
-        // Legible means: a fair share of the square is drawn, and not all of it.
-        int opaque = 0;
-        for (int y = 0; y < img.height(); ++y)
-            for (int x = 0; x < img.width(); ++x)
-                opaque += qAlpha(img.pixel(x, y)) > 128;
-        const double share = double(opaque) / (img.width() * img.height());
-        QVERIFY2(share > 0.08 && share < 0.95, qPrintable(key + QStringLiteral(" %1").arg(share)));
-    }
-}
-
-void tst_CommandBar::picturesAreDistinct()
-{
-    std::set<QByteArray> seen;
-    for (const QString &key : viewerIconKeys()) {
-        const QImage img = viewerIcon(key).pixmap(QSize(24, 24), 1.0).toImage();
-        const QByteArray bytes(reinterpret_cast<const char *>(img.constBits()), int(img.sizeInBytes()));
-        QVERIFY2(seen.insert(bytes).second, qPrintable(key));
-    }
-}
 
 QTEST_MAIN(tst_CommandBar)
 #include "tst_commandbar.moc"
