@@ -49,17 +49,14 @@ class tst_frmMain : public QObject {
     }
     void trigger(const QString &action) { viewer->findChild<QAction *>(action)->trigger(); }
 
-    // The middle of the column's header: its edges are the handles that resize columns.
+    // A point of the column's header clear of its edges, which are the handles that resize columns.
     QPoint headerPoint(int column) const
     {
         ReportGrid *g = viewer->Jgrid;
-        const QPoint any = findPoint(g, [g, column](QPoint p) {
-            return g->hitTest(p) == GridArea::ColumnHeader && g->columnFromPoint(p) == column;
+        return findPoint(g, [g, column](QPoint p) {
+            return g->hitTest(p) == GridArea::ColumnHeader && g->columnFromPoint(p - QPoint(8, 0)) == column
+                   && g->columnFromPoint(p + QPoint(8, 0)) == column;
         });
-        int right = any.x();
-        while (any.x() >= 0 && right + 1 < g->width() && g->columnFromPoint(QPoint(right + 1, any.y())) == column)
-            ++right;
-        return any.x() < 0 ? any : QPoint((any.x() + right) / 2, any.y());
     }
 
     QString observe() const

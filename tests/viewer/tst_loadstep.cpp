@@ -179,8 +179,8 @@ private slots:
         QTest::newRow("custom sql security without prefix is editable")
             << "customsqlsecurity" << custom << custom << true << "account" << customSums << true << "edit"
             << QStringList();
-        QTest::newRow("custom sql security with READONLY is read only")
-            << "CustomSQLSecurity" << "READONLY " + custom << " " + custom << true << "account" << customSums
+        QTest::newRow("custom sql security with READONLY, any case, is read only")
+            << "CustomSQLSecurity" << "ReadOnly " + custom << " " + custom << true << "account" << customSums
             << true << "" << QStringList();
         // The first text field counts, a later one does not; only money with two decimals is summed.
         const QString scaled = QStringLiteral("SELECT id, model, serial, CAST(cost AS NUMERIC(15,1)) AS cost1, "
