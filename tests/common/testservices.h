@@ -7,8 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMap>
 #include <QRegularExpression>
 #include <QString>
@@ -74,16 +72,13 @@ struct FirebirdServer {
     }
 };
 
-inline FirebirdServer firebirdServer()
+// The run's server, or one that scripts/fbserver.sh started in another folder.
+inline FirebirdServer firebirdServer(const QString &folder = runDir())
 {
-    const auto env = readEnv(runDir() + QStringLiteral("/fbserver.env"));
-    FirebirdServer s;
-    s.host = env.value(QStringLiteral("FB_HOST"));
-    s.port = env.value(QStringLiteral("FB_PORT")).toInt();
-    s.user = env.value(QStringLiteral("FB_USER"));
-    s.password = env.value(QStringLiteral("FB_PASSWORD"));
-    s.dbDir = env.value(QStringLiteral("FB_DBDIR"));
-    return s;
+    const auto env = readEnv(folder + QStringLiteral("/fbserver.env"));
+    return {env.value(QStringLiteral("FB_HOST")), env.value(QStringLiteral("FB_PORT")).toInt(),
+            env.value(QStringLiteral("FB_USER")), env.value(QStringLiteral("FB_PASSWORD")),
+            env.value(QStringLiteral("FB_DBDIR"))};
 }
 
 struct SmtpSink {
@@ -120,12 +115,6 @@ struct SmtpSink {
             if (rawMessage(*it).contains(token))
                 return *it;
         return {};
-    }
-    // Its envelope: {"from": ..., "to": [...], "auth_user": ... or null}.
-    QJsonObject envelope(const QString &emlFile) const
-    {
-        QFile f(emlFile.left(emlFile.size() - 4) + QStringLiteral(".json"));
-        return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object() : QJsonObject();
     }
 };
 

@@ -48,7 +48,7 @@ struct Socket {
 // it away from the other tests. Stopped (and woken first, should it be stopped) at scope end.
 struct OwnServer {
     QTemporaryDir dir;
-    QMap<QString, QString> env;
+    test::FirebirdServer fb;
     pid_t pid = 0;
 
     bool start()
@@ -57,8 +57,8 @@ struct OwnServer {
         run.start(QStringLiteral(VELMORA_SOURCE_DIR "/scripts/fbserver.sh"), {QStringLiteral("start"), dir.path()});
         if (!dir.isValid() || !run.waitForFinished(60'000) || run.exitCode() != 0)
             return false;
-        env = test::readEnv(dir.filePath(QStringLiteral("fbserver.env")));
-        pid = pid_t(env.value(QStringLiteral("FB_PID")).toLongLong());
+        fb = test::firebirdServer(dir.path());
+        pid = pid_t(test::readEnv(dir.filePath(QStringLiteral("fbserver.env"))).value(QStringLiteral("FB_PID")).toLongLong());
         return pid > 0;
     }
     ~OwnServer()
@@ -69,16 +69,7 @@ struct OwnServer {
         stop.start(QStringLiteral(VELMORA_SOURCE_DIR "/scripts/fbserver.sh"), {QStringLiteral("stop"), dir.path()});
         stop.waitForFinished(30'000);
     }
-    QString dsn(const QString &file) const
-    {
-        return QStringLiteral("%1/%2:%3").arg(env.value(QStringLiteral("FB_HOST")), env.value(QStringLiteral("FB_PORT")),
-                                              QDir(env.value(QStringLiteral("FB_DBDIR"))).filePath(file));
-    }
-    QString connString(const QString &file) const
-    {
-        return QStringLiteral("Data Source=%1;User ID=%2;Password=%3")
-            .arg(dsn(file), env.value(QStringLiteral("FB_USER")), env.value(QStringLiteral("FB_PASSWORD")));
-    }
+    QString path(const char *file) const { return QDir(fb.dbDir).filePath(QLatin1String(file)); }
 };
 
 } // namespace
@@ -188,7 +179,7 @@ void tst_ConnectionServer::serverKilledInTheMiddleOfAFetch()
 {
     OwnServer server;
     QVERIFY(server.start());
-    const QString cs = server.connString(QStringLiteral("kill.fdb"));
+    const QString cs = server.fb.oleDbConnString(server.path("kill.fdb"));
     CHECK_OK(createDatabase(cs));
     auto reader = Connection::open(cs, AccessMode::Read, 10);
     CHECK_OK(reader);
@@ -238,7 +229,7 @@ void tst_ConnectionServer::serverGoneDuringAWrite()
     QFETCH(int, signal);
     OwnServer server;
     QVERIFY(server.start());
-    const QString cs = server.connString(QStringLiteral("stop.fdb"));
+    const QString cs = server.fb.oleDbConnString(server.path("stop.fdb"));
     CHECK_OK(createDatabase(cs));
     auto c = Connection::open(cs, AccessMode::ReadWrite, 10);
     CHECK_OK(c);
@@ -278,8 +269,8 @@ void tst_ConnectionServer::serverGoneDuringAWrite()
     ::kill(server.pid, SIGCONT);
     auto other = Connection::open(cs, AccessMode::ReadWrite, 10);
     CHECK_OK(other);
-    QCOMPARE(test::isqlValue(server.dsn(QStringLiteral("stop.fdb")), QStringLiteral("SELECT name FROM t"),
-                             server.env.value(QStringLiteral("FB_USER")), server.env.value(QStringLiteral("FB_PASSWORD"))),
+    QCOMPARE(test::isqlValue(server.fb.dsn(server.path("stop.fdb")), QStringLiteral("SELECT name FROM t"), server.fb.user,
+                             server.fb.password),
              QStringLiteral("first"));
     QTRY_VERIFY_WITH_TIMEOUT(other.value()->execute(QStringLiteral("UPDATE t SET name = 'after' WHERE id = 1")).ok(), 20000);
 }

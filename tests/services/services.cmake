@@ -2,7 +2,7 @@
 # (isql-fb, fbsvcmgr, sqlcipher, /usr/bin/python3's smtplib and email parser).
 if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/tst_services.cpp)
 velmora_add_test(tst_services SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_services.cpp LINK Qt6::Core
-  FIXTURES fbserver smtp LABELS services)
+  FIXTURES fbserver LABELS services)
 target_compile_definitions(tst_services PRIVATE VELMORA_SCRIPTS_DIR="${CMAKE_SOURCE_DIR}/scripts")
 endif()
 if(TARGET velmora-sampledb)
