@@ -8,6 +8,8 @@
 #include "data/recordtable.h"
 #include "grid/reportgrid.h"
 
+#include <string_view>
+
 namespace velmora::test {
 
 // Columns of the customer table, 1-based as the grid numbers them; the totals column follows.
@@ -28,50 +30,32 @@ enum CustomerColumn {
 inline std::shared_ptr<RecordTable> customerTable()
 {
     RecordTable::Builder b;
-    auto text = [&](const char *name) {
-        ColumnInfo c = textColumn(name, 40);
-        c.relation = QStringLiteral("CUSTOMERS");
-        c.sourceField = c.name;
-        return b.addColumn(c);
+    for (const char *name : {"account", "name", "city", "state", "zip", "phone", "bbbalance", "email", "recupdate", "ss1"}) {
+        ColumnInfo c = name == std::string_view("bbbalance") ? integerColumn(name, 2)
+                       : name == std::string_view("recupdate")
+                           ? column(name, ColumnType::Timestamp, TypeCode::DbTimeStamp, 8)
+                           : textColumn(name, 40);
+        if (c.type == ColumnType::Text) {
+            c.relation = QStringLiteral("CUSTOMERS");
+            c.sourceField = c.name;
+        }
+        b.addColumn(c);
+    }
+    const char *const rows[][7] = {
+        {"A100", "Miller", "Springfield", "IL", "62701", "555-0100", "12050"},
+        {"A101", "Zoller", "Shelbyville", "IL", "62565", "555-0101", "0"},
+        {"A102", "Baker", "Springfield", "IL", "62702", "555-0102", "9999"},
+        {"A103", "Oakes", "Capital City", "IL", "62703", "555-0103", "150000"},
+        {"A104", "Adams", "Shelbyville", "IL", "62565", "555-0104", "500"},
+        {"A105", "Keller", "Springfield", "IL", "62704", "555-0105", "77"},
     };
-    const int account = text("account");
-    const int name = text("name");
-    const int city = text("city");
-    const int state = text("state");
-    const int zip = text("zip");
-    const int phone = text("phone");
-    const int balance = b.addColumn(integerColumn("bbbalance", 2));
-    const int email = text("email");
-    ColumnInfo stamp = dateColumn("recupdate");
-    stamp.type = ColumnType::Timestamp;
-    stamp.typeCode = TypeCode::DbTimeStamp;
-    stamp.definedSize = 8;
-    const int recupdate = b.addColumn(stamp);
-    const int ss1 = text("ss1");
-
-    struct Row {
-        const char *account, *name, *city, *state, *zip, *phone;
-        qint64 cents;
-    };
-    const Row rows[] = {
-        {"A100", "Miller", "Springfield", "IL", "62701", "555-0100", 12050},
-        {"A101", "Zoller", "Shelbyville", "IL", "62565", "555-0101", 0},
-        {"A102", "Baker", "Springfield", "IL", "62702", "555-0102", 9999},
-        {"A103", "Oakes", "Capital City", "IL", "62703", "555-0103", 150000},
-        {"A104", "Adams", "Shelbyville", "IL", "62565", "555-0104", 500},
-        {"A105", "Keller", "Springfield", "IL", "62704", "555-0105", 77},
-    };
-    for (const Row &r : rows) {
-        b.appendText(account, QString::fromLatin1(r.account));
-        b.appendText(name, QString::fromLatin1(r.name));
-        b.appendText(city, QString::fromLatin1(r.city));
-        b.appendText(state, QString::fromLatin1(r.state));
-        b.appendText(zip, QString::fromLatin1(r.zip));
-        b.appendText(phone, QString::fromLatin1(r.phone));
-        b.appendInteger(balance, r.cents);
-        b.appendText(email, QString::fromLatin1(r.name).toLower() + QStringLiteral("@example.com"));
-        b.appendTimestamp(recupdate, TimeValue::fromParts(2460000, 3'600'000));
-        b.appendText(ss1, QStringLiteral("000-00-0000"));
+    for (const auto &r : rows) {
+        for (int c = 0; c < 6; ++c)
+            b.appendText(c, QString::fromLatin1(r[c]));
+        b.appendInteger(6, QByteArray(r[6]).toLongLong());
+        b.appendText(7, QString::fromLatin1(r[1]).toLower() + QStringLiteral("@example.com"));
+        b.appendTimestamp(8, TimeValue::fromParts(2460000, 3'600'000));
+        b.appendText(9, QStringLiteral("000-00-0000"));
     }
     return std::make_shared<RecordTable>(b.finish());
 }

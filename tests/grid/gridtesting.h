@@ -23,35 +23,25 @@ struct InvRow {
     QDate daterec;
 };
 
-inline ColumnInfo textColumn(const char *name, int size = 30)
+inline ColumnInfo column(const char *name, ColumnType type, int code, int size, int scale = 0)
 {
     ColumnInfo c;
     c.name = QString::fromLatin1(name);
-    c.type = ColumnType::Text;
-    c.typeCode = TypeCode::WideText;
+    c.type = type;
+    c.typeCode = code;
     c.definedSize = size;
+    c.scale = scale;
     return c;
+}
+
+inline ColumnInfo textColumn(const char *name, int size = 30)
+{
+    return column(name, ColumnType::Text, TypeCode::WideText, size);
 }
 
 inline ColumnInfo integerColumn(const char *name, int scale = 0)
 {
-    ColumnInfo c;
-    c.name = QString::fromLatin1(name);
-    c.type = ColumnType::Integer;
-    c.typeCode = scale ? TypeCode::Numeric : TypeCode::Integer;
-    c.scale = scale;
-    c.definedSize = 8;
-    return c;
-}
-
-inline ColumnInfo dateColumn(const char *name)
-{
-    ColumnInfo c;
-    c.name = QString::fromLatin1(name);
-    c.type = ColumnType::Date;
-    c.typeCode = TypeCode::DbDate;
-    c.definedSize = 4;
-    return c;
+    return column(name, ColumnType::Integer, scale ? TypeCode::Numeric : TypeCode::Integer, 8, scale);
 }
 
 // Columns: id, category, store, description, cost NUMERIC(15,2), daterec.
@@ -63,23 +53,14 @@ inline std::shared_ptr<RecordTable> inventoryTable(const std::vector<InvRow> &ro
     b.addColumn(integerColumn("store"));
     b.addColumn(textColumn("description", 200));
     b.addColumn(integerColumn("cost", 2));
-    b.addColumn(dateColumn("daterec"));
+    b.addColumn(column("daterec", ColumnType::Date, TypeCode::DbDate, 4));
     for (const InvRow &r : rows) {
         b.appendInteger(0, r.id);
-        if (r.category)
-            b.appendText(1, QString::fromUtf8(r.category));
-        else
-            b.appendNull(1);
+        r.category ? b.appendText(1, QString::fromUtf8(r.category)) : b.appendNull(1);
         b.appendInteger(2, r.store);
         b.appendText(3, QString::fromUtf8(r.description));
-        if (r.costCents)
-            b.appendInteger(4, *r.costCents);
-        else
-            b.appendNull(4);
-        if (r.daterec.isValid())
-            b.appendDate(5, std::int32_t(r.daterec.toJulianDay()));
-        else
-            b.appendNull(5);
+        r.costCents ? b.appendInteger(4, *r.costCents) : b.appendNull(4);
+        r.daterec.isValid() ? b.appendDate(5, std::int32_t(r.daterec.toJulianDay())) : b.appendNull(5);
     }
     return std::make_shared<RecordTable>(b.finish());
 }
@@ -117,10 +98,8 @@ inline QString rowShape(const ReportGrid &g)
     QStringList parts;
     for (int p = 1; p <= g.rowCount(); ++p) {
         const GridRow r = g.row(p);
-        if (r.type == GridRowType::Record)
-            parts << QStringLiteral("R");
-        else
-            parts << QStringLiteral("%1%2").arg(r.type == GridRowType::GroupHeader ? QLatin1Char('H') : QLatin1Char('F')).arg(r.level);
+        parts << (r.type == GridRowType::Record ? QStringLiteral("R")
+                                                : (r.type == GridRowType::GroupHeader ? u'H' : u'F') + QString::number(r.level));
     }
     return parts.join(QLatin1Char(' '));
 }
