@@ -49,13 +49,11 @@ void tst_CellValue::parse_data()
     const int num = int(CellKind::Integer), real = int(CellKind::Real), date = int(CellKind::Date);
     const int ts = int(CellKind::Timestamp), time = int(CellKind::Time);
     QTest::newRow("numeric(18,4) past double precision") << "C" << num << 4 << 8 << "123456789012345.6789" << "1234567890123456789";
-    QTest::newRow("numeric(18,4) largest") << "C" << num << 4 << 8 << "922337203685477.5807" << "9223372036854775807";
     QTest::newRow("numeric(18,4) smallest") << "en_US" << num << 4 << 8 << "-922,337,203,685,477.5808" << "-9223372036854775808";
     QTest::newRow("numeric(18,4) one past the largest names the range") << "en_US" << num << 4 << 8 << "922337203685477.5808"
                                                                         << "!from -922,337,203,685,477.5808 to 922,337,203,685,477.5807";
     QTest::newRow("twenty nines") << "C" << num << 4 << 8 << "99999999999999999999" << "!outside the range";
     QTest::newRow("bigint past 2^53") << "C" << num << 0 << 8 << "9007199254740993" << "9007199254740993";
-    QTest::newRow("bigint past the largest") << "C" << num << 0 << 8 << "9223372036854775808" << "!outside the range";
     QTest::newRow("integer past the largest") << "C" << num << 0 << 4 << "2147483648" << "!to 2147483647";
     QTest::newRow("smallint smallest") << "C" << num << 0 << 2 << "-32768" << "-32768";
     QTest::newRow("smallint past the largest") << "C" << num << 0 << 2 << "32768" << "!from -32768 to 32767";
@@ -67,16 +65,12 @@ void tst_CellValue::parse_data()
     QTest::newRow("German user typing the C form") << "de_DE" << num << 2 << 8 << "1234.5" << "123450";
     QTest::newRow("French narrow-space groups") << "fr_FR" << num << 2 << 8 << QStringLiteral("1\u202F234,5") << "123450";
     QTest::newRow("comma not in groups of three is refused") << "en_US" << num << 2 << 8 << "1,5" << "!is not a number";
-    QTest::newRow("letters") << "C" << num << 2 << 8 << "12a" << "!is not a number";
     QTest::newRow("double keeps the decimal") << "de_DE" << real << 0 << 8 << "0,1" << "0.10000000000000001";
-    QTest::newRow("double with exponent") << "C" << real << 0 << 8 << "-1.25e3" << "-1250";
     QTest::newRow("double overflow") << "C" << real << 0 << 8 << "1e309" << "!outside the range";
     QTest::newRow("float overflow") << "C" << real << 0 << 4 << "1e39" << "!outside the range";
-    QTest::newRow("ISO date") << "de_DE" << date << 0 << 0 << "2024-02-29" << "2024-02-29";
     QTest::newRow("US short date, two-digit year") << "en_US" << date << 0 << 0 << "2/29/24" << "2024-02-29";
     QTest::newRow("German date, four-digit year") << "de_DE" << date << 0 << 0 << "29.02.2024" << "2024-02-29";
     QTest::newRow("no 30th of February") << "C" << date << 0 << 0 << "2024-02-30" << "!holds dates";
-    QTest::newRow("a word is not a date") << "en_US" << date << 0 << 0 << "soon" << "!holds dates";
     QTest::newRow("timestamp with milliseconds") << "C" << ts << 0 << 0 << "2024-02-29 13:05:07.123" << "2024-02-29 13:05:07.123";
     QTest::newRow("timestamp of a local date and time") << "en_US" << ts << 0 << 0 << "2/29/24 1:05 PM" << "2024-02-29 13:05:00.000";
     QTest::newRow("hour 25") << "C" << ts << 0 << 0 << "2024-02-29 25:00" << "!dates with times";

@@ -36,8 +36,6 @@ void tst_ConnString::parses_data()
                                                             << "db|0|/d.fdb||it's||";
     QTest::newRow("spaces around keys and values") << "  Data Source =  h/3050:/d.fdb ; User ID = u ;"
                                                    << "h|3050|/d.fdb|u|||";
-    QTest::newRow("unknown provider properties are ignored")
-        << "Data Source=db:/d.fdb;auto_commit=true;Persist Security Info=False" << "db|0|/d.fdb||||";
     QTest::newRow("later key wins") << "Data Source=srva:/x.fdb;Data Source=srvb:/y.fdb" << "srvb|0|/y.fdb||||";
     QTest::newRow("host in data source and path in location") << "Data Source=srv/3052;Location=/db/s.fdb;User ID=u"
                                                               << "srv|3052|/db/s.fdb|u|||";
@@ -45,10 +43,8 @@ void tst_ConnString::parses_data()
     QTest::newRow("lc_ctype spelling") << "Data Source=/d.fdb;lc_ctype=UTF8" << "|0|/d.fdb|||UTF8|";
     QTest::newRow("plain dsn host port path") << "127.0.0.1/3055:/tmp/x.fdb" << "127.0.0.1|3055|/tmp/x.fdb||||";
     QTest::newRow("plain dsn alias on host") << "server:employee" << "server|0|employee||||";
-    QTest::newRow("plain dsn local path") << "/tmp/x.fdb" << "|0|/tmp/x.fdb||||";
     QTest::newRow("plain dsn ipv6 host") << "[::1]/3050:/tmp/x.fdb" << "::1|3050|/tmp/x.fdb||||";
     QTest::newRow("inet url with ipv6 host and port") << "inet://[::1]:3057//srv/x.fdb" << "::1|3057|/srv/x.fdb||||";
-    QTest::newRow("inet url form") << "inet://db.local:3057//srv/x.fdb" << "db.local|3057|/srv/x.fdb||||";
     QTest::newRow("non-ascii path") << "Data Source=db:/daten/Läden/straße.fdb" << "db|0|/daten/Läden/straße.fdb||||";
 }
 
@@ -69,21 +65,16 @@ void tst_ConnString::malformed_data()
     QTest::addColumn<QString>("mentions");
 
     QTest::newRow("empty") << "" << "empty";
-    QTest::newRow("blank") << "   " << "empty";
     QTest::newRow("part without equals") << "Data Source=db:/d.fdb;garbage;User ID=u" << "\"garbage\" has no \"=\"";
     QTest::newRow("no data source") << "Provider=LCPI.IBProvider.3;User ID=u;Password=p" << "no Data Source";
-    QTest::newRow("empty data source") << "Provider=x;Data Source=;User ID=u" << "no Data Source";
     QTest::newRow("unclosed quote") << "Data Source=db:/d.fdb;Password=\"abc" << "not closed";
     QTest::newRow("text after quoted value") << "Data Source=db:/d.fdb;Password=\"abc\"x" << "after the quoted value";
     QTest::newRow("empty key") << "=value;Data Source=/d.fdb" << "no key";
-    QTest::newRow("port not a number") << "Data Source=h/abc:/d.fdb" << "\"abc\" is not a number";
     QTest::newRow("port out of range") << "h/70000:/d.fdb" << "\"70000\" is not a number";
     QTest::newRow("host without path") << "Data Source=server:" << "no database path";
     QTest::newRow("colon without host") << ":/d.fdb" << "host name";
-    QTest::newRow("slash without host") << "/3050:/d.fdb" << "host name is empty";
     QTest::newRow("colon in a local location reads as a host") << "Location=/va0:/db/a.fdb" << "host name is empty";
     QTest::newRow("bracket inside the host") << "[[x]:/d.fdb" << "not valid";
-    QTest::newRow("blank inside the host") << "Data Source=my host:/d.fdb" << "not valid";
     QTest::newRow("character 0 would cut the path") << QStringLiteral(u"Data Source=h:/d.fdb\0x") << "character 0";
     QTest::newRow("mistyped inet url") << "inet : //h/d.fdb" << "protocol";
     QTest::newRow("inet url with a blank path") << "inet://h:1/ \t" << "no host and database";

@@ -33,8 +33,6 @@ void tst_LayoutRules::folders_data()
     QTest::newRow("customer search") << "customersearch" << "Customer Search/" << "Customer Search/";
     QTest::newRow("deleted inventory") << "deletedinv" << "INV2/" << "INV2/";
     QTest::newRow("all customers") << "allcustomers" << "Customer List/" << "Customer List/";
-    QTest::newRow("service") << "servicereport" << "Service/" << "Service/";
-    QTest::newRow("projected") << "projreport" << "Proj/" << "Proj/";
     QTest::newRow("custom SQL uses the root") << "customsql" << "" << "";
     QTest::newRow("unknown key uses the root") << "whatever" << "" << "";
     QTest::newRow("DeletedInv: picker exact, viewer ignoring case") << "DeletedInv" << "" << "INV2/";
@@ -71,7 +69,6 @@ void tst_LayoutRules::txtEnding_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("plain name gets .txt") << "Sales" << "Sales.txt";
     QTest::newRow("upper-case ending is kept") << "Sales.TXT" << "Sales.TXT";
-    QTest::newRow("mixed-case ending is kept") << "Sales.Txt" << "Sales.Txt";
     QTest::newRow("txt without dot gets .txt") << "Salestxt" << "Salestxt.txt";
     QTest::newRow("other ending gets .txt") << "Sales.csv" << "Sales.csv.txt";
     QTest::newRow("just the ending") << ".txt" << ".txt";
@@ -88,12 +85,10 @@ void tst_LayoutRules::cleanName_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("a:b?c") << "a:b?c" << "a_b_c";
     QTest::newRow("every forbidden character") << "?\\/><*|:;\"x" << "__________x";
     QTest::newRow("leading dots go") << "..x" << "x";
     QTest::newRow("dots after a replaced character stay") << "/..x" << "_..x";
     QTest::newRow("inner and trailing dots stay") << "a.b." << "a.b.";
-    QTest::newRow("only dots") << "..." << "";
     QTest::newRow("blanks and non-ASCII stay") << " Süd 店 " << " Süd 店 ";
 }
 
@@ -113,7 +108,6 @@ void tst_LayoutRules::listedFiles_data()
     QTest::newRow("no dot: notestxt") << "notestxt" << true;
     QTest::newRow("a.csv") << "a.csv" << false;
     QTest::newRow("a.txt.bak") << "a.txt.bak" << false;
-    QTest::newRow("tx") << "tx" << false;
 }
 
 void tst_LayoutRules::listedFiles()
@@ -135,11 +129,9 @@ void tst_LayoutRules::parse_data()
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QStringList>("captions");
     QTest::newRow("CR LF") << QByteArray("a\r\nb\r\n") << QStringList{"a", "b"};
-    QTest::newRow("LF") << QByteArray("a\nb\n") << QStringList{"a", "b"};
     QTest::newRow("CR") << QByteArray("a\rb\r") << QStringList{"a", "b"};
     QTest::newRow("last line without end") << QByteArray("a\r\nb") << QStringList{"a", "b"};
     QTest::newRow("blank line in the middle") << QByteArray("a\r\n\r\nb\r\n") << QStringList{"a", "", "b"};
-    QTest::newRow("blanks kept") << QByteArray(" a \r\n") << QStringList{" a "};
     QTest::newRow("empty file") << QByteArray() << QStringList{};
     QTest::newRow("UTF-8 with byte order mark") << QByteArray("\xef\xbb\xbfM\xc3\xbcller\r\n")
                                                 << QStringList{QStringLiteral("Müller")};

@@ -111,8 +111,6 @@ void tst_FormatView::table_data()
     QTest::newRow("OK writes back what it read: mode 2 small dots")
         << "lines 2/2" << QStringList{"?cboGridlines=Small Dots", "?off:chkAllowed", "?disabled:chknewrow", "cmdOK"}
         << "lines 2/2";
-    QTest::newRow("no grid lines keep their style")
-        << "edit lines 0/1" << QStringList{"?cboGridlines=No grid lines", "cmdOK"} << "edit lines 0/1";
     QTest::newRow("an unknown style selects no entry and stays")
         << "lines -1/7" << QStringList{"?cboGridlines=", "cmdOK"} << "lines -1/7";
     QTest::newRow("solid from no lines")
@@ -152,7 +150,6 @@ void tst_FormatView::table()
 
 void tst_FormatView::fonts_data()
 {
-    QTest::addColumn<int>("viewMode");
     QTest::addColumn<int>("which");          // 0 headings, 1 body
     QTest::addColumn<double>("size");        // 0: the font dialog is cancelled
     QTest::addColumn<QColor>("colour");      // invalid: the colour dialog is cancelled
@@ -162,20 +159,17 @@ void tst_FormatView::fonts_data()
     QTest::addColumn<QColor>("colourAfter");
 
     QTest::newRow("body font and colour with OK")
-        << 0 << 1 << 12.0 << QColor(Qt::darkGreen) << "cmdOK" << "12" << 12.0 << QColor(Qt::darkGreen);
+        << 1 << 12.0 << QColor(Qt::darkGreen) << "cmdOK" << "12" << 12.0 << QColor(Qt::darkGreen);
     QTest::newRow("Cancel keeps the font, not the colour")
-        << 0 << 0 << 14.0 << QColor(Qt::red) << "cmdCancel" << "14" << 14.0 << QColor(Qt::black);
+        << 0 << 14.0 << QColor(Qt::red) << "cmdCancel" << "14" << 14.0 << QColor(Qt::black);
     QTest::newRow("a cancelled font dialog changes nothing")
-        << 0 << 0 << 0.0 << QColor(Qt::red) << "cmdOK" << "8" << 8.5 << QColor(Qt::black);
+        << 0 << 0.0 << QColor(Qt::red) << "cmdOK" << "8" << 8.5 << QColor(Qt::black);
     QTest::newRow("a cancelled colour dialog keeps the colour")
-        << 0 << 1 << 10.0 << QColor() << "cmdOK" << "10" << 10.0 << QColor(Qt::darkBlue);
-    QTest::newRow("card view: Cancel keeps the font, not the colour")
-        << 1 << 1 << 11.0 << QColor(Qt::magenta) << "cmdCancel" << "11" << 11.0 << QColor(Qt::darkBlue);
+        << 1 << 10.0 << QColor() << "cmdOK" << "10" << 10.0 << QColor(Qt::darkBlue);
 }
 
 void tst_FormatView::fonts()
 {
-    QFETCH(int, viewMode);
     QFETCH(int, which);
     QFETCH(double, size);
     QFETCH(QColor, colour);
@@ -183,7 +177,6 @@ void tst_FormatView::fonts()
     QFETCH(QString, shown);
     QFETCH(double, sizeAfter);
     QFETCH(QColor, colourAfter);
-    grid->setViewMode(viewMode);
     grid->setHeadingFont([f = grid->headingFont()]() mutable { f.setItalic(true); f.setPointSizeF(8.5); return f; }());
     grid->setHeadingTextColor(Qt::black);
     const QString label = QStringLiteral("lblcurrfont(%1)").arg(which);
@@ -217,7 +210,7 @@ void tst_FormatView::fonts()
         click(dlg, qPrintable(button));
     };
     auto opened = whenOpen<QDialog>(act);
-    viewMode ? frmCardView::FormatGrid(*grid) : frmTableview::FormatGrid(*grid);
+    frmTableview::FormatGrid(*grid);
     QVERIFY(*opened);
     const QFont font = which ? grid->bodyFont() : grid->headingFont();
     QCOMPARE(font.pointSizeF(), sizeAfter);
@@ -237,10 +230,7 @@ void tst_FormatView::cardWidth_data()
         << QStringList{"?title=Format Card View", "?chkAllowed=Allow in-cell editing", "?txtCardWidth=200",
                        "?lblcurrfont(0)=8 pt. Tahoma", "cmdOK"}
         << 3000 << false;
-    QTest::newRow("shown as 250 pixels at 12") << 12.0 << QStringList{"?txtCardWidth=250", "cmdOK"} << 3000 << false;
     QTest::newRow("250 pixels typed") << 15.0 << QStringList{"txtCardWidth:=250", "cmdOK"} << 3750 << false;
-    QTest::newRow("a fraction rounds to the nearest twip")
-        << 15.0 << QStringList{"txtCardWidth:=100.4", "cmdOK"} << 1506 << false;
     QTest::newRow("spaces around") << 15.0 << QStringList{"txtCardWidth:= 180 ", "cmdOK"} << 2700 << false;
     QTest::newRow("not a number keeps the width, the rest is written")
         << 15.0 << QStringList{"txtCardWidth:=wide", "chkAllowed", "cmdOK"} << 3000 << true;
