@@ -36,8 +36,6 @@ private slots:
     void write();
     void read_data();
     void read();
-    void readSection_data();
-    void readSection();
 
     void valueCutAt254();
     void sectionCutAt32000();
@@ -160,6 +158,12 @@ void tst_ProfileFile::read_data()
         << QByteArray("[S]\nName=M\xfcller\n") << "S" << "Name" << "" << QStringLiteral("Müller");
     QTest::newRow("UTF-8 line is read as UTF-8")
         << QByteArray("[S]\nName=M\xc3\xbcller \xe5\xba\x97\n") << "S" << "Name" << "" << QStringLiteral("Müller 店");
+    // "*" reads the whole section: entries each ended by a character 0, shown here as "|".
+    QTest::newRow("section: entries, comments and blank lines left out")
+        << QByteArray("[Email]\r\nHost = h\r\n; c\r\n\r\nBare\r\nk=\"v\"\r\n[Other]\r\nA=1\r\n") << "email" << "*" << ""
+        << "Host=h|Bare|k=\"v\"|";
+    QTest::newRow("section: missing is empty") << QByteArray("[S]\nk=v\n") << "T" << "*" << "" << "";
+    QTest::newRow("section: empty is empty") << QByteArray("[S]\n[T]\nk=v\n") << "S" << "*" << "" << "";
     // Malformed files: what can be read is, and a write keeps every line it does not change.
     QTest::newRow("empty brackets") << QByteArray("[]\nk=v\n[S]\nk=w\n") << "S" << "k" << "d" << "w";
     QTest::newRow("character 0 inside a line") << QByteArray("[S]\nk=ab\0cd\n", 12) << "S" << "k" << "d" << "ab";
@@ -187,51 +191,27 @@ void tst_ProfileFile::read()
     if (content != "<missing>")
         writeAll(m_path, content);
     ProfileFile file(m_path);
-    QCOMPARE(file.readString(section, key, def), expected);
+    const auto read = [&] { return key == u"*" ? file.readSection(section) : file.readString(section, key, def); };
+    QCOMPARE(read(), expected.replace(u'|', QChar(0)));
     QVERIFY(file.writeString(QStringLiteral("New"), QStringLiteral("k"), QStringLiteral("n")));
     QCOMPARE(file.readString(QStringLiteral("New"), QStringLiteral("k"), {}), QStringLiteral("n"));
-    QCOMPARE(file.readString(section, key, def), expected);
-}
-
-void tst_ProfileFile::readSection_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("section");
-    QTest::addColumn<QString>("expected");
-
-    const QChar z(0);
-    QTest::newRow("entries each ended by a character 0")
-        << QByteArray("[Email]\r\nHost = h\r\nPort=25\r\n\r\n[Other]\r\nA=1\r\n") << "email"
-        << (QStringLiteral("Host=h") + z + QStringLiteral("Port=25") + z);
-    QTest::newRow("comments and blank lines are left out, bare entries kept")
-        << QByteArray("[S]\n; c\n\nBare\nk=\n") << "S" << (QStringLiteral("Bare") + z + QStringLiteral("k=") + z);
-    QTest::newRow("values keep their quotes") << QByteArray("[S]\nk=\"v\"\n") << "S" << (QStringLiteral("k=\"v\"") + z);
-    QTest::newRow("missing section is empty") << QByteArray("[S]\nk=v\n") << "T" << QString();
-    QTest::newRow("empty section is empty") << QByteArray("[S]\n[T]\nk=v\n") << "S" << QString();
-}
-
-void tst_ProfileFile::readSection()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, section);
-    QFETCH(QString, expected);
-    writeAll(m_path, content);
-    QCOMPARE(ProfileFile(m_path).readSection(section), expected);
+    QCOMPARE(read(), expected);
 }
 
 void tst_ProfileFile::valueCutAt254()
 {
     ProfileFile file(m_path);
-    const QString longValue = QString(300, u'v');
-    QVERIFY(file.writeString(QStringLiteral("S"), QStringLiteral("k"), longValue));
+    const auto read = [&file](const char *key, const QString &def = {}, int size = ProfileFile::ValueBufferSize) {
+        return file.readString(QStringLiteral("S"), QLatin1String(key), def, size);
+    };
+    QVERIFY(file.writeString(QStringLiteral("S"), QStringLiteral("k"), QString(300, u'v')));
     // The whole value is stored; only the read is limited.
-    QVERIFY(readAll(m_path).contains(longValue.toLatin1()));
-    QCOMPARE(file.readString(QStringLiteral("S"), QStringLiteral("k"), {}), QString(254, u'v'));
-    QCOMPARE(file.readString(QStringLiteral("S"), QStringLiteral("k"), {}, 11), QString(10, u'v'));
-    QCOMPARE(file.readString(QStringLiteral("S"), QStringLiteral("none"), QString(300, u'd')), QString(254, u'd'));
-    const QString exact = QString(254, u'e');
-    QVERIFY(file.writeString(QStringLiteral("S"), QStringLiteral("k"), exact));
-    QCOMPARE(file.readString(QStringLiteral("S"), QStringLiteral("k"), {}), exact);
+    QVERIFY(readAll(m_path).contains(QByteArray(300, 'v')));
+    QCOMPARE(read("k"), QString(254, u'v'));
+    QCOMPARE(read("k", {}, 11), QString(10, u'v'));
+    QCOMPARE(read("none", QString(300, u'd')), QString(254, u'd'));
+    QVERIFY(file.writeString(QStringLiteral("S"), QStringLiteral("k"), QString(254, u'e')));
+    QCOMPARE(read("k"), QString(254, u'e'));
 }
 
 void tst_ProfileFile::sectionCutAt32000()
@@ -244,16 +224,12 @@ void tst_ProfileFile::sectionCutAt32000()
         expected += entry + QChar(0);
     }
     writeAll(m_path, content);
-    const QString section = ProfileFile(m_path).readSection(QStringLiteral("big"));
+    const ProfileFile file(m_path);
     QVERIFY(expected.size() > 32000);
-    QCOMPARE(section.size(), 31998);
-    QCOMPARE(section, expected.left(31998));
-
+    QCOMPARE(file.readSection(QStringLiteral("big")), expected.left(31998));
     // A list that just fits with its final terminator is not cut.
-    const QString small = ProfileFile(m_path).readSection(QStringLiteral("big"), int(expected.size()) + 1);
-    QCOMPARE(small, expected);
-    const QString oneShort = ProfileFile(m_path).readSection(QStringLiteral("big"), int(expected.size()));
-    QCOMPARE(oneShort.size(), expected.size() - 2);
+    QCOMPARE(file.readSection(QStringLiteral("big"), int(expected.size()) + 1), expected);
+    QCOMPARE(file.readSection(QStringLiteral("big"), int(expected.size())).size(), expected.size() - 2);
 }
 
 void tst_ProfileFile::unwritableFolderKeepsOldFile()

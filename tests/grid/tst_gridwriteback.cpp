@@ -31,7 +31,6 @@ private slots:
     void typedIntoACell_data();
     void typedIntoACell();
     void rowChangedElsewhereIsRefusedAndRestored();
-    void readOnlyConnectionRefusesEveryChange();
     void deleteKey_data();
     void deleteKey();
     void totalsMatchTheDatabaseSums();
@@ -217,22 +216,6 @@ void tst_GridWriteBack::rowChangedElsewhereIsRefusedAndRestored()
     QCOMPARE(m_grid->text(pos, 3), before);
     QCOMPARE(stored(QStringLiteral("SELECT description FROM inventory WHERE id = %1").arg(id)),
              QStringLiteral("changed at the counter"));
-}
-
-void tst_GridWriteBack::readOnlyConnectionRefusesEveryChange()
-{
-    bind(AccessMode::Read, QStringLiteral("SELECT id, description FROM inventory WHERE id <= 5 ORDER BY id"),
-         QStringLiteral("edit new delete"));
-    QVERIFY(!m_grid->newRowShown());
-    QSignalSpy refused(m_grid.get(), &ReportGrid::writeRefused);
-    const QString before = m_grid->text(1, 2);
-    QVERIFY(!m_grid->editCell(1, 2, QStringLiteral("nope")));
-    QCOMPARE(refused.count(), 1);
-    QCOMPARE(m_grid->text(1, 2), before);
-    m_grid->selectRows({2});
-    QVERIFY(!m_grid->deleteSelectedRows());
-    QCOMPARE(refused.count(), 2);
-    QCOMPARE(m_grid->rowCount(), 5);
 }
 
 void tst_GridWriteBack::deleteKey_data()

@@ -35,14 +35,11 @@ private slots:
     void currentRowFollowsItsRecordAcrossRegroup();
     void totalsColumnGroupsEverything();
 
-    void totalsExactToTheCent();
     void footerTotals_data();
     void footerTotals();
 
     void groupCaptionEvent();
-    void hitTest_data();
-    void hitTest();
-    void rowAndColumnFromPoint();
+    void pointsOnTheGrid();
     void keyboardMoves_data();
     void keyboardMoves();
     void keyEventsMaySwallowKeys();
@@ -256,28 +253,6 @@ void tst_ReportGrid::totalsColumnGroupsEverything()
     QVERIFY(!m_grid->value(12, late->index()).isValid());
 }
 
-void tst_ReportGrid::totalsExactToTheCent()
-{
-    // 2^53 + 1 cents cannot be held by a double; three more cents must still add up exactly.
-    std::vector<InvRow> rows;
-    rows.push_back({1, "A", 1, "big", std::int64_t(9007199254740993), QDate()});
-    for (int i = 0; i < 3; ++i)
-        rows.push_back({2 + i, "A", 1, "cent", 1, QDate()});
-    // And many small amounts in a second group: 200,000 x 0.07 = 14,000.00 exactly, also rolled up
-    // from twelve stores.
-    for (int i = 0; i < 200000; ++i)
-        rows.push_back({10 + i, "B", 1 + i % 12, "small", 7, QDate()});
-    m_grid->setTable(inventoryTable(rows));
-    GridColumn *cost = m_grid->columnByKey(u"cost");
-    cost->setAggregateFunction(2);
-    cost->setTotalFormat(QStringLiteral("#,##0.00"));
-    addKeys(m_grid->groups(), QStringLiteral("category:1,store:1"));
-    m_grid->regroup(true);
-    QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 F1 H1 F1"));
-    QCOMPARE(m_grid->text(2, 5), QStringLiteral("90,071,992,547,409.96"));
-    QCOMPARE(m_grid->text(4, 5), QStringLiteral("14,000.00"));
-}
-
 void tst_ReportGrid::footerTotals_data()
 {
     // Costs in cents (a null QVariant is a null cost), all in one category over two stores.
@@ -347,38 +322,21 @@ void tst_ReportGrid::groupCaptionEvent()
     QCOMPARE(m_grid->groupCaption(tv + 1), QString());   // a record row has none
 }
 
-void tst_ReportGrid::hitTest_data()
+void tst_ReportGrid::pointsOnTheGrid()
 {
-    QTest::addColumn<int>("row");   // 0 header, -1 the group-by box, -2 empty space below the rows
-    QTest::addColumn<int>("area");
-    QTest::newRow("column header") << 0 << GridArea::ColumnHeader;
-    QTest::newRow("group row") << 1 << GridArea::GroupRow;
-    QTest::newRow("record row") << 2 << GridArea::Record;
-    QTest::newRow("group-by box") << -1 << GridArea::GroupByBox;
-    QTest::newRow("empty space below the rows") << -2 << GridArea::Nowhere;
-}
-
-void tst_ReportGrid::hitTest()
-{
-    QFETCH(int, row);
     m_grid->groups().add(3, 1);
     m_grid->regroup();
     const QPoint header = shown(0, 60);
     const QPoint origin = m_grid->tableView()->mapTo(m_grid.get(), QPoint(0, 0));
-    const QPoint p = row == -1 ? m_grid->groupByBox()->geometry().center()
-                     : row == -2 ? origin + QPoint(60, m_grid->tableView()->height() - 8)
-                                 : origin + (row ? shown(row, 60) : header);
-    QTEST(m_grid->hitTest(p), "area");
-}
-
-void tst_ReportGrid::rowAndColumnFromPoint()
-{
-    const QPoint row3 = shown(3, 5);
-    const QPoint origin = m_grid->tableView()->mapTo(m_grid.get(), QPoint(0, 0));
-    const int x2 = m_grid->column(1)->width() + 5;   // inside the second column
-    QCOMPARE(m_grid->rowFromPoint(origin + row3), 3);
-    QCOMPARE(m_grid->columnFromPoint(origin + shown(1, x2)), 2);
+    QCOMPARE(m_grid->hitTest(origin + header), GridArea::ColumnHeader);
+    QCOMPARE(m_grid->hitTest(origin + shown(1, 60)), GridArea::GroupRow);
+    QCOMPARE(m_grid->hitTest(origin + shown(2, 60)), GridArea::Record);
+    QCOMPARE(m_grid->hitTest(m_grid->groupByBox()->geometry().center()), GridArea::GroupByBox);
+    QCOMPARE(m_grid->hitTest(origin + QPoint(60, m_grid->tableView()->height() - 8)), GridArea::Nowhere);
+    QCOMPARE(m_grid->rowFromPoint(origin + shown(3, 5)), 3);
     QCOMPARE(m_grid->rowFromPoint(origin + QPoint(5, 3)), 0);
+    QCOMPARE(m_grid->columnFromPoint(origin + shown(1, m_grid->column(1)->width() + 5)), 2);
+    // Columns are found by where they are shown.
     m_grid->columnByKey(u"id")->setPosition(3);
     QCOMPARE(m_grid->columnFromPoint(origin + shown(1, 5)), 2);
     m_grid->columnByKey(u"category")->setVisible(false);
