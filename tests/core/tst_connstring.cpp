@@ -12,40 +12,39 @@ private slots:
     void parses();
     void malformed_data();
     void malformed();
-    void dsn_data();
-    void dsn();
 };
 
 void tst_ConnString::parses_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("parts");   // host|port|database|user|password|charset|role
+    QTest::addColumn<QString>("parts");   // host|port|database|user|password|charset|role|dsn
 
     QTest::newRow("ole db form with host and port")
         << "Provider=LCPI.IBProvider.3;Data Source=srv1/3051:/data/store.fdb;User ID=sysdba;Password=masterkey;"
-           "ctype=UTF8;Role=CLERK" << "srv1|3051|/data/store.fdb|sysdba|masterkey|UTF8|CLERK";
+           "ctype=UTF8;Role=CLERK" << "srv1|3051|/data/store.fdb|sysdba|masterkey|UTF8|CLERK|srv1/3051:/data/store.fdb";
     QTest::newRow("keys in any letter case") << "PROVIDER=x;data source=srv1:/data/s.fdb;user id=ann;PASSWORD=pw;"
-                                                "CTYPE=WIN1252;role=r" << "srv1|0|/data/s.fdb|ann|pw|WIN1252|r";
+                                                "CTYPE=WIN1252;role=r" << "srv1|0|/data/s.fdb|ann|pw|WIN1252|r|srv1:/data/s.fdb";
     QTest::newRow("data source without host is a local file")
-        << "Provider=LCPI.IBProvider.3;Data Source=/var/db/store.fdb;User ID=a;Password=b" << "|0|/var/db/store.fdb|a|b||";
-    QTest::newRow("windows drive letter is not a host") << "Data Source=C:\\Store\\s.fdb" << "|0|C:\\Store\\s.fdb||||";
-    QTest::newRow("host before a windows path") << "Data Source=srv:C:\\Store\\s.fdb" << "srv|0|C:\\Store\\s.fdb||||";
+        << "Provider=LCPI.IBProvider.3;Data Source=/var/db/store.fdb;User ID=a;Password=b" << "|0|/var/db/store.fdb|a|b|||/var/db/store.fdb";
+    QTest::newRow("windows drive letter is not a host") << "Data Source=C:\\Store\\s.fdb" << "|0|C:\\Store\\s.fdb|||||C:\\Store\\s.fdb";
+    QTest::newRow("host before a windows path") << "Data Source=srv:C:\\Store\\s.fdb" << "srv|0|C:\\Store\\s.fdb|||||srv:C:\\Store\\s.fdb";
     QTest::newRow("double quoted password holding a semicolon")
-        << "Data Source=db:/d.fdb;Password=\"a;b\";User ID=u" << "db|0|/d.fdb|u|a;b||";
+        << "Data Source=db:/d.fdb;Password=\"a;b\";User ID=u" << "db|0|/d.fdb|u|a;b|||db:/d.fdb";
     QTest::newRow("single quoted value with doubled quote") << "Data Source=db:/d.fdb;Password='it''s'"
-                                                            << "db|0|/d.fdb||it's||";
+                                                            << "db|0|/d.fdb||it's|||db:/d.fdb";
     QTest::newRow("spaces around keys and values") << "  Data Source =  h/3050:/d.fdb ; User ID = u ;"
-                                                   << "h|3050|/d.fdb|u|||";
-    QTest::newRow("later key wins") << "Data Source=srva:/x.fdb;Data Source=srvb:/y.fdb" << "srvb|0|/y.fdb||||";
+                                                   << "h|3050|/d.fdb|u||||h/3050:/d.fdb";
+    QTest::newRow("later key wins") << "Data Source=srva:/x.fdb;Data Source=srvb:/y.fdb" << "srvb|0|/y.fdb|||||srvb:/y.fdb";
     QTest::newRow("host in data source and path in location") << "Data Source=srv/3052;Location=/db/s.fdb;User ID=u"
-                                                              << "srv|3052|/db/s.fdb|u|||";
-    QTest::newRow("location alone names its server") << "Location=srv/3051:/db/s.fdb" << "srv|3051|/db/s.fdb||||";
-    QTest::newRow("lc_ctype spelling") << "Data Source=/d.fdb;lc_ctype=UTF8" << "|0|/d.fdb|||UTF8|";
-    QTest::newRow("plain dsn host port path") << "127.0.0.1/3055:/tmp/x.fdb" << "127.0.0.1|3055|/tmp/x.fdb||||";
-    QTest::newRow("plain dsn alias on host") << "server:employee" << "server|0|employee||||";
-    QTest::newRow("plain dsn ipv6 host") << "[::1]/3050:/tmp/x.fdb" << "::1|3050|/tmp/x.fdb||||";
-    QTest::newRow("inet url with ipv6 host and port") << "inet://[::1]:3057//srv/x.fdb" << "::1|3057|/srv/x.fdb||||";
-    QTest::newRow("non-ascii path") << "Data Source=db:/daten/Läden/straße.fdb" << "db|0|/daten/Läden/straße.fdb||||";
+                                                              << "srv|3052|/db/s.fdb|u||||srv/3052:/db/s.fdb";
+    QTest::newRow("location alone names its server") << "Location=srv/3051:/db/s.fdb" << "srv|3051|/db/s.fdb|||||srv/3051:/db/s.fdb";
+    QTest::newRow("lc_ctype spelling") << "Data Source=/d.fdb;lc_ctype=UTF8" << "|0|/d.fdb|||UTF8||/d.fdb";
+    QTest::newRow("plain dsn host port path") << "127.0.0.1/3055:/tmp/x.fdb" << "127.0.0.1|3055|/tmp/x.fdb|||||127.0.0.1/3055:/tmp/x.fdb";
+    QTest::newRow("plain dsn alias on host") << "server:employee" << "server|0|employee|||||server:employee";
+    QTest::newRow("plain dsn ipv6 host") << "[::1]/3050:/tmp/x.fdb" << "::1|3050|/tmp/x.fdb|||||[::1]/3050:/tmp/x.fdb";
+    QTest::newRow("inet url with ipv6 host and port") << "inet://[::1]:3057//srv/x.fdb" << "::1|3057|/srv/x.fdb|||||[::1]/3057:/srv/x.fdb";
+    QTest::newRow("non-ascii path") << "Data Source=db:/daten/Läden/straße.fdb" << "db|0|/daten/Läden/straße.fdb|||||db:/daten/Läden/straße.fdb";
+    QTest::newRow("bracketed host holding a slash") << "[a/b]:/d.fdb" << "a/b|0|/d.fdb|||||[a/b]:/d.fdb";
 }
 
 void tst_ConnString::parses()
@@ -54,9 +53,15 @@ void tst_ConnString::parses()
     const auto r = parseConnString(text);
     QVERIFY2(r.ok(), r.ok() ? "" : qPrintable(r.failure().description));
     const ConnString &c = r.value();
-    QTEST(QStringList({c.host, QString::number(c.port), c.database, c.user, c.password, c.charset, c.role}).join(u'|'),
+    QTEST(QStringList({c.host, QString::number(c.port), c.database, c.user, c.password, c.charset, c.role, c.dsn()})
+              .join(u'|'),
           "parts");
     QCOMPARE(c.isRemote(), !c.host.isEmpty());
+    // The DSN reads back as the same place.
+    const auto again = parseConnString(c.dsn());
+    const auto place = [](const ConnString &c) { return QStringList{c.host, QString::number(c.port), c.database}; };
+    QVERIFY(again.ok());
+    QCOMPARE(place(again.value()), place(c));
 }
 
 void tst_ConnString::malformed_data()
@@ -91,31 +96,6 @@ void tst_ConnString::malformed()
     QVERIFY2(why.contains(mentions) && why.startsWith(QStringLiteral("The connection string is not valid")),
              qPrintable(why));
     QCOMPARE(r.failure().engineMessages, QStringList{why});
-}
-
-void tst_ConnString::dsn_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("dsn");
-    QTest::newRow("host and port") << "Data Source=db/3050:/d.fdb" << "db/3050:/d.fdb";
-    QTest::newRow("host only") << "Data Source=db:/d.fdb" << "db:/d.fdb";
-    QTest::newRow("local file") << "Data Source=/d.fdb" << "/d.fdb";
-    QTest::newRow("ipv6 host keeps its brackets") << "[::1]/3050:/d.fdb" << "[::1]/3050:/d.fdb";
-    QTest::newRow("bracketed host holding a slash keeps them") << "[a/b]:/d.fdb" << "[a/b]:/d.fdb";
-    QTest::newRow("location joins host") << "Data Source=db;Location=/d.fdb" << "db:/d.fdb";
-}
-
-void tst_ConnString::dsn()
-{
-    QFETCH(QString, text);
-    const auto r = parseConnString(text);
-    QVERIFY(r.ok());
-    QTEST(r.value().dsn(), "dsn");
-    // The DSN reads back as the same place.
-    const auto again = parseConnString(r.value().dsn());
-    const auto place = [](const ConnString &c) { return QStringList{c.host, QString::number(c.port), c.database}; };
-    QVERIFY(again.ok());
-    QCOMPARE(place(again.value()), place(r.value()));
 }
 
 QTEST_GUILESS_MAIN(tst_ConnString)

@@ -55,10 +55,6 @@ void tst_GroupSort::apply_data()
         << QStringList{"cmdClearAll", "?cboGroups(0)=(None)", "?cboGroups(2)=(None)", "?enabled:cboGroups(0)",
                        "?disabled:cboGroups(1)", "?disabled:optOrder(0)", "cboExpand=All Collapsed", "cmdOK"}
         << "groups ; sort ; first group none" << true;
-    QTest::newRow("group: the same column on two levels")
-        << false << QList<int>{}
-        << QStringList{"cboGroups(0)=city", "?enabled:cboGroups(1)", "cboGroups(1)=city", "optOrder(3)", "cmdOK"}
-        << "groups city+ city-; sort ; first group expanded" << true;
     QTest::newRow("group: new levels applied collapsed")
         << false << QList<int>{Totals, 1}
         << QStringList{"cboGroups(1)=state", "optOrder(3)", "cboGroups(2)=city", "cboExpand=All Collapsed", "cmdOK"}
@@ -97,9 +93,6 @@ void tst_GroupSort::apply_data()
         << QStringList{"?cboGroups(0)=state", "?on:optOrder(0)", "?cboGroups(1)=name", "?on:optOrder(3)",
                        "?cboGroups(2)=(None)", "?disabled:cboGroups(3)", "cmdOK"}
         << "groups ; sort state+ name-; first group none" << false;
-    QTest::newRow("sort: Clear All")
-        << true << QList<int>{Name, -1, City, 1} << QStringList{"cmdClearAll", "?disabled:cboGroups(1)", "cmdOK"}
-        << "groups ; sort ; first group none" << true;
     QTest::newRow("sort: the same column on two levels")
         << true << QList<int>{} << QStringList{"cboGroups(0)=zip", "cboGroups(1)=zip", "cmdOK"}
         << "groups ; sort zip+ zip+; first group none" << true;

@@ -44,6 +44,11 @@ inline ColumnInfo integerColumn(const char *name, int scale = 0)
     return column(name, ColumnType::Integer, scale ? TypeCode::Numeric : TypeCode::Integer, 8, scale);
 }
 
+inline ColumnInfo dateColumn(const char *name)
+{
+    return column(name, ColumnType::Date, TypeCode::DbDate, 4);
+}
+
 // Columns: id, category, store, description, cost NUMERIC(15,2), daterec.
 inline std::shared_ptr<RecordTable> inventoryTable(const std::vector<InvRow> &rows)
 {
@@ -53,7 +58,7 @@ inline std::shared_ptr<RecordTable> inventoryTable(const std::vector<InvRow> &ro
     b.addColumn(integerColumn("store"));
     b.addColumn(textColumn("description", 200));
     b.addColumn(integerColumn("cost", 2));
-    b.addColumn(column("daterec", ColumnType::Date, TypeCode::DbDate, 4));
+    b.addColumn(dateColumn("daterec"));
     for (const InvRow &r : rows) {
         b.appendInteger(0, r.id);
         r.category ? b.appendText(1, QString::fromUtf8(r.category)) : b.appendNull(1);

@@ -26,8 +26,7 @@ private slots:
     void headerPartsFooterPageAndTotals();
     void fitToWidthKeepsEveryColumn_data();
     void fitToWidthKeepsEveryColumn();
-    void selectedRowsOnly_data();
-    void selectedRowsOnly();
+    void nothingSelectedPrintsNothing();
     void landscapeAndMargins();
     void pagesByArithmeticMatchThePrint_data();
     void pagesByArithmeticMatchThePrint();
@@ -167,24 +166,14 @@ void tst_GridPrint::fitToWidthKeepsEveryColumn()
     QCOMPARE(text.count(QRegularExpression(QStringLiteral("\\bid\\b"))), repeatFirstColumn ? total : 1);
 }
 
-void tst_GridPrint::selectedRowsOnly_data()
+// Which selected rows are printed is checked through the viewer's print command; here, the edge.
+void tst_GridPrint::nothingSelectedPrintsNothing()
 {
-    QTest::addColumn<std::vector<int>>("selected");
-    QTest::addColumn<QString>("printed");   // empty: nothing printed, no page asked for
-    QTest::newRow("two rows") << std::vector<int>{2, 6} << "Receiver OLED 55";
-    QTest::newRow("nothing selected prints nothing") << std::vector<int>{} << "";
-}
-
-void tst_GridPrint::selectedRowsOnly()
-{
-    QFETCH(std::vector<int>, selected);
-    QFETCH(QString, printed);
-    m_grid->selectRows(selected);
+    m_grid->selectRows({});
     QSignalSpy pages(m_grid.get(), &ReportGrid::printPage);
-    const QString text = printToPdf(true);
-    QCOMPARE(pages.isEmpty(), printed.isEmpty());
-    for (const QString &description : {QStringLiteral("Receiver"), QStringLiteral("OLED 55"), QStringLiteral("Washer")})
-        QCOMPARE(text.contains(description), printed.contains(description));
+    QCOMPARE(printToPdf(true), QString());
+    QCOMPARE(pages.count(), 0);
+    QVERIFY(!QFile::exists(m_file));
 }
 
 void tst_GridPrint::landscapeAndMargins()

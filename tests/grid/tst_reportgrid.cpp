@@ -24,7 +24,6 @@ private slots:
     void init();
     void cleanup();
 
-
     void sortOrder_data();
     void sortOrder();
     void keysWiderThanOneWordSortTheSame();
@@ -45,10 +44,8 @@ private slots:
     void keyEventsMaySwallowKeys();
     void expandCollapseByKeyboardAndClick();
     void extendedSelectionWithShiftAndControl();
-    void headerClickRaisesColumnHeaderClick();
     void dragDataIsPlainTextOfSelectedRows();
     void groupByBoxByDragAndClick();
-    void headerDropReordersColumns();
     void cardViewPaintsCards();
     void paintIsLimitedToTheScreen();
     void accessibleCellTexts();
@@ -336,6 +333,15 @@ void tst_ReportGrid::pointsOnTheGrid()
     QCOMPARE(m_grid->rowFromPoint(origin + shown(3, 5)), 3);
     QCOMPARE(m_grid->rowFromPoint(origin + QPoint(5, 3)), 0);
     QCOMPARE(m_grid->columnFromPoint(origin + shown(1, m_grid->column(1)->width() + 5)), 2);
+    // A click on a column's header is told to the host, with the button let go and where.
+    QSignalSpy clicks(m_grid.get(), &ReportGrid::columnHeaderClick);
+    QSignalSpy ups(m_grid.get(), &ReportGrid::mouseUp);
+    QTest::mouseClick(viewport(), Qt::LeftButton, {}, shown(0, m_grid->column(1)->width() + m_grid->column(2)->width() + 20));
+    QCOMPARE(clicks.count(), 1);
+    QCOMPARE(clicks.first().first().value<GridColumn *>(), m_grid->column(3));
+    QCOMPARE(ups.count(), 1);
+    QCOMPARE(ups.first().first().value<Qt::MouseButton>(), Qt::LeftButton);
+    QCOMPARE(m_grid->hitTest(ups.first().at(1).toPoint()), GridArea::ColumnHeader);
     // Columns are found by where they are shown.
     m_grid->columnByKey(u"id")->setPosition(3);
     QCOMPARE(m_grid->columnFromPoint(origin + shown(1, 5)), 2);
@@ -431,19 +437,6 @@ void tst_ReportGrid::extendedSelectionWithShiftAndControl()
     QCOMPARE(m_grid->selectedCount(), 10);
 }
 
-void tst_ReportGrid::headerClickRaisesColumnHeaderClick()
-{
-    const QPoint third = shown(0, m_grid->column(1)->width() + m_grid->column(2)->width() + 20);
-    QSignalSpy clicks(m_grid.get(), &ReportGrid::columnHeaderClick);
-    QSignalSpy ups(m_grid.get(), &ReportGrid::mouseUp);
-    QTest::mouseClick(viewport(), Qt::LeftButton, {}, third);
-    QCOMPARE(clicks.count(), 1);
-    QCOMPARE(clicks.first().first().value<GridColumn *>(), m_grid->column(3));
-    QCOMPARE(ups.count(), 1);
-    QCOMPARE(ups.first().first().value<Qt::MouseButton>(), Qt::LeftButton);
-    QCOMPARE(m_grid->hitTest(ups.first().at(1).toPoint()), GridArea::ColumnHeader);
-}
-
 void tst_ReportGrid::dragDataIsPlainTextOfSelectedRows()
 {
     m_grid->selectRows({1, 3});
@@ -458,7 +451,7 @@ void tst_ReportGrid::dragDataIsPlainTextOfSelectedRows()
 }
 
 // Headers dropped on the box group the rows, a click on a group in the box is told to the host,
-// and a group dragged out of the box is removed.
+// a group dragged out of the box is removed, and a header dropped on another moves its column.
 void tst_ReportGrid::groupByBoxByDragAndClick()
 {
     shown(0, 0);
@@ -477,10 +470,7 @@ void tst_ReportGrid::groupByBoxByDragAndClick()
     drop(viewport(), grid::GroupMime, 1, QPoint(50, 80));
     QCOMPARE(m_grid->groups().count(), 1);
     QCOMPARE(rowShape(*m_grid), QStringLiteral("H1 R R R R H1 R R R R R R"));
-}
-
-void tst_ReportGrid::headerDropReordersColumns()
-{
+    // A header dropped on another moves its column there.
     drop(viewport(), grid::ColumnMime, 5, shown(0, 5));   // cost over the id column
     QCOMPARE(m_grid->selectedText(true).section(QLatin1Char('\n'), 0, 0),
              QStringLiteral("cost\tid\tcategory\tstore\tdescription\tdaterec"));
