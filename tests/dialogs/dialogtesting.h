@@ -33,7 +33,7 @@ inline std::shared_ptr<RecordTable> customerTable()
     for (const char *name : {"account", "name", "city", "state", "zip", "phone", "bbbalance", "email", "recupdate", "ss1"}) {
         ColumnInfo c = name == std::string_view("bbbalance") ? integerColumn(name, 2)
                        : name == std::string_view("recupdate")
-                           ? column(name, ColumnType::Timestamp, TypeCode::DbTimeStamp, 8)
+                           ? makeColumn(name, ColumnType::Timestamp, TypeCode::DbTimeStamp, 8)
                            : textColumn(name, 40);
         if (c.type == ColumnType::Text) {
             c.relation = QStringLiteral("CUSTOMERS");

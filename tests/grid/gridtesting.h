@@ -23,7 +23,7 @@ struct InvRow {
     QDate daterec;
 };
 
-inline ColumnInfo column(const char *name, ColumnType type, int code, int size, int scale = 0)
+inline ColumnInfo makeColumn(const char *name, ColumnType type, int code, int size, int scale = 0)
 {
     ColumnInfo c;
     c.name = QString::fromLatin1(name);
@@ -36,17 +36,17 @@ inline ColumnInfo column(const char *name, ColumnType type, int code, int size, 
 
 inline ColumnInfo textColumn(const char *name, int size = 30)
 {
-    return column(name, ColumnType::Text, TypeCode::WideText, size);
+    return makeColumn(name, ColumnType::Text, TypeCode::WideText, size);
 }
 
 inline ColumnInfo integerColumn(const char *name, int scale = 0)
 {
-    return column(name, ColumnType::Integer, scale ? TypeCode::Numeric : TypeCode::Integer, 8, scale);
+    return makeColumn(name, ColumnType::Integer, scale ? TypeCode::Numeric : TypeCode::Integer, 8, scale);
 }
 
 inline ColumnInfo dateColumn(const char *name)
 {
-    return column(name, ColumnType::Date, TypeCode::DbDate, 4);
+    return makeColumn(name, ColumnType::Date, TypeCode::DbDate, 4);
 }
 
 // Columns: id, category, store, description, cost NUMERIC(15,2), daterec.
