@@ -250,10 +250,8 @@ private slots:
         QTest::newRow("Format View in card view") << "menu mnuformat" << 1 << false << "-" << "frmCardView";
         QTest::newRow("Format View, grid hidden") << "menu mnuformat" << 0 << true << "-" << "";
         QTest::newRow("View Summary") << "menu mnuSum" << 0 << false << "-" << "frmSummary";
-        QTest::newRow("Open Layout") << "menu MNUopen" << 0 << false << "-" << "FileDLG";
-        QTest::newRow("Save AS") << "menu MNUsaveAS" << 0 << false << "-" << "FileDLG";
-        QTest::newRow("Print Selected Items") << "menu mnuPrint(1)" << 0 << false << "-" << "dlgPrint";
         QTest::newRow("Export and E-Mail") << "menu MNUexportEmail" << 0 << false << "-" << "frmExportOptions";
+        // The layout and print entries are driven by the layout and print tests.
     }
     void command()
     {
