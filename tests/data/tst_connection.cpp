@@ -226,15 +226,9 @@ void tst_Connection::failures_data()
     QTest::addColumn<QString>("sql");
     QTest::addColumn<QStringList>("messages");
 
-    QTest::newRow("syntax error") << "SELEC * FROM types"
-                                  << QStringList{"Dynamic SQL Error", "SQL error code = -104", "Token unknown - line 1, column 1",
-                                                 "SELEC"};
     QTest::newRow("unknown table") << "SELECT * FROM nosuchtable"
                                    << QStringList{"Dynamic SQL Error", "SQL error code = -204", "Table unknown",
                                                   "NOSUCHTABLE", "At line 1, column 15"};
-    QTest::newRow("unknown column") << "SELECT nosuchcolumn FROM types"
-                                    << QStringList{"Dynamic SQL Error", "SQL error code = -206", "Column unknown",
-                                                   "NOSUCHCOLUMN", "At line 1, column 8"};
     QTest::newRow("conversion error while fetching")
         << "SELECT CAST(vc AS INTEGER) FROM types WHERE id = 1"
         << QStringList{"conversion error from string \"TV-100\""};
