@@ -36,6 +36,7 @@ private slots:
     void writes_data();
     void writes();
     void insertReadsBackWhatTheDatabaseFilled();
+    void readOnlyConnectionRefusesWrites();
 
 private:
     QString conn() const;
@@ -436,6 +437,25 @@ void tst_Connection::insertReadsBackWhatTheDatabaseFilled()
     QCOMPARE(check.value()->rowCount(), 2);
     QCOMPARE(check.value()->text(0, 1), QStringLiteral("shipped"));
     QCOMPARE(check.value()->text(1, 2), QStringLiteral("chair"));
+}
+
+void tst_Connection::readOnlyConnectionRefusesWrites()
+{
+    {
+        auto c = open(AccessMode::Read);
+        QVERIFY(c);
+        auto r = c->query(QStringLiteral("SELECT * FROM stores"));
+        CHECK_OK(r);
+        auto w = c->writer(r.value());
+        const auto refused = [](const auto &st) {
+            return !st.ok() && st.failure().description.contains(QStringLiteral("read only"));
+        };
+        QVERIFY(refused(w->updateCell(0, 1, QStringLiteral("x"))));
+        QVERIFY(refused(w->deleteRow(0)));
+        QVERIFY(refused(w->insertRow({{1, QStringLiteral("New")}})));
+        QCOMPARE(r.value()->rowCount(), 1);
+    }
+    QCOMPARE(test::isqlValue(m_db, QStringLiteral("SELECT COUNT(*) || ' ' || MIN(name) FROM stores")), QStringLiteral("1 Main"));
 }
 
 QTEST_GUILESS_MAIN(tst_Connection)
