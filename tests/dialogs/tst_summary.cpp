@@ -27,7 +27,7 @@ void tst_Summary::lines_data()
         << 0 << QList<int>{Name} << none << none
         << QStringList{"?title=View Summary", "?cmdFields=Fields...", "?cmdGroup=Group By...", "?cmdSort=Sort...",
                        "?cmdFormat=Format...", "?enabled:cmdGroup", "?lblformat=Fonts and other Table View settings",
-                       "cmdOK"};
+                       "cmdFormat>?title=Format Table View;cmdOK", "cmdOK"};
     QTest::newRow("totals group then city descending")
         << 0 << QList<int>{Name, Phone} << QList<int>{Totals, 1, City, -1} << none
         << QStringList{"?lblFields=name, phone", "?lblGroups=Report Totals (ascending), city (descending)",
@@ -40,10 +40,6 @@ void tst_Summary::lines_data()
         << 1 << QList<int>{Name} << none << none
         << QStringList{"?lblformat=Fonts and other Card View settings", "?disabled:cmdGroup", "?enabled:cmdSort",
                        "cmdFormat>?title=Format Card View;cmdOK", "cmdOK"};
-    QTest::newRow("table view's format dialog")
-        << 0 << QList<int>{Name} << none << none
-        << QStringList{"cmdFormat>?title=Format Table View;cmdOK", "?lblformat=Fonts and other Table View settings",
-                       "cmdOK"};
     QTest::newRow("an accepted field chooser refreshes its line")
         << 0 << QList<int>{Name, Phone} << none << none
         << QStringList{"cmdFields>lstAvail=city;cmdAdd;cmdOK", "?lblFields=name, city, phone", "cmdOK"};
