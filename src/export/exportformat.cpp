@@ -154,8 +154,8 @@ inline char *writeDigits(char *out, std::uint64_t n)
 
 // The money and count columns of a report: a scale the compiler knows divides by a constant, and
 // the digits go straight to the output. Up to 10^4 every exact value whose whole part is below
-// 10^15 is in the plain-digit range, so the text is the one the double would get; nullptr when
-// the value is outside it.
+// 10^15 is in appendNumber's plain-digit range, where the value's own digits are written; nullptr
+// when the value is outside it.
 template <int Scale>
 char *writeSimpleScaled(char *out, std::int64_t value, const NumberStyle &style)
 {
