@@ -1,5 +1,7 @@
 // The connection over the network: what the engine says when the server cannot be reached or
-// goes away, and a fetch through a real server on a loopback port.
+// goes away, and a fetch through a real server on a loopback port. And a host that has opened a
+// database still ends on SIGTERM and SIGINT as it would without us, on the embedded engine and on
+// a server, and the database opens cleanly afterwards.
 
 #include "common/testservices.h"
 #include "common/tools.h"
@@ -13,9 +15,8 @@
 #include <QTimer>
 #include <QTest>
 
-#include <atomic>
 #include <csignal>
-#include <thread>
+#include <future>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -82,12 +83,14 @@ private slots:
     void cannotConnect_data();
     void cannotConnect();
     void fetchOverServer();
-    void serverKilledInTheMiddleOfAFetch();
-    void serverGoneDuringAWrite_data();
-    void serverGoneDuringAWrite();
+    void serverGone_data();
+    void serverGone();
+    void hostEndsOnSignal_data();
+    void hostEndsOnSignal();
 
 private:
     test::FirebirdServer m_server;
+    QTemporaryDir m_dir;
 };
 
 void tst_ConnectionServer::initTestCase()
@@ -175,64 +178,44 @@ void tst_ConnectionServer::fetchOverServer()
              QStringLiteral("über"));
 }
 
-void tst_ConnectionServer::serverKilledInTheMiddleOfAFetch()
+void tst_ConnectionServer::serverGone_data()
 {
-    OwnServer server;
-    QVERIFY(server.start());
-    const QString cs = server.fb.oleDbConnString(server.path("kill.fdb"));
-    CHECK_OK(createDatabase(cs));
-    auto reader = Connection::open(cs, AccessMode::Read, 10);
-    CHECK_OK(reader);
-
-    // Millions of generated rows: the fetch is still running when the server dies.
-    std::atomic<bool> done{false};
-    std::optional<Result<std::shared_ptr<RecordTable>>> result;
-    std::thread fetch([&] {
-        result.emplace(reader.value()->query(QStringLiteral(
-            "SELECT a.rdb$type FROM rdb$types a CROSS JOIN rdb$types b CROSS JOIN rdb$types c")));
-        done = true;
-    });
-    auto joinFetch = qScopeGuard([&] { fetch.join(); });
-
-    // Kill the server once the engine lists the statement as running or between two batches. The
-    // monitoring tables are a snapshot per transaction, so each look is a connection of its own.
-    QTRY_VERIFY_WITH_TIMEOUT(
-        [&] {
-            auto watcher = Connection::open(cs, AccessMode::Read, 10);
-            if (!watcher.ok())
-                return false;
-            auto mon = watcher.value()->query(QStringLiteral(
-                "SELECT COUNT(*) FROM mon$statements WHERE mon$state IN (1, 2) AND mon$sql_text CONTAINING 'CROSS JOIN' "
-                "AND mon$attachment_id <> CURRENT_CONNECTION"));
-            return mon.ok() && mon.value()->integer(0, 0) > 0;
-        }(),
-        30'000);
-    QVERIFY(!done);
-    QCOMPARE(::kill(server.pid, SIGKILL), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 60'000);
-    QVERIFY(result.has_value() && !result->ok());
-    QCOMPARE(result->failure().engineMessages.value(0), QStringLiteral("Error reading data from the connection."));
-    QCOMPARE(result->failure().step, 8);
-}
-
-void tst_ConnectionServer::serverGoneDuringAWrite_data()
-{
-    QTest::addColumn<bool>("deleting");
+    QTest::addColumn<QString>("doing");
     QTest::addColumn<int>("signal");
-    QTest::newRow("edit, server stopped") << false << SIGSTOP;
-    QTest::newRow("delete, server killed") << true << SIGKILL;
+    QTest::newRow("fetch, server killed") << "fetch" << SIGKILL;
+    QTest::newRow("edit, server stopped") << "edit" << SIGSTOP;
+    QTest::newRow("delete, server killed") << "delete" << SIGKILL;
 }
 
-void tst_ConnectionServer::serverGoneDuringAWrite()
+void tst_ConnectionServer::serverGone()
 {
-    QFETCH(bool, deleting);
+    QFETCH(QString, doing);
     QFETCH(int, signal);
     OwnServer server;
     QVERIFY(server.start());
-    const QString cs = server.fb.oleDbConnString(server.path("stop.fdb"));
+    const QString dsn = server.fb.dsn(server.path("gone.fdb")), cs = server.fb.oleDbConnString(server.path("gone.fdb"));
     CHECK_OK(createDatabase(cs));
     auto c = Connection::open(cs, AccessMode::ReadWrite, 10);
     CHECK_OK(c);
+    const auto look = [&](const char *select) { return test::isqlValue(dsn, QLatin1String(select), server.fb.user, server.fb.password); };
+    if (doing == u"fetch") {
+        // Millions of generated rows: the fetch is still running when the server dies, once the
+        // engine lists the statement as running or between two batches.
+        auto fetch = std::async(std::launch::async, [&] {
+            return c.value()->query(QStringLiteral("SELECT a.rdb$type FROM rdb$types a CROSS JOIN rdb$types b CROSS JOIN rdb$types c"));
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(look("SELECT COUNT(*) FROM mon$statements WHERE mon$state IN (1, 2) AND mon$sql_text "
+                                       "CONTAINING 'CROSS JOIN' AND mon$attachment_id <> CURRENT_CONNECTION"),
+                                  QStringLiteral("1"), 30'000);
+        QVERIFY(fetch.wait_for(std::chrono::seconds(0)) == std::future_status::timeout);
+        QCOMPARE(::kill(server.pid, SIGKILL), 0);
+        QVERIFY(fetch.wait_for(std::chrono::seconds(60)) == std::future_status::ready);
+        const auto result = fetch.get();
+        QVERIFY(!result.ok());
+        QCOMPARE(result.failure().engineMessages.value(0), QStringLiteral("Error reading data from the connection."));
+        QCOMPARE(result.failure().step, 8);
+        return;
+    }
     CHECK_OK(c.value()->execute(QStringLiteral("CREATE TABLE t (id INTEGER NOT NULL PRIMARY KEY, name VARCHAR(20))")));
     CHECK_OK(c.value()->execute(QStringLiteral("INSERT INTO t VALUES (1, 'first')")));
     c.value()->setWriteTimeout(2000);
@@ -247,7 +230,7 @@ void tst_ConnectionServer::serverGoneDuringAWrite()
     QElapsedTimer clock;
     clock.start();
     ::kill(server.pid, signal);
-    const Status st = deleting ? w->deleteRow(0) : w->updateCell(0, 1, QStringLiteral("mine"));
+    const Status st = doing == u"delete" ? w->deleteRow(0) : w->updateCell(0, 1, QStringLiteral("mine"));
     QVERIFY(!st.ok());
     QCOMPARE(r.value()->rowCount(), 1);
     QCOMPARE(r.value()->text(0, 1), QStringLiteral("first"));
@@ -269,10 +252,37 @@ void tst_ConnectionServer::serverGoneDuringAWrite()
     ::kill(server.pid, SIGCONT);
     auto other = Connection::open(cs, AccessMode::ReadWrite, 10);
     CHECK_OK(other);
-    QCOMPARE(test::isqlValue(server.fb.dsn(server.path("stop.fdb")), QStringLiteral("SELECT name FROM t"), server.fb.user,
-                             server.fb.password),
-             QStringLiteral("first"));
+    QCOMPARE(look("SELECT name FROM t"), QStringLiteral("first"));
     QTRY_VERIFY_WITH_TIMEOUT(other.value()->execute(QStringLiteral("UPDATE t SET name = 'after' WHERE id = 1")).ok(), 20000);
+}
+
+void tst_ConnectionServer::hostEndsOnSignal_data()
+{
+    QTest::addColumn<bool>("server");
+    QTest::addColumn<int>("signal");
+    QTest::newRow("embedded, SIGTERM") << false << int(SIGTERM);
+    QTest::newRow("embedded, SIGINT") << false << int(SIGINT);
+    QTest::newRow("server, SIGTERM") << true << int(SIGTERM);
+}
+
+void tst_ConnectionServer::hostEndsOnSignal()
+{
+    QFETCH(bool, server);
+    QFETCH(int, signal);
+    const QString path = server ? m_server.newDatabasePath() : m_dir.filePath(QStringLiteral("host-%1.fdb").arg(signal));
+    const QString conn = server ? m_server.oleDbConnString(path)
+                                : QStringLiteral("Data Source=%1;User ID=SYSDBA;Password=masterkey").arg(path);
+    CHECK_OK(createDatabase(conn));
+    QProcess host;
+    host.start(QStringLiteral(VELMORA_SIGNAL_HOST), {conn});
+    QVERIFY(host.waitForReadyRead(60000));
+    QCOMPARE(host.readLine().trimmed(), QByteArray("ready"));
+    ::kill(pid_t(host.processId()), signal);
+    QVERIFY2(host.waitForFinished(1000), "the host lives on after the signal");
+    QCOMPARE(host.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(test::isqlValue(server ? m_server.dsn(path) : path, QStringLiteral("SELECT COUNT(*) FROM rdb$database"),
+                             server ? m_server.user : QStringLiteral("SYSDBA"), m_server.password),
+             QStringLiteral("1"));
 }
 
 QTEST_GUILESS_MAIN(tst_ConnectionServer)
