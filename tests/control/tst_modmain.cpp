@@ -1,27 +1,18 @@
 // The module's settings files, registry look-ups, folder checks and help topics as the
 // component's other parts call them.
 
-#include "common/dialogsteps.h"
 #include "common/unprivileged.h"
-#include "core/reportrequest.h"
 #include "platform/helpwindow.h"
 #include "platform/modMain.h"
 #include "platform/platform.h"
 
-#include <QtTest>
-#include <QtWidgets>
+#include "../viewer/viewertesting.h"
 
 using namespace velmora;
 
 namespace {
 
 const QString ShellFolders = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 } // namespace
 
@@ -36,10 +27,8 @@ private slots:
         QVERIFY(QDir().mkpath(config));
         qputenv("HOME", m_home.path().toUtf8());
         qputenv("XDG_CONFIG_HOME", config.toUtf8());
-        QFile dirs(config + QStringLiteral("/user-dirs.dirs"));
-        QVERIFY(dirs.open(QIODevice::WriteOnly));
-        dirs.write("XDG_DOCUMENTS_DIR=\"$HOME/Meine Dokumente\"\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
-        dirs.close();
+        QVERIFY(test::writeAll(config + QStringLiteral("/user-dirs.dirs"),
+                               "XDG_DOCUMENTS_DIR=\"$HOME/Meine Dokumente\"\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"));
         QVERIFY(QDir(m_home.path()).mkpath(QStringLiteral("Meine Dokumente")));
         QVERIFY(QDir(m_home.path()).mkpath(QStringLiteral("Schreibtisch")));
     }
@@ -48,12 +37,9 @@ private slots:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
-        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("local")));
-        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("data")));
-        m_local = m_dir->filePath(QStringLiteral("local")) + u'/';
-        m_data = m_dir->filePath(QStringLiteral("data")) + u'/';
-        request().LocalPath = m_local;
-        request().Datapath = m_data;
+        request().LocalPath = m_local = m_dir->filePath(QStringLiteral("local")) + u'/';
+        request().Datapath = m_data = m_dir->filePath(QStringLiteral("data")) + u'/';
+        QVERIFY(QDir().mkpath(m_local) && QDir().mkpath(m_data));
     }
 
     void cleanup()
@@ -64,50 +50,44 @@ private slots:
 
     void ini_data()
     {
-        // Writes "L|section|key|value" (L the local file, D the shared one), then reads
-        // "L|section|key|default|expected" ("\0" stands for a character 0), then both files' text.
-        QTest::addColumn<QStringList>("writes");
-        QTest::addColumn<QStringList>("reads");
+        // Steps: writes "L|section|key|value" (L the local file, D the shared one) and reads
+        // "L|section|key|default|expected" ("\\0" stands for a character 0); then both files' text.
+        QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QByteArray>("local");
         QTest::addColumn<QByteArray>("shared");
 
         QTest::newRow("each flag picks its file, names in any case")
-            << QStringList{"L|S|k|local", "D|S|k|shared"}
-            << QStringList{"L|S|k||local", "D|s|K||shared", "D|S|other|dflt|dflt"} << QByteArray("[S]\r\nk=local\r\n")
-            << QByteArray("[S]\r\nk=shared\r\n");
-        QTest::newRow("non-ASCII value") << QStringList{"D|Email|From|Jürgen Groß <j@example.com>"}
-                                         << QStringList{"D|Email|From||Jürgen Groß <j@example.com>"} << QByteArray()
-                                         << QByteArray("[Email]\r\nFrom=J\xc3\xbcrgen Gro\xc3\x9f <j@example.com>\r\n");
+            << QStringList{"L|S|k|local", "D|S|k|shared", "L|S|k||local", "D|s|K||shared", "D|S|other|dflt|dflt"}
+            << QByteArray("[S]\r\nk=local\r\n") << QByteArray("[S]\r\nk=shared\r\n");
+        QTest::newRow("non-ASCII value")
+            << QStringList{"D|Email|From|Jürgen Groß <j@example.com>", "D|Email|From||Jürgen Groß <j@example.com>"}
+            << QByteArray() << QByteArray("[Email]\r\nFrom=J\xc3\xbcrgen Gro\xc3\x9f <j@example.com>\r\n");
         QTest::newRow("an empty value deletes the key only")
-            << QStringList{"D|Email|A|1", "D|Email|B|1", "D|Email|a|"} << QStringList{"D|Email|A|gone|gone"}
-            << QByteArray() << QByteArray("[Email]\r\nB=1\r\n");
+            << QStringList{"D|Email|A|1", "D|Email|B|1", "D|Email|a|", "D|Email|A|gone|gone"} << QByteArray()
+            << QByteArray("[Email]\r\nB=1\r\n");
         QTest::newRow("no key and no value delete the section")
-            << QStringList{"D|Email|A|1", "D|Other|A|1", "D|Email||"} << QStringList{"D|Email|A|gone|gone"}
-            << QByteArray() << QByteArray("[Other]\r\nA=1\r\n");
+            << QStringList{"D|Email|A|1", "D|Other|A|1", "D|Email||", "D|Email|A|gone|gone"} << QByteArray()
+            << QByteArray("[Other]\r\nA=1\r\n");
         QTest::newRow("no key reads the section's entries")
-            << QStringList{"L|Email|Host|h", "L|Email|Port|25"}
-            << QStringList{"L|Email||unused|Host=h\\0Port=25\\0", "L|Nothing||unused|"}
+            << QStringList{"L|Email|Host|h", "L|Email|Port|25", "L|Email||unused|Host=h\\0Port=25\\0", "L|Nothing||unused|"}
             << QByteArray("[Email]\r\nHost=h\r\nPort=25\r\n") << QByteArray();
     }
 
     void ini()
     {
-        QFETCH(QStringList, writes);
-        QFETCH(QStringList, reads);
+        QFETCH(QStringList, steps);
         QFETCH(QByteArray, local);
         QFETCH(QByteArray, shared);
-        for (const QString &w : writes) {
-            QStringList f = w.split(u'|');
+        for (const QString &line : steps) {
+            QStringList f = line.split(u'|');
             bool isLocal = f[0] == u"L";
-            QVERIFY(WriteIniText(f[1], f[2], f[3], isLocal));
+            if (f.size() == 4)
+                QVERIFY(WriteIniText(f[1], f[2], f[3], isLocal));
+            else
+                QCOMPARE(ReadIniText(f[1], f[2], f[3], isLocal), f[4].replace(QStringLiteral("\\0"), QChar(0)));
         }
-        for (const QString &r : reads) {
-            QStringList f = r.split(u'|');
-            bool isLocal = f[0] == u"L";
-            QCOMPARE(ReadIniText(f[1], f[2], f[3], isLocal), QString(f[4]).replace(QStringLiteral("\\0"), QChar(0)));
-        }
-        QCOMPARE(readAll(m_local + QStringLiteral("vlmoset.dat")), local.isEmpty() ? QByteArray("<missing>") : local);
-        QCOMPARE(readAll(m_data + QStringLiteral("vlmfiles.dat")), shared.isEmpty() ? QByteArray("<missing>") : shared);
+        QCOMPARE(test::readAll(m_local + QStringLiteral("vlmoset.dat")), local.isEmpty() ? QByteArray("<missing>") : local);
+        QCOMPARE(test::readAll(m_data + QStringLiteral("vlmfiles.dat")), shared.isEmpty() ? QByteArray("<missing>") : shared);
     }
 
     void iniMissingFolderFails()
@@ -162,9 +142,7 @@ private slots:
     {
         QFETCH(QString, relative);
         QFETCH(bool, exists);
-        QFile file(m_data + QStringLiteral("file.txt"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
+        QVERIFY(test::writeAll(m_data + QStringLiteral("file.txt"), {}));
         const QString path = m_dir->filePath(relative);
         QCOMPARE(FolderExists(path), exists);
         QCOMPARE(FolderExists(path + u'/'), exists);
@@ -221,11 +199,6 @@ private slots:
         QVERIFY2(browser->viewport()->rect().contains(rect),
                  qPrintable(QStringLiteral("heading at y %1, viewport height %2").arg(rect.y()).arg(browser->viewport()->height())));
         QCOMPARE(browser->verticalScrollBar()->value() > 0, topic == 16);
-        // The component-wide default names the file "Velmora.chm", whatever case it has on disk.
-        window->hide();
-        platform::setDefaultHelpFile(m_local + QStringLiteral("Velmora.chm"));
-        platform::showHelp(nullptr, QString(), 4);
-        QVERIFY(platform::helpWindow()->isVisible() && platform::helpWindow()->topic() == 4);
     }
 
     void helpFileRefused_data()
@@ -241,11 +214,7 @@ private slots:
     {
         QFETCH(QByteArray, file);
         QFETCH(QString, says);
-        if (!file.isEmpty()) {
-            QFile chm(m_local + QStringLiteral("velmora.chm"));
-            QVERIFY(chm.open(QIODevice::WriteOnly));
-            chm.write(file);
-        }
+        QVERIFY(file.isEmpty() || test::writeAll(m_local + QStringLiteral("velmora.chm"), file));
         QString text;
         auto box = test::whenOpen<QMessageBox>([&text](QMessageBox *b) { text = b->text(); });
         short topic = 4;

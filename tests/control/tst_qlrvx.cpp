@@ -159,26 +159,6 @@ private slots:
         QCOMPARE(request().MasterFilter, filter);
     }
 
-    void masterWithoutPipeEmptiesEarlierFilter()
-    {
-        // Through a real load each time, so the filter really narrows the second report.
-        QWidget hostForm;
-        QLrvx control(&hostForm);
-        test::HostCall call{{}, m_store.data, m_store.conn, QStringLiteral("Main"), QStringLiteral("3|category = 'TV'"),
-                            m_store.local};
-        test::callReport(control, QStringLiteral("ShowMasterInv"), call);
-        QCOMPARE(request().MasterFilter, QStringLiteral("category = 'TV'"));
-        QVERIFY(request().SQLstatement.endsWith(QStringLiteral("store <> 3 and category = 'TV'")));
-        const int tvRows = frmMain::instance()->Jgrid->table()->rowCount();
-        test::unloadViewers();
-
-        call.number = QStringLiteral("3");
-        test::callReport(control, QStringLiteral("ShowMasterInv"), call);
-        QCOMPARE(request().MasterFilter, QString());
-        QVERIFY(request().SQLstatement.endsWith(QStringLiteral("store <> 3")));
-        QVERIFY(frmMain::instance()->Jgrid->table()->rowCount() > tvRows);
-    }
-
     void closingViewerLeavesHostControlAlone()
     {
         // A host may show the control as a window of its own; Esc in the viewer must not take it away.

