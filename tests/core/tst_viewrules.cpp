@@ -32,105 +32,96 @@ Levels chosen(std::initializer_list<std::pair<int, bool>> picks)
 class tst_ViewRules : public QObject {
     Q_OBJECT
 private slots:
-    void levelsChanged_data();
-    void levelsChanged();
-    void withheldAndTotals_data();
-    void withheldAndTotals();
-    void roundHalfEven();
-    void twipsFromPixelText_data();
-    void twipsFromPixelText();
-    void cardWidthRoundTrip();
-};
+    void levelsChanged_data()
+    {
+        QTest::addColumn<Levels>("levels");
+        QTest::addColumn<std::vector<ViewKey>>("keys");
+        QTest::addColumn<bool>("changed");
 
-void tst_ViewRules::levelsChanged_data()
-{
-    QTest::addColumn<Levels>("levels");
-    QTest::addColumn<std::vector<ViewKey>>("keys");
-    QTest::addColumn<bool>("changed");
+        const std::vector<ViewKey> two{{12, 1}, {4, -1}};
+        QTest::newRow("filled and untouched") << velmora::viewrules::levelsFromKeys(two) << two << false;
+        QTest::newRow("one level fewer") << chosen({{12, true}}) << two << true;
+        QTest::newRow("descending where the key ascends") << chosen({{12, false}, {4, false}}) << two << true;
+        QTest::newRow("a key order other than 1 or -1 counts as changed")
+            << chosen({{3, false}}) << std::vector<ViewKey>{{3, 0}} << true;
+        const std::vector<ViewKey> five{{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, -1}};
+        QTest::newRow("a fifth key is not compared") << velmora::viewrules::levelsFromKeys(five) << five << false;
+        QTest::newRow("level 3 cleared with five keys") << chosen({{1, true}, {2, true}, {3, true}}) << five << true;
+    }
 
-    const std::vector<ViewKey> two{{12, 1}, {4, -1}};
-    QTest::newRow("filled and untouched") << velmora::viewrules::levelsFromKeys(two) << two << false;
-    QTest::newRow("one level fewer") << chosen({{12, true}}) << two << true;
-    QTest::newRow("descending where the key ascends") << chosen({{12, false}, {4, false}}) << two << true;
-    QTest::newRow("a key order other than 1 or -1 counts as changed")
-        << chosen({{3, false}}) << std::vector<ViewKey>{{3, 0}} << true;
-    const std::vector<ViewKey> five{{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, -1}};
-    QTest::newRow("a fifth key is not compared") << velmora::viewrules::levelsFromKeys(five) << five << false;
-    QTest::newRow("level 3 cleared with five keys") << chosen({{1, true}, {2, true}, {3, true}}) << five << true;
-}
+    void levelsChanged()
+    {
+        QFETCH(Levels, levels);
+        QFETCH(std::vector<ViewKey>, keys);
+        QFETCH(bool, changed);
+        QCOMPARE(velmora::viewrules::levelsChanged(levels, keys), changed);
+    }
 
-void tst_ViewRules::levelsChanged()
-{
-    QFETCH(Levels, levels);
-    QFETCH(std::vector<ViewKey>, keys);
-    QFETCH(bool, changed);
-    QCOMPARE(velmora::viewrules::levelsChanged(levels, keys), changed);
-}
+    void withheldAndTotals_data()
+    {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<bool>("withheld");
+        QTest::addColumn<bool>("totals");
 
-void tst_ViewRules::withheldAndTotals_data()
-{
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<bool>("withheld");
-    QTest::addColumn<bool>("totals");
+        QTest::newRow("ss1") << "ss1" << true << false;
+        QTest::newRow("SS2 in capitals") << "SS2" << true << false;
+        QTest::newRow("RecUpdate mixed case") << "RecUpdate" << true << false;
+        QTest::newRow("ss10 is offered") << "ss10" << false << false;
+        QTest::newRow("totals caption in lower case") << "drag columns here to group" << false << true;
+        QTest::newRow("similar caption") << "Drag Columns Here" << false << false;
+    }
 
-    QTest::newRow("ss1") << "ss1" << true << false;
-    QTest::newRow("SS2 in capitals") << "SS2" << true << false;
-    QTest::newRow("RecUpdate mixed case") << "RecUpdate" << true << false;
-    QTest::newRow("ss10 is offered") << "ss10" << false << false;
-    QTest::newRow("totals caption in lower case") << "drag columns here to group" << false << true;
-    QTest::newRow("similar caption") << "Drag Columns Here" << false << false;
-}
+    void withheldAndTotals()
+    {
+        QFETCH(QString, caption);
+        QFETCH(bool, withheld);
+        QFETCH(bool, totals);
+        QCOMPARE(isWithheldField(caption), withheld);
+        QCOMPARE(isTotalsCaption(caption), totals);
+    }
 
-void tst_ViewRules::withheldAndTotals()
-{
-    QFETCH(QString, caption);
-    QFETCH(bool, withheld);
-    QFETCH(bool, totals);
-    QCOMPARE(isWithheldField(caption), withheld);
-    QCOMPARE(isTotalsCaption(caption), totals);
-}
+    void roundHalfEven()
+    {
+        const std::pair<double, long long> cases[] = {{8.5, 8}, {9.5, 10}, {10.6, 11}, {-2.5, -2}, {-3.5, -4}};
+        for (auto [value, rounded] : cases)
+            QCOMPARE(velmora::viewrules::roundHalfEven(value), rounded);
+    }
 
-void tst_ViewRules::roundHalfEven()
-{
-    const std::pair<double, long long> cases[] = {{8.5, 8}, {9.5, 10}, {10.6, 11}, {-2.5, -2}, {-3.5, -4}};
-    for (auto [value, rounded] : cases)
-        QCOMPARE(velmora::viewrules::roundHalfEven(value), rounded);
-}
+    void twipsFromPixelText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("perPixel");
+        QTest::addColumn<int>("twips");   // -1: ignored
 
-void tst_ViewRules::twipsFromPixelText_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<double>("perPixel");
-    QTest::addColumn<int>("twips");   // -1: ignored
+        QTest::newRow("200 pixels at 15") << "200" << 15.0 << 3000;
+        QTest::newRow("decimal pixels round to the nearest twip") << "200.8" << 15.0 << 3012;
+        QTest::newRow("half twip rounds to even") << "0.1" << 15.0 << 2;
+        QTest::newRow("letters are ignored") << "wide" << 15.0 << -1;
+        QTest::newRow("number with letters is ignored") << "200px" << 15.0 << -1;
+        QTest::newRow("zero is ignored") << "0" << 15.0 << -1;
+        QTest::newRow("negative is ignored") << "-20" << 15.0 << -1;
+        QTest::newRow("too large is ignored") << "1e12" << 15.0 << -1;
+    }
 
-    QTest::newRow("200 pixels at 15") << "200" << 15.0 << 3000;
-    QTest::newRow("decimal pixels round to the nearest twip") << "200.8" << 15.0 << 3012;
-    QTest::newRow("half twip rounds to even") << "0.1" << 15.0 << 2;
-    QTest::newRow("letters are ignored") << "wide" << 15.0 << -1;
-    QTest::newRow("number with letters is ignored") << "200px" << 15.0 << -1;
-    QTest::newRow("zero is ignored") << "0" << 15.0 << -1;
-    QTest::newRow("negative is ignored") << "-20" << 15.0 << -1;
-    QTest::newRow("too large is ignored") << "1e12" << 15.0 << -1;
-}
+    void twipsFromPixelText()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, perPixel);
+        QFETCH(int, twips);
+        const std::optional<int> got = velmora::viewrules::twipsFromPixelText(text, perPixel);
+        QCOMPARE(got.value_or(-1), twips);
+    }
 
-void tst_ViewRules::twipsFromPixelText()
-{
-    QFETCH(QString, text);
-    QFETCH(double, perPixel);
-    QFETCH(int, twips);
-    const std::optional<int> got = velmora::viewrules::twipsFromPixelText(text, perPixel);
-    QCOMPARE(got.value_or(-1), twips);
-}
-
-void tst_ViewRules::cardWidthRoundTrip()
-{
-    for (double perPixel : {15.0, 12.0, 10.0, 1440.0 / 110.0}) {
-        for (int twips : {1, 14, 15, 3000, 3010, 4321, 20000}) {
-            const QString shown = velmora::viewrules::pixelText(twips, perPixel);
-            QCOMPARE(velmora::viewrules::twipsFromPixelText(shown, perPixel).value_or(-1), twips);
+    void cardWidthRoundTrip()
+    {
+        for (double perPixel : {15.0, 12.0, 10.0, 1440.0 / 110.0}) {
+            for (int twips : {1, 14, 15, 3000, 3010, 4321, 20000}) {
+                const QString shown = velmora::viewrules::pixelText(twips, perPixel);
+                QCOMPARE(velmora::viewrules::twipsFromPixelText(shown, perPixel).value_or(-1), twips);
+            }
         }
     }
-}
+};
 
 QTEST_APPLESS_MAIN(tst_ViewRules)
 #include "tst_viewrules.moc"

@@ -36,60 +36,57 @@ class tst_TextRanks : public QObject {
 private slots:
     void init() { QLocale::setDefault(QLocale(QStringLiteral("de_DE"))); }
     void cleanup() { QLocale::setDefault(QLocale::c()); }
-    void sortFindsTheCollationOrder_data();
-    void sortFindsTheCollationOrder();
-    void goingAwayStopsTheThreads();
-};
 
-void tst_TextRanks::sortFindsTheCollationOrder_data()
-{
-    QTest::addColumn<bool>("waitForRanks");
-    QTest::addColumn<bool>("changeAfterRanking");
-    QTest::newRow("sort after the ranks are made") << true << false;
-    QTest::newRow("sort while they are being made") << false << false;
-    QTest::newRow("a text changed after ranking") << true << true;
-}
-
-void tst_TextRanks::sortFindsTheCollationOrder()
-{
-    QFETCH(bool, waitForRanks);
-    QFETCH(bool, changeAfterRanking);
-    auto table = manyTexts(6000);
-    ReportGrid grid;
-    grid.setTable(table);
-    grid.rankTextsInBackground();
-    if (waitForRanks)
-        QTRY_COMPARE(grid::BackgroundRanks::runningThreads(), 0);
-    if (changeAfterRanking)
-        table->setValue(17, 3, QStringLiteral("Aardvark"));   // a text the ranks do not know
-
-    grid.sortKeys().add(4, 1);
-    grid.resort();
-    QCollator collator{QLocale()};
-    QStringList shown;
-    for (int p = 1; p <= grid.rowCount(); ++p)
-        shown << grid.value(p, 4).toString();
-    QCOMPARE(shown.size(), 6000);
-    for (int i = 1; i < shown.size(); ++i)
-        QVERIFY2(collator.compare(shown[i - 1], shown[i]) <= 0, qPrintable(shown[i - 1] + QStringLiteral(" > ") + shown[i]));
-    if (changeAfterRanking)
-        QCOMPARE(shown.first(), QStringLiteral("Aardvark"));
-}
-
-void tst_TextRanks::goingAwayStopsTheThreads()
-{
-    auto table = manyTexts(300000);
-    QElapsedTimer clock;
+    void sortFindsTheCollationOrder_data()
     {
+        QTest::addColumn<bool>("waitForRanks");
+        QTest::addColumn<bool>("changeAfterRanking");
+        QTest::newRow("sort after the ranks are made") << true << false;
+        QTest::newRow("sort while they are being made") << false << false;
+        QTest::newRow("a text changed after ranking") << true << true;
+    }
+
+    void sortFindsTheCollationOrder()
+    {
+        QFETCH(bool, waitForRanks);
+        QFETCH(bool, changeAfterRanking);
+        auto table = manyTexts(6000);
         ReportGrid grid;
         grid.setTable(table);
         grid.rankTextsInBackground();
-        QCOMPARE(grid::BackgroundRanks::runningThreads(), 1);   // one column, one thread
-        clock.start();
+        if (waitForRanks)
+            QTRY_COMPARE(grid::BackgroundRanks::runningThreads(), 0);
+        if (changeAfterRanking)
+            table->setValue(17, 3, QStringLiteral("Aardvark"));   // a text the ranks do not know
+
+        grid.sortKeys().add(4, 1);
+        grid.resort();
+        QCollator collator{QLocale()};
+        QStringList shown;
+        for (int p = 1; p <= grid.rowCount(); ++p)
+            shown << grid.value(p, 4).toString();
+        QCOMPARE(shown.size(), 6000);
+        for (int i = 1; i < shown.size(); ++i)
+            QVERIFY2(collator.compare(shown[i - 1], shown[i]) <= 0, qPrintable(shown[i - 1] + QStringLiteral(" > ") + shown[i]));
+        if (changeAfterRanking)
+            QCOMPARE(shown.first(), QStringLiteral("Aardvark"));
     }
-    QCOMPARE(grid::BackgroundRanks::runningThreads(), 0);
-    QVERIFY2(clock.elapsed() < 500, qPrintable(QString::number(clock.elapsed())));
-}
+
+    void goingAwayStopsTheThreads()
+    {
+        auto table = manyTexts(300000);
+        QElapsedTimer clock;
+        {
+            ReportGrid grid;
+            grid.setTable(table);
+            grid.rankTextsInBackground();
+            QCOMPARE(grid::BackgroundRanks::runningThreads(), 1);   // one column, one thread
+            clock.start();
+        }
+        QCOMPARE(grid::BackgroundRanks::runningThreads(), 0);
+        QVERIFY2(clock.elapsed() < 500, qPrintable(QString::number(clock.elapsed())));
+    }
+};
 
 QTEST_MAIN(tst_TextRanks)
 #include "tst_textranks.moc"
