@@ -71,32 +71,23 @@ inline void click(QWidget *dlg, const char *name)
 // The entries of a list or drop-down, joined by ",".
 inline QString itemTexts(QWidget *w)
 {
+    auto *list = qobject_cast<QListWidget *>(w);
+    auto *combo = qobject_cast<QComboBox *>(w);
+    const QAbstractItemModel *model = list ? list->model() : combo ? combo->model() : nullptr;
     QStringList out;
-    if (auto *list = qobject_cast<QListWidget *>(w))
-        for (int i = 0; i < list->count(); ++i)
-            out << list->item(i)->text();
-    if (auto *combo = qobject_cast<QComboBox *>(w))
-        for (int i = 0; i < combo->count(); ++i)
-            out << combo->itemText(i);
+    for (int i = 0; model && i < model->rowCount(); ++i)
+        out << model->index(i, 0).data().toString();
     return out.join(u',');
 }
 
 // What a user reads in a control: a list's entries, a drop-down's choice, a text or a caption.
 inline QString shownText(QWidget *w)
 {
-    if (qobject_cast<QListWidget *>(w)) {
+    if (qobject_cast<QListWidget *>(w))
         return itemTexts(w);
-    } else if (auto *combo = qobject_cast<QComboBox *>(w)) {
-        return combo->currentText();
-    } else if (auto *edit = qobject_cast<QLineEdit *>(w)) {
-        return edit->text();
-    } else if (auto *label = qobject_cast<QLabel *>(w)) {
-        return label->text();
-    } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
-        return button->text();
-    } else if (auto *box = qobject_cast<QGroupBox *>(w)) {
-        return box->title();
-    }
+    for (const char *name : {"currentText", "text", "title"})
+        if (w->metaObject()->indexOfProperty(name) >= 0)
+            return w->property(name).toString();
     return {};
 }
 
@@ -133,9 +124,8 @@ inline void step(QWidget *dlg, const QString &s)
             return;
         }
         QString name = s.mid(1, eq - 1);
-        if (name == u"title" || name == u"text") {
-            auto *box = qobject_cast<QMessageBox *>(dlg);
-            QCOMPARE(name == u"title" ? dlg->windowTitle() : box ? box->text() : QString(), s.mid(eq + 1));
+        if (name == u"title" || name == u"text") {   // the window's title, a message box's text
+            QCOMPARE(dlg->property(name == u"title" ? "windowTitle" : "text").toString(), s.mid(eq + 1));
             return;
         }
         const bool items = name.startsWith(QStringLiteral("items:"));

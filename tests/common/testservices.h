@@ -48,6 +48,13 @@ inline QMap<QString, QString> readEnv(const QString &file)
     return values;
 }
 
+// A file name in `folder` unique in this run: stem-<12 hex digits>.fdb.
+inline QString uniqueDatabaseName(const QString &folder, const QString &stem)
+{
+    return QDir(folder).filePath(stem + QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128).left(12) +
+                                 QStringLiteral(".fdb"));
+}
+
 struct FirebirdServer {
     QString host;
     int port = 0;
@@ -65,11 +72,7 @@ struct FirebirdServer {
             .arg(dsn(path), user, password);
     }
     // A path for a new database file in dbDir, unique in this run.
-    QString newDatabasePath(const QString &stem = QStringLiteral("db")) const
-    {
-        return QDir(dbDir).filePath(stem + QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128).left(12) +
-                                    QStringLiteral(".fdb"));
-    }
+    QString newDatabasePath(const QString &stem = QStringLiteral("db")) const { return uniqueDatabaseName(dbDir, stem); }
 };
 
 // The run's server, or one that scripts/fbserver.sh started in another folder.
@@ -90,44 +93,27 @@ struct SmtpSink {
 
     bool isValid() const { return !host.isEmpty() && port > 0 && !mailDir.isEmpty(); }
 
-    // Stored messages (<n>.eml), oldest first. A message is listed only once it is complete.
-    QStringList messageFiles() const
-    {
-        QStringList files = QDir(mailDir).entryList({QStringLiteral("*.eml")}, QDir::Files);
-        std::sort(files.begin(), files.end(), [](const QString &a, const QString &b) {
-            return a.section(QLatin1Char('.'), 0, 0).toInt() < b.section(QLatin1Char('.'), 0, 0).toInt();
-        });
-        for (QString &f : files)
-            f = QDir(mailDir).filePath(f);
-        return files;
-    }
-    // Raw bytes of the message as the sink received it.
-    QByteArray rawMessage(const QString &emlFile) const
-    {
-        QFile f(emlFile);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    // The newest stored message whose raw bytes hold `token` (tests share the sink), or empty.
+    // The newest stored message (<n>.eml, listed once complete) whose raw bytes hold `token`
+    // (tests share the sink), or empty.
     QString storedWith(const QByteArray &token) const
     {
-        const QStringList files = messageFiles();
-        for (auto it = files.crbegin(); it != files.crend(); ++it)
-            if (rawMessage(*it).contains(token))
-                return *it;
-        return {};
+        QString newest;
+        for (const QString &name : QDir(mailDir).entryList({QStringLiteral("*.eml")}, QDir::Files)) {
+            QFile f(QDir(mailDir).filePath(name));
+            if (f.open(QIODevice::ReadOnly) && f.readAll().contains(token) &&
+                (newest.isEmpty() || name.section(u'.', 0, 0).toInt() > QFileInfo(newest).baseName().toInt()))
+                newest = f.fileName();
+        }
+        return newest;
     }
 };
 
 inline SmtpSink smtpSink()
 {
     const auto env = readEnv(runDir() + QStringLiteral("/smtp.env"));
-    SmtpSink s;
-    s.host = env.value(QStringLiteral("SMTP_HOST"));
-    s.port = env.value(QStringLiteral("SMTP_PORT")).toInt();
-    s.user = env.value(QStringLiteral("SMTP_USER"));
-    s.password = env.value(QStringLiteral("SMTP_PASSWORD"));
-    s.mailDir = env.value(QStringLiteral("SMTP_MAILDIR"));
-    return s;
+    return {env.value(QStringLiteral("SMTP_HOST")), env.value(QStringLiteral("SMTP_PORT")).toInt(),
+            env.value(QStringLiteral("SMTP_USER")), env.value(QStringLiteral("SMTP_PASSWORD")),
+            env.value(QStringLiteral("SMTP_MAILDIR"))};
 }
 
 // The run's sample database (2,000 inventory rows, seed 1).
@@ -142,8 +128,7 @@ inline QString copySampleDatabase(const QString &toFolder)
 {
     if (!QDir().mkpath(toFolder))
         return {};
-    const QString target = QDir(toFolder).filePath(
-        QStringLiteral("sample-") + QUuid::createUuid().toString(QUuid::Id128).left(12) + QStringLiteral(".fdb"));
+    const QString target = uniqueDatabaseName(toFolder, QStringLiteral("sample"));
     if (!QFile::copy(sampleDatabase(), target))
         return {};
     QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup);

@@ -88,13 +88,11 @@ inline QString gridState(ReportGrid &grid)
         }
         return out.join(u' ');
     };
-    QString first = QStringLiteral("none");
-    for (int p = 1; p <= grid.rowCount(); ++p)
-        if (grid.row(p).type == GridRowType::GroupHeader) {
-            first = grid.row(p).expanded ? QStringLiteral("expanded") : QStringLiteral("collapsed");
-            break;
-        }
-    return QStringLiteral("groups %1; sort %2; first group %3").arg(keys(grid.groups()), keys(grid.sortKeys()), first);
+    const GridRow first = grid.row(1);   // a group row comes first when there are groups
+    const QString shown = first.type != GridRowType::GroupHeader ? QStringLiteral("none")
+                          : first.expanded                         ? QStringLiteral("expanded")
+                                                                   : QStringLiteral("collapsed");
+    return QStringLiteral("groups %1; sort %2; first group %3").arg(keys(grid.groups()), keys(grid.sortKeys()), shown);
 }
 
 // Captions of the visible columns in display order.

@@ -34,19 +34,11 @@ inline ColumnInfo makeColumn(const char *name, ColumnType type, int code, int si
     return c;
 }
 
-inline ColumnInfo textColumn(const char *name, int size = 30)
-{
-    return makeColumn(name, ColumnType::Text, TypeCode::WideText, size);
-}
-
+inline ColumnInfo textColumn(const char *name, int size = 30) { return makeColumn(name, ColumnType::Text, TypeCode::WideText, size); }
+inline ColumnInfo dateColumn(const char *name) { return makeColumn(name, ColumnType::Date, TypeCode::DbDate, 4); }
 inline ColumnInfo integerColumn(const char *name, int scale = 0)
 {
     return makeColumn(name, ColumnType::Integer, scale ? TypeCode::Numeric : TypeCode::Integer, 8, scale);
-}
-
-inline ColumnInfo dateColumn(const char *name)
-{
-    return makeColumn(name, ColumnType::Date, TypeCode::DbDate, 4);
 }
 
 // Columns: id, category, store, description, cost NUMERIC(15,2), daterec.
