@@ -1,7 +1,10 @@
 // The report control as a host drives it: what each method writes into the report request, the
 // master inventory's store number split, the splash and pointer around a load, and the open
-// viewer reused by a second call.
+// viewer reused by a second call. Then the demo host on the sample database: every report button
+// opens the viewer on rows, with no failure box, and the master inventory button hands the store
+// number back without its filter.
 
+#include "../../apps/demo/demowindow.h"
 #include "../viewer/viewertesting.h"
 
 using namespace velmora;
@@ -31,6 +34,7 @@ class tst_QLrvx : public QObject {
     Q_OBJECT
 
     test::SampleStore m_store;
+    std::unique_ptr<DemoWindow> m_demo;
 
     // Opens an inventory report on the sample database so that later calls find the viewer loaded.
     frmMain *openInventory(QLrvx &control)
@@ -42,19 +46,19 @@ class tst_QLrvx : public QObject {
     }
 
 private slots:
-    void initTestCase() { QVERIFY(m_store.setUp()); }
+    void initTestCase()
+    {
+        QVERIFY(m_store.setUp());
+        // Folders given without the separator, as a user types them: the demo adds it.
+        m_demo = std::make_unique<DemoWindow>(DemoWindow::Options{m_store.data.chopped(1), m_store.local.chopped(1), m_store.db});
+        m_demo->show();
+    }
     void cleanupTestCase() { test::unloadViewers(); }
     void cleanup()
     {
         test::unloadViewers();
         QVERIFY(!frmMain::instance());
-    }
-
-    void showsItsLabel()
-    {
-        QWidget hostForm;   // the host's form the control sits on
-        QLrvx control(&hostForm);
-        QCOMPARE(control.findChild<QLabel *>()->text(), QStringLiteral("Tallybook + Email"));
+        QVERIFY(m_demo->isVisible());   // closing the viewer leaves the host alone
     }
 
     void requestWrites_data()
@@ -164,6 +168,7 @@ private slots:
         // A host may show the control as a window of its own; Esc in the viewer must not take it away.
         QPointer<QLrvx> control = new QLrvx;
         control->show();
+        QCOMPARE(control->findChild<QLabel *>()->text(), QStringLiteral("Tallybook + Email"));
         frmMain *viewer = openInventory(*control);
         QVERIFY(viewer);
         viewer->findChild<QPushButton *>(QStringLiteral("Esc"))->click();
@@ -171,6 +176,75 @@ private slots:
         QVERIFY(!frmMain::instance());
         QVERIFY(control && control->isVisible());
         delete control;
+    }
+
+    void demoFields()
+    {
+        const auto field = [this](const char *name) { return m_demo->findChild<QLineEdit *>(QLatin1String(name))->text(); };
+        QCOMPARE(QStringList({field("txtDatapath"), field("txtLocalPath")}), QStringList({m_store.data, m_store.local}));
+        QVERIFY(field("txtConnString").contains(m_store.db));
+    }
+
+    void reportButtons_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("editable");
+        QTest::newRow("inventory") << "cmdShowINVReport" << "" << false;
+        QTest::newRow("service") << "cmdServiceReport" << "servicereport" << false;
+        QTest::newRow("projected revenue") << "cmdProjectedReport" << "projreport" << false;
+        QTest::newRow("custom sql") << "cmdCustomSQL" << "customsql" << false;
+        QTest::newRow("custom sql editable") << "cmdCustomSQLSecurity" << "customsqlsecurity" << true;
+        QTest::newRow("custom sql readonly") << "cmdCustomSQLSecurityReadonly" << "customsqlsecurity" << false;
+        QTest::newRow("deleted inventory") << "cmdShowDeletedInv" << "deletedinv" << false;
+        QTest::newRow("master inventory") << "cmdShowMasterInv" << "masterinv" << false;
+    }
+
+    void reportButtons()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, key);
+        QFETCH(bool, editable);
+        // A failure box would hold the click; note it and answer it.
+        QString boxText;
+        auto watch = test::whenOpen<QMessageBox>([&boxText](QMessageBox *box) { boxText = box->text(); });
+        QTest::mouseClick(m_demo->findChild<QPushButton *>(button), Qt::LeftButton);
+        QVERIFY2(boxText.isEmpty(), qPrintable(boxText));
+        QCOMPARE(request().ReportKey, key);
+        frmMain *viewer = frmMain::instance();
+        QVERIFY(viewer && viewer->isVisible());
+        QVERIFY2(viewer->Jgrid->table() && viewer->Jgrid->table()->rowCount() > 0, qPrintable(request().SQLstatement));
+        QCOMPARE(viewer->Jgrid->allowEdit(), editable);
+    }
+
+    void masterButtonKeepsTheStoreNumber()
+    {
+        auto *number = m_demo->findChild<QLineEdit *>(QStringLiteral("txtStoreNumber"));
+        auto *filter = m_demo->findChild<QLineEdit *>(QStringLiteral("txtMasterFilter"));
+        number->setText(QStringLiteral("07"));
+        filter->setText(QStringLiteral("category = 'AUDIO'"));
+        QTest::mouseClick(m_demo->findChild<QPushButton *>(QStringLiteral("cmdShowMasterInv")), Qt::LeftButton);
+        QCOMPARE(number->text(), QStringLiteral("07"));
+        QCOMPARE(request().MasterFilter, QStringLiteral("category = 'AUDIO'"));
+        QVERIFY(request().SQLstatement.endsWith(QStringLiteral("store <> 7 and category = 'AUDIO'")));
+        QVERIFY(frmMain::instance()->Jgrid->table()->rowCount() > 0);
+    }
+
+    void customerSearchPickShowsAndLogs()
+    {
+        QVERIFY(QFile::copy(test::sampleSearchFile(), m_store.local + QStringLiteral("search.tmp")));
+        QTest::mouseClick(m_demo->findChild<QPushButton *>(QStringLiteral("cmdShowCustSearch")), Qt::LeftButton);
+        QVERIFY(frmMain::instance());
+        ReportGrid *g = frmMain::instance()->Jgrid;
+        g->setCurrentRow(4);
+        QTest::keyClick(g->tableView(), Qt::Key_Return);
+        const QString account = g->text(4, g->columnByKey(u"account")->index());
+        QVERIFY(!account.isEmpty());
+        QCOMPARE(m_demo->findChild<QLabel *>(QStringLiteral("lblPickedAccount"))->text(), account);
+        const QStringList log =
+            m_demo->findChild<QPlainTextEdit *>(QStringLiteral("txtChangeLog"))->toPlainText().split(u'\n');
+        QCOMPARE(log.size(), 1);
+        QVERIFY(log.first().endsWith(QStringLiteral("Change: Caption = \"%1\"").arg(account)));
     }
 };
 

@@ -1,5 +1,6 @@
 // The viewer's load step against a real database: every report kind of the catalogue opened the
-// way a host opens it, and the failure report triggered by real faults.
+// way a host opens it, a deletion in the deleted inventory, and the failure report triggered by
+// real faults.
 
 #include "core/layoutrules.h"
 #include "data/connection.h"
@@ -17,42 +18,27 @@ using namespace velmora;
 
 namespace {
 
-// What the user saw in the first message box that opened, answered with OK.
-struct SeenBox {
-    bool seen = false;
-    QString text, title;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QList<QMessageBox::StandardButton> buttons;
-    bool splashUp = false, busyPointer = false;
-    QString helpFile;   // what the Help button opened
-    int helpTopic = -1;
-    bool openAfterHelp = false;   // Help leaves the box open
-};
-
-// Notes what the message box shows, tries its Help button, and answers it with OK.
-SeenBox look(QMessageBox *mb)
+// What the user saw in a message box, its text and then the rest in one line, trying its Help
+// button; answered with OK.
+QStringList look(QMessageBox *mb)
 {
-    SeenBox box;
-    box.seen = true;
-    box.text = mb->text();
-    box.title = mb->windowTitle();
-    box.icon = mb->icon();
-    for (QAbstractButton *b : mb->buttons())
-        box.buttons << mb->standardButton(b);
-    std::sort(box.buttons.begin(), box.buttons.end());
-    box.splashUp = frmSplash::isLoaded() && frmSplash::instance()->isVisible();
-    box.busyPointer = QApplication::overrideCursor() != nullptr;
-    if (QAbstractButton *help = mb->button(QMessageBox::Help)) {
-        QTest::mouseClick(help, Qt::LeftButton);
-        if (platform::HelpWindow *w = platform::helpWindow()) {
-            box.helpFile = w->file();
-            box.helpTopic = w->topic();
+    QString help = QStringLiteral("none");
+    if (QAbstractButton *button = mb->button(QMessageBox::Help)) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        platform::HelpWindow *w = platform::helpWindow();
+        help = w ? w->file() + u'#' + QString::number(w->topic()) + (mb->isVisible() ? " box open" : " box gone") : "no window";
+        if (w)
             w->close();
-        }
-        box.openAfterHelp = mb->isVisible();
     }
+    const QString seen = QStringLiteral("%1 icon %2, %3 buttons, splash %4, pointer %5, help %6")
+                             .arg(mb->windowTitle())
+                             .arg(int(mb->icon()))
+                             .arg(mb->buttons().size())
+                             .arg(frmSplash::isLoaded() && frmSplash::instance()->isVisible() ? "up" : "gone")
+                             .arg(QApplication::overrideCursor() ? "busy" : "normal", help);
+    const QString text = mb->text();
     QTest::mouseClick(mb->button(QMessageBox::Ok), Qt::LeftButton);
-    return box;
+    return {text, seen};
 }
 
 // Stops the test server (SIGSTOP) and lets it go on at the latest when it goes out of scope.
@@ -82,19 +68,19 @@ class tst_LoadStep : public QObject {
 
     // Opens the report of `key` over `sql` as the entry points do, answering a failure box when
     // one comes up.
-    frmMain *open(const QString &key, const QString &sql, SeenBox *box = nullptr, const QString &conn = {})
+    frmMain *open(const QString &key, const QString &sql, QStringList *box = nullptr, const QString &conn = {})
     {
         ReportRequest &r = request();
         r.ReportKey = key;
         r.SQLstatement = sql;
         r.ConnString = conn.isEmpty() ? m_store.conn : conn;
-        SeenBox seen;
+        QStringList seen;
         auto watch = test::whenOpen<QMessageBox>([&seen](QMessageBox *mb) { seen = look(mb); });
         frmSplash::loadViewer();
         if (box)
             *box = seen;
-        else if (seen.seen)
-            qWarning("unexpected message box: %s", qPrintable(seen.text));
+        else if (!seen.isEmpty())
+            qWarning("unexpected message box: %s", qPrintable(seen.first()));
         return frmMain::instance();
     }
 
@@ -314,6 +300,43 @@ private slots:
         QVERIFY(grid.columnByKey(u"model")->visible());
     }
 
+    // The deleted inventory as a store opens it: a deletion is asked first, and what the grid lets go
+    // of is gone from the database, as isql-fb reads it once the viewer has let go of the file.
+    void deleteAsksFirst_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("answered No keeps the rows") << false;
+        QTest::newRow("answered Yes deletes them") << true;
+    }
+    void deleteAsksFirst()
+    {
+        QFETCH(bool, yes);
+        frmMain *viewer = open(QStringLiteral("DeletedInv"), QString());
+        QVERIFY(viewer);
+        ReportGrid *g = viewer->Jgrid;
+        const int before = g->rowCount(), id = g->columnByKey(u"id")->index();
+        const QStringList ids{g->text(2, id), g->text(3, id)};
+        g->selectRows({2, 3});
+        g->tableView()->setFocus();
+        QString defaultButton;
+        auto asked = test::whenOpen<QMessageBox>([&](QMessageBox *box) {
+            defaultButton = box->defaultButton() ? box->defaultButton()->text().remove(u'&') : QString();
+            QCOMPARE(box->icon(), QMessageBox::Question);
+            QCOMPARE(box->buttons().size(), 2);
+            test::steps(box, {"?title=Verify Delete", "?text=Are you sure you want to delete the selected record(s)?",
+                              yes ? "Yes" : "No"});
+        });
+        QTest::keyClick(g->tableView(), Qt::Key_Delete);
+        QVERIFY(*asked);
+        QCOMPARE(defaultButton, QStringLiteral("No"));
+        QCOMPARE(g->rowCount(), yes ? before - 2 : before);
+        for (int p = 1; p <= g->rowCount(); ++p)
+            QCOMPARE(ids.contains(g->text(p, id)), !yes && (p == 2 || p == 3));
+        test::unloadViewers();
+        QCOMPARE(test::isqlValue(m_store.db, QStringLiteral("SELECT COUNT(*) FROM delinventory WHERE id IN (%1)").arg(ids.join(u','))),
+                 yes ? QStringLiteral("0") : QStringLiteral("2"));
+    }
+
     void failureBoxes_data()
     {
         QTest::addColumn<QString>("conn");
@@ -342,27 +365,23 @@ private slots:
         QFETCH(int, line);
         QFETCH(QString, key);
 
-        SeenBox box;
+        QStringList box;
         frmMain *viewer = open(key, sql, &box, conn);
-        QVERIFY(box.seen);
-        QCOMPARE(box.icon, QMessageBox::Warning);
-        QCOMPARE(box.title, QStringLiteral("Velmora"));   // no title of its own
-        QVERIFY(box.splashUp);                             // the box comes while the viewer loads
-        QVERIFY(!box.busyPointer);                         // nobody should wait on an OK button
-        QVERIFY2(box.text.contains(engineWords, Qt::CaseInsensitive), qPrintable(box.text));
+        QCOMPARE(box.size(), 2);
+        // No title of its own, the box comes while the viewer loads, and nobody waits on an OK button;
+        // on a lost server, Help shows the topic and leaves the box open.
+        QCOMPARE(box[1], QStringLiteral("Velmora icon %1, %2 buttons, splash up, pointer normal, help %3")
+                             .arg(int(QMessageBox::Warning))
+                             .arg(lostServer ? 2 : 1)
+                             .arg(lostServer ? m_store.local + QStringLiteral("velmora.chm#16 box open") : "none"));
+        const QString &text = box[0];
+        QVERIFY2(text.contains(engineWords, Qt::CaseInsensitive), qPrintable(text));
         // The report's wording is the catalogue's; here, which report the real fault gives.
-        QVERIFY2(box.text.contains(QStringLiteral("\r\nLine#: %1\r\nLocation: Tallybook OCX.FrmMain.Form_Load\r\n").arg(line)),
-                 qPrintable(box.text));
-        QCOMPARE(box.text.contains(QStringLiteral("Message from SQL Engine: ")), !engineWords.isEmpty());
-        QCOMPARE(box.text.startsWith(QStringLiteral("Not able to find Server computer")), lostServer);
-        QCOMPARE(box.text.endsWith(QStringLiteral("Report this information to Tech Support at 1-800-555-0147.")), !lostServer);
-        QCOMPARE(box.buttons.contains(QMessageBox::Help), lostServer);
-        QCOMPARE(box.buttons.size(), lostServer ? 2 : 1);
-        if (lostServer) {   // Help shows the topic on the lost server and leaves the box open
-            QCOMPARE(box.helpFile, m_store.local + QStringLiteral("velmora.chm"));
-            QCOMPARE(box.helpTopic, 16);
-            QVERIFY(box.openAfterHelp);
-        }
+        QVERIFY2(text.contains(QStringLiteral("\r\nLine#: %1\r\nLocation: Tallybook OCX.FrmMain.Form_Load\r\n").arg(line)),
+                 qPrintable(text));
+        QCOMPARE(text.contains(QStringLiteral("Message from SQL Engine: ")), !engineWords.isEmpty());
+        QCOMPARE(text.startsWith(QStringLiteral("Not able to find Server computer")), lostServer);
+        QCOMPARE(text.endsWith(QStringLiteral("Report this information to Tech Support at 1-800-555-0147.")), !lostServer);
         // Afterwards: pointer back, splash gone, and the viewer still shown with what was set up.
         QVERIFY(!QApplication::overrideCursor() && !frmSplash::isLoaded());
         QVERIFY(viewer && viewer->isVisible());
