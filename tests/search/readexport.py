@@ -9,18 +9,14 @@ from html.parser import HTMLParser
 
 def xls(path):
     import xlrd
-    book = xlrd.open_workbook(path)
-    sheet = book.sheet_by_index(0)
-    return {"sheet": sheet.name,
-            "rows": [[repr(c.value) for c in sheet.row(r)] for r in range(sheet.nrows)]}
+    sheet = xlrd.open_workbook(path).sheet_by_index(0)
+    return {"sheet": sheet.name, "rows": [[repr(c.value) for c in sheet.row(r)] for r in range(sheet.nrows)]}
 
 
 def xlsx(path):
     import openpyxl
-    book = openpyxl.load_workbook(path, read_only=True)
-    sheet = book.worksheets[0]
-    return {"sheet": sheet.title,
-            "rows": [[repr(v) for v in row] for row in sheet.iter_rows(values_only=True)]}
+    sheet = openpyxl.load_workbook(path, read_only=True).worksheets[0]
+    return {"sheet": sheet.title, "rows": [[repr(v) for v in row] for row in sheet.iter_rows(values_only=True)]}
 
 
 class Page(HTMLParser):

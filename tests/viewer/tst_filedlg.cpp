@@ -54,12 +54,7 @@ private slots:
                                                  << "Second.txt" << QStringList{};
         QTest::newRow("a double-click chooses") << "" << two << true << QStringList{"List1*=First.txt"} << "First.txt"
                                                 << QStringList{};
-        QTest::newRow("the ending is added") << "" << two << false << QStringList{"FileNameTXT:=Sales", "OKButton"}
-                                             << "Sales.txt" << QStringList{};
-        QTest::newRow("an ending in capitals is kept")
-            << "" << two << false << QStringList{"FileNameTXT:=Sales.TXT", "OKButton"} << "Sales.TXT" << QStringList{};
-        QTest::newRow("21 characters are taken")
-            << "" << two << false << QStringList{"FileNameTXT:=" + n21, "OKButton"} << n21 + ".txt" << QStringList{};
+        // The ending and the name rules' other cases are the layout rules' tests.
         QTest::newRow("forbidden characters and leading dots are cleaned, in the box too")
             << "" << two << false << QStringList{"FileNameTXT:=..a?\\/><*|:;\"b", "OKButton"} << "a__________b.txt" << QStringList{};
         QTest::newRow("open mode takes a name as typed")
@@ -67,7 +62,7 @@ private slots:
             << "..a:b?c.txt" << QStringList{};
         QTest::newRow("open mode takes 22 characters")
             << "" << two << true << QStringList{"FileNameTXT:=" + n21 + "n", "OKButton"} << n21 + "n.txt" << QStringList{};
-        QTest::newRow("too long a name is refused and the dialog stays")
+        QTest::newRow("too long a name is refused and the dialog stays, 21 characters are taken")
             << "" << two << false
             << QStringList{"FileNameTXT:=a:" + QString(20, u'n'),
                            "OKButton>?text=File name must be 25 characters or less.;OK",
