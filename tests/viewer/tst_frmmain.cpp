@@ -204,67 +204,65 @@ private slots:
 
     void command_data()
     {
-        QTest::addColumn<QString>("how");       // "panel N", "key K" (run as given) or "menu <action>"
-        QTest::addColumn<int>("viewMode");
-        QTest::addColumn<bool>("gridHidden");
+        // "panel N", "key K" (run as given) or "menu <action>", then "card" for the card view and
+        // "hidden" for a hidden grid.
+        QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("state");     // what changes from kBase; "-": not compared
         QTest::addColumn<QString>("modal");     // the windows that came up
-        QTest::newRow("panel 1 is a spacer") << "panel 1" << 0 << false << "" << "";
-        QTest::newRow("Open asks for a layout") << "panel 2" << 0 << false << "" << "FileDLG";
-        QTest::newRow("Print shows the print dialog") << "panel 6" << 0 << false << "" << "dlgPrint";
-        QTest::newRow("PrintPreview swaps the windows") << "panel 7" << 0 << false << "preview=1 viewer=0" << "";
+        QTest::newRow("panel 1 is a spacer") << "panel 1" << "" << "";
+        QTest::newRow("Open asks for a layout") << "panel 2" << "" << "FileDLG";
+        QTest::newRow("Print shows the print dialog") << "panel 6" << "" << "dlgPrint";
+        QTest::newRow("PrintPreview swaps the windows") << "panel 7" << "preview=1 viewer=0" << "";
         // Panels 3 and 4 run the File menu's Save and SaveAs, which the layout tests drive; panels 10 to
         // 12 write files, which the export tests drive; 8, 20 and 21 toggle (below).
-        QTest::newRow("ExportEmail asks for the kind of file") << "panel 13" << 0 << false << "" << "frmExportOptions";
-        QTest::newRow("Summary") << "panel 15" << 0 << false << "" << "frmSummary";
-        QTest::newRow("Fields") << "panel 16" << 0 << false << "" << "frmShowfields";
-        QTest::newRow("Group") << "panel 17" << 0 << false << "" << "frmGroupBy";
-        QTest::newRow("Sort") << "panel 18" << 0 << false << "" << "frmSort";
-        QTest::newRow("MoveFirst") << "panel 23" << 0 << false << "row=1" << "";
-        QTest::newRow("MovePrevious") << "panel 24" << 0 << false << "row=2" << "";
-        QTest::newRow("MoveNext") << "panel 25" << 0 << false << "row=4" << "";
-        QTest::newRow("MoveLast") << "panel 26" << 0 << false << "row=8" << "";
-        QTest::newRow("key in capitals") << "key FITCOLS" << 0 << false << "fit=1 p8=10 menu=1110" << "";
-        QTest::newRow("key Edit does nothing") << "key Edit" << 0 << false << "" << "";
-        QTest::newRow("key Group needs the grid") << "key Group" << 0 << true << "-" << "";
-        QTest::newRow("key Sort needs the grid") << "key Sort" << 0 << true << "-" << "";
-        QTest::newRow("key Fields does not") << "key Fields" << 0 << true << "-" << "frmShowfields";
-        QTest::newRow("Show Fields") << "menu mnushow" << 0 << false << "-" << "frmShowfields";
-        QTest::newRow("Show Fields, grid hidden") << "menu mnushow" << 0 << true << "-" << "";
-        QTest::newRow("Sort, grid hidden") << "menu mnusort" << 0 << true << "-" << "";
-        QTest::newRow("Group By") << "menu mnugroup" << 0 << false << "-" << "frmGroupBy";
-        QTest::newRow("Group By, grid hidden") << "menu mnugroup" << 0 << true << "-" << "";
-        QTest::newRow("Format View in table view") << "menu mnuformat" << 0 << false << "-" << "frmTableview";
-        QTest::newRow("Format View in card view") << "menu mnuformat" << 1 << false << "-" << "frmCardView";
-        QTest::newRow("Format View, grid hidden") << "menu mnuformat" << 0 << true << "-" << "";
-        QTest::newRow("View Summary") << "menu mnuSum" << 0 << false << "-" << "frmSummary";
+        QTest::newRow("ExportEmail asks for the kind of file") << "panel 13" << "" << "frmExportOptions";
+        QTest::newRow("Summary") << "panel 15" << "" << "frmSummary";
+        QTest::newRow("Fields") << "panel 16" << "" << "frmShowfields";
+        QTest::newRow("Group") << "panel 17" << "" << "frmGroupBy";
+        QTest::newRow("Sort") << "panel 18" << "" << "frmSort";
+        QTest::newRow("MoveFirst") << "panel 23" << "row=1" << "";
+        QTest::newRow("MovePrevious") << "panel 24" << "row=2" << "";
+        QTest::newRow("MoveNext") << "panel 25" << "row=4" << "";
+        QTest::newRow("MoveLast") << "panel 26" << "row=8" << "";
+        QTest::newRow("key in capitals") << "key FITCOLS" << "fit=1 p8=10 menu=1110" << "";
+        QTest::newRow("key Edit does nothing") << "key Edit" << "" << "";
+        QTest::newRow("key Group needs the grid") << "key Group hidden" << "-" << "";
+        QTest::newRow("key Sort needs the grid") << "key Sort hidden" << "-" << "";
+        QTest::newRow("key Fields does not") << "key Fields hidden" << "-" << "frmShowfields";
+        QTest::newRow("Show Fields") << "menu mnushow" << "-" << "frmShowfields";
+        QTest::newRow("Show Fields, grid hidden") << "menu mnushow hidden" << "-" << "";
+        QTest::newRow("Sort, grid hidden") << "menu mnusort hidden" << "-" << "";
+        QTest::newRow("Group By") << "menu mnugroup" << "-" << "frmGroupBy";
+        QTest::newRow("Group By, grid hidden") << "menu mnugroup hidden" << "-" << "";
+        QTest::newRow("Format View in table view") << "menu mnuformat" << "-" << "frmTableview";
+        QTest::newRow("Format View in card view") << "menu mnuformat card" << "-" << "frmCardView";
+        QTest::newRow("Format View, grid hidden") << "menu mnuformat hidden" << "-" << "";
+        QTest::newRow("View Summary") << "menu mnuSum" << "-" << "frmSummary";
         // The layout and print entries are driven by the layout and print tests.
     }
     void command()
     {
         QFETCH(QString, how);
-        QFETCH(int, viewMode);
-        QFETCH(bool, gridHidden);
         QFETCH(QString, state);
         QFETCH(QString, modal);
-        viewer->Jgrid->setViewMode(viewMode);
+        const QStringList words = how.split(u' ');
+        const QString &what = words[1];
+        viewer->Jgrid->setViewMode(words.contains(u"card") ? 1 : 0);
         viewer->Jgrid->setCurrentRow(3);
-        if (gridHidden)
-            viewer->Jgrid->hide();
-        QCOMPARE(observe(), changed(QStringLiteral("mode=%1").arg(viewMode)));
-        const QString what = how.section(u' ', 1);
+        viewer->Jgrid->setHidden(words.contains(u"hidden"));
+        QCOMPARE(observe(), changed(QStringLiteral("mode=%1").arg(viewer->Jgrid->viewMode())));
         QString seen;
         auto watch = test::whenOpen<QDialog>([&seen](QDialog *d) { seen = d->objectName(); });
-        if (how.startsWith(u"panel"))
+        if (words[0] == u"panel")
             clickPanel(what.toInt());
-        else if (how.startsWith(u"key"))
+        else if (words[0] == u"key")
             viewer->runCommand(what, 0);
         else
             trigger(what);
         QCOMPARE(seen, modal);
         if (state != u"-")
             QCOMPARE(observe(), changed(state));
-        if (how.startsWith(u"panel") && what.toInt() > 22)
+        if (words[0] == u"panel" && what.toInt() > 22)
             QVERIFY(viewer->Jgrid->hasFocus() || viewer->Jgrid->isAncestorOf(QApplication::focusWidget()));
     }
 
@@ -416,7 +414,7 @@ private slots:
     {
         QTest::addColumn<int>("area");
         QTest::addColumn<QString>("menu");
-        QTest::newRow("group row shows Expand") << int(GridArea::GroupRow) << "MNUexpandPU";
+        // The group row's pop-up is driven by groupsExpandAndCollapse.
         QTest::newRow("column header shows Remove") << int(GridArea::ColumnHeader) << "MNUColumnHeader";
         QTest::newRow("record row shows nothing") << int(GridArea::Record) << "";
     }
@@ -427,16 +425,13 @@ private slots:
         groupByStore();
         ReportGrid *g = viewer->Jgrid;
         const QPoint p = findPoint(g, [g, area](QPoint q) { return g->hitTest(q) == area; });
-        for (QObject *o : {static_cast<QObject *>(viewer->MNUexpand), static_cast<QObject *>(viewer->MNUColumnHeader)})
-            o->setProperty("tag", QStringLiteral("untouched"));
+        viewer->MNUColumnHeader->setProperty("tag", QStringLiteral("untouched"));
         clickGrid(g, p, Qt::RightButton);
         QStringList shown;
         for (QMenu *m : {viewer->MNUexpandPU, viewer->MNUColumnHeader})
             if (m->isVisible())
                 shown << m->objectName();
         QCOMPARE(shown.join(QLatin1Char(',')), menu);
-        QCOMPARE(viewer->MNUexpand->property("tag").toString(),
-                 area == GridArea::GroupRow ? QString::number(g->row(g->rowFromPoint(p)).rowIndex) : "untouched");
         const int column = g->columnFromPoint(p);
         QCOMPARE(viewer->MNUColumnHeader->property("tag").toString(),
                  area == GridArea::ColumnHeader ? g->column(column)->caption() : "untouched");
