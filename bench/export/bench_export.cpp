@@ -24,6 +24,7 @@
 #include <string>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace velmora;
 
@@ -126,6 +127,10 @@ double measure(F &&f, double *peakMb = nullptr, double *cpu = nullptr)
         std::ofstream reset("/proc/self/clear_refs");
         reset << "5";
     }
+    // Every run starts on a settled file system: the blocks of files an earlier run replaced or
+    // removed are discarded at the next journal commit, which would bill them to whichever run
+    // syncs next.
+    ::sync();
     const long before = statusKb("VmRSS:");
     const double cpuBefore = cpuSeconds();
     QElapsedTimer t;
@@ -139,7 +144,9 @@ double measure(F &&f, double *peakMb = nullptr, double *cpu = nullptr)
     return s;
 }
 
-// The best of a few runs: on a shared machine the slowest runs measure the neighbours.
+// The best of a few runs: on a shared machine the slowest runs measure the neighbours. f gets the
+// run's number: each run writes a file of a new name, as each export does (its name carries the
+// time), since one that replaced the file before it would also pay for freeing that file's blocks.
 constexpr int kRuns = 3;
 template <typename F>
 double best(F &&f, double *peakMb = nullptr, double *cpu = nullptr)
@@ -147,7 +154,7 @@ double best(F &&f, double *peakMb = nullptr, double *cpu = nullptr)
     double seconds = 1e30;
     for (int i = 0; i < kRuns; ++i) {
         double mb = 0, used = 0;
-        const double s = measure(f, &mb, &used);
+        const double s = measure([&] { f(i); }, &mb, &used);
         if (s < seconds && cpu)
             *cpu = used;
         seconds = std::min(seconds, s);
@@ -155,6 +162,19 @@ double best(F &&f, double *peakMb = nullptr, double *cpu = nullptr)
             *peakMb = std::max(*peakMb, mb);
     }
     return seconds;
+}
+
+// "rows.txt" for run 0, "rows-1.txt" for run 1, ...
+QString numbered(const QString &path, int run)
+{
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    return run == 0 ? path : path.left(dot) + QLatin1Char('-') + QString::number(run) + path.mid(dot);
+}
+
+void removeRuns(const QString &path)
+{
+    for (int run = 1; run < kRuns; ++run)
+        QFile::remove(numbered(path, run));
 }
 
 struct Raw {
@@ -175,23 +195,23 @@ Raw rawWrite(const QString &from, const QString &to)
             out.write(bytes.constData() + at, std::min<qsizetype>(1 << 20, bytes.size() - at));
     };
     Raw raw;
-    int run = 0;
-    raw.plain = best([&] {
-        QFile out(to + QString::number(run++));
+    raw.plain = best([&](int run) {
+        QFile out(numbered(to, run));
         out.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
         pieces(out);
         out.close();
     });
-    while (run > 0)
-        QFile::remove(to + QString::number(--run));
+    removeRuns(to);
+    QFile::remove(to);
     raw.committed = best(
-        [&] {
-            QSaveFile out(to);
+        [&](int run) {
+            QSaveFile out(numbered(to, run));
             out.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
             pieces(out);
             out.commit();
         },
         nullptr, &raw.committedCpu);
+    removeRuns(to);
     QFile::remove(to);
     return raw;
 }
@@ -260,14 +280,18 @@ int main(int argc, char **argv)
     Result<int> n = 0;
     if (wanted("text")) {
         double cpu = 0;
-        const double text = best([&] { n = writeExportFile(view, path("rows.txt"), PageInfo{}); }, &textMb, &cpu);
+        const double text = best([&](int run) { n = writeExportFile(view, numbered(path("rows.txt"), run), PageInfo{}); },
+                                 &textMb, &cpu);
         ok = check(n, rows, "text") && ok;
+        removeRuns(path("rows.txt"));
         printRatio("text", text, cpu, path("rows.txt"), rawWrite(path("rows.txt"), path("raw.txt")));
     }
     if (wanted("html")) {
         double cpu = 0;
-        const double html = best([&] { n = writeExportFile(view, path("rows.html"), PageInfo{}); }, &htmlMb, &cpu);
+        const double html = best([&](int run) { n = writeExportFile(view, numbered(path("rows.html"), run), PageInfo{}); },
+                                 &htmlMb, &cpu);
         ok = check(n, rows, "html") && ok;
+        removeRuns(path("rows.html"));
         printRatio("html", html, cpu, path("rows.html"), rawWrite(path("rows.html"), path("raw.html")));
         QFile::remove(path("rows.html"));
     }
@@ -278,7 +302,9 @@ int main(int argc, char **argv)
         ReportGrid small;
         small.setTable(inventory(xlsRows));
         first = ExportTable::fromGrid(small);
-        const double xls = best([&] { n = writeExportFile(first, path("rows.xls"), PageInfo{}); }, &xlsMb);
+        const double xls = best([&](int run) { n = writeExportFile(first, numbered(path("rows.xls"), run), PageInfo{}); },
+                                &xlsMb);
+        removeRuns(path("rows.xls"));
         ok = check(n, xlsRows, "xls") && ok;
         bool read = false;
         const double xlrd = runSeconds(

@@ -126,77 +126,10 @@ void appendNumber(QByteArray &out, double value, const NumberStyle &style)
     out.truncate(writeNumber(out.data() + at, value, style) - out.constData());
 }
 
-namespace {
-
-// The decimal digits of n, two at a time from the right.
-inline char *writeDigits(char *out, std::uint64_t n)
-{
-    static constexpr char pairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-                                    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-                                    "8081828384858687888990919293949596979899";
-    int length = 1;
-    for (std::uint64_t rest = n; rest >= 10; rest /= 10)
-        ++length;
-    char *p = out + length;
-    while (n >= 100) {
-        p -= 2;
-        std::memcpy(p, pairs + 2 * (n % 100), 2);
-        n /= 100;
-    }
-    if (n >= 10) {
-        p -= 2;
-        std::memcpy(p, pairs + 2 * n, 2);
-    } else {
-        *--p = char('0' + n);
-    }
-    return out + length;
-}
-
-// The money and count columns of a report: a scale the compiler knows divides by a constant, and
-// the digits go straight to the output. Up to 10^4 every exact value whose whole part is below
-// 10^15 is in appendNumber's plain-digit range, where the value's own digits are written; nullptr
-// when the value is outside it.
-template <int Scale>
-char *writeSimpleScaled(char *out, std::int64_t value, const NumberStyle &style)
-{
-    constexpr std::uint64_t unit = std::uint64_t(kPow10[Scale]);
-    constexpr std::uint64_t exact = std::uint64_t(1) << 53;
-    std::uint64_t magnitude = value < 0 ? 0 - std::uint64_t(value) : std::uint64_t(value);
-    const std::uint64_t whole = magnitude / unit;
-    if (magnitude >= exact || whole >= 1'000'000'000'000'000ull)
-        return nullptr;
-    if (value < 0)
-        *out++ = style.minusSign;
-    out = writeDigits(out, whole);
-    if constexpr (Scale > 0) {
-        std::uint64_t fraction = magnitude % unit;
-        if (fraction != 0) {
-            *out++ = style.point;
-            char *digits = out;
-            for (int i = Scale - 1; i >= 0; --i) {
-                digits[i] = char('0' + fraction % 10);
-                fraction /= 10;
-            }
-            out += Scale;
-            while (out[-1] == '0')
-                --out;
-        }
-    }
-    return out;
-}
-
-} // namespace
-
-char *writeScaled(char *out, std::int64_t value, int scale, const NumberStyle &style)
+// The scales, styles and values the inline writeScaled() leaves over.
+char *scaled::writeOther(char *out, std::int64_t value, int scale, const NumberStyle &style)
 {
     constexpr std::int64_t exact = std::int64_t(1) << 53;
-    if (style.simple && scale >= 0 && scale <= 4) {
-        using Simple = char *(*)(char *, std::int64_t, const NumberStyle &);
-        static constexpr Simple simple[] = {writeSimpleScaled<0>, writeSimpleScaled<1>, writeSimpleScaled<2>,
-                                            writeSimpleScaled<3>, writeSimpleScaled<4>};
-        if (char *end = simple[scale](out, value, style))
-            return end;
-    }
     if (scale < 0 || scale > 18 || value <= -exact || value >= exact)
         return writeNumber(out, scale >= 0 && scale <= 18 ? double(value) / double(kPow10[scale]) : double(value), style);
     const std::uint64_t magnitude = std::uint64_t(value < 0 ? -value : value);

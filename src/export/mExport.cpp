@@ -20,6 +20,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <map>
@@ -31,6 +32,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <unistd.h>
 
 namespace velmora {
 
@@ -54,8 +56,11 @@ Failure cancelled()
 // formatted. A piece handed too far ahead waits, so a few buffers exist at any row count.
 //
 // The disk is put to work while the records are still being formatted: every few megabytes
-// written, their write-back is started. Left to the sync at the end, the whole file would go to
-// the disk only after the last record, and the user would wait for both one after the other.
+// written, their write-back is started, and every few tens of megabytes a thread of its own
+// syncs what was written so far. Left to the sync at the end, the whole file would reach the disk
+// only after the last record: most of that sync is the disk emptying its own cache, which takes
+// as long as what is in it, and the user would wait for it after the formatting instead of
+// during it.
 class FileFeeder {
 public:
     explicit FileFeeder(QIODevice &out) : m_out(out)
@@ -66,6 +71,13 @@ public:
             m_thread = std::thread([this] { run(); });
         } catch (const std::system_error &) {
             m_inline = true;   // no thread to be had: each piece is written as it is handed over
+        }
+        if (m_fd >= 0 && !m_inline) {
+            try {
+                m_syncer = std::thread([this] { syncEarly(); });
+            } catch (const std::system_error &) {
+                // The sync at the end does it all.
+            }
         }
     }
     ~FileFeeder() { finish(); }
@@ -122,6 +134,13 @@ public:
         m_changed.notify_all();
         if (m_thread.joinable())
             m_thread.join();
+        {
+            std::lock_guard lock(m_syncMutex);
+            m_syncClosing = true;
+        }
+        m_syncWanted.notify_all();
+        if (m_syncer.joinable())
+            m_syncer.join();
         return !m_failed;
     }
 
@@ -131,11 +150,22 @@ private:
     static constexpr int kAhead = 4;
     static constexpr int kMaxPending = 8;
     static constexpr qint64 kWriteBackBytes = 8 << 20;
+    static constexpr qint64 kSyncBytes = 24 << 20;
 
     struct Piece {
         ByteSink bytes;
         bool last = true;
     };
+
+    // The first failure is the one reported.
+    void fail(const QString &why)
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_failed)
+            m_error = why;
+        m_failed = true;
+        m_changed.notify_all();
+    }
 
     bool write(const ByteSink &bytes)
     {
@@ -145,8 +175,7 @@ private:
         for (std::size_t done = 0; done < bytes.size();) {
             const qint64 n = m_out.write(bytes.data() + done, qint64(bytes.size() - done));
             if (n <= 0) {
-                m_error = m_out.errorString();
-                m_failed = true;
+                fail(m_out.errorString());
                 return false;
             }
             done += std::size_t(n);
@@ -156,8 +185,37 @@ private:
             // Only a start: the sync at the end still makes sure, and still reports a failure.
             ::sync_file_range(m_fd, m_flushed, m_written - m_flushed, SYNC_FILE_RANGE_WRITE);
             m_flushed = m_written;
+            if (m_written - m_syncAsked >= kSyncBytes) {
+                {
+                    std::lock_guard lock(m_syncMutex);
+                    m_syncAsked = m_written;
+                }
+                m_syncWanted.notify_one();
+            }
         }
         return true;
+    }
+
+    // Syncs whenever the writer asks and the last sync is over: a request made meanwhile is
+    // served by the next one, so the writer never waits for the disk.
+    void syncEarly()
+    {
+        std::unique_lock lock(m_syncMutex);
+        qint64 synced = 0;
+        for (;;) {
+            m_syncWanted.wait(lock, [&] { return m_syncAsked > synced || m_syncClosing; });
+            if (m_syncClosing)
+                return;
+            synced = m_syncAsked;
+            lock.unlock();
+            // A failed sync must fail the export: the kernel reports a write-back error to one
+            // sync only, and the one at the end would then succeed over a damaged file.
+            if (::fdatasync(m_fd) != 0) {
+                fail(QString::fromLocal8Bit(std::strerror(errno)));
+                return;
+            }
+            lock.lock();
+        }
     }
 
     void run()
@@ -193,6 +251,11 @@ private:
     int m_fd = -1;
     qint64 m_written = 0;   // by the writing thread only, as is m_flushed
     qint64 m_flushed = 0;
+    qint64 m_syncAsked = 0;   // guarded by m_syncMutex, as is m_syncClosing
+    bool m_syncClosing = false;
+    std::mutex m_syncMutex;
+    std::condition_variable m_syncWanted;
+    std::thread m_syncer;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::map<std::pair<int, int>, Piece> m_pending;   // by block and part

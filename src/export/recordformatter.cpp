@@ -5,6 +5,7 @@
 #include <QTime>
 
 #include <algorithm>
+#include <bit>
 #include <limits>
 
 namespace velmora {
@@ -17,11 +18,19 @@ constexpr std::int64_t kMsecsPerDay = 86'400'000;
 // Texts up to this long are copied as a whole block of it, which needs no call and no branch on
 // the length.
 constexpr std::size_t kShortText = 32;
-// Room kept for a day's text in a record; a longer one takes the slow way.
+// Room kept for a day's text in a record: the day cache's widest slot holds 59 bytes, and its
+// narrow slots are copied 16 bytes at a time.
 constexpr qsizetype kDayRoom = 64;
 // Dictionaries up to this size stay in the processor's cache while a file is written.
 constexpr std::size_t kCached = 256u << 10;
 constexpr std::int64_t kNoKey = std::numeric_limits<std::int64_t>::min();
+
+// Whether one of the four bytes of `bytes` is `byte`.
+constexpr bool hasByte(std::uint32_t bytes, char byte)
+{
+    const std::uint32_t x = bytes ^ (0x0101'0101u * std::uint8_t(byte));
+    return ((x - 0x0101'0101u) & ~x & 0x8080'8080u) != 0;
+}
 
 void encodeText(QByteArray &to, const QString &text, bool html)
 {
@@ -53,7 +62,7 @@ public:
     // `longest`: the longest text expected; longer ones are not kept.
     SlotCache(std::size_t count, qsizetype longest)
         : m_mask(count - 1), m_width(longest + kHead <= 16 ? 16 : longest + kHead <= 32 ? 32 : 64),
-          m_bytes(count * m_width)
+          m_bytes(count * m_width + kSlack)
     {
         for (std::size_t i = 0; i < count; ++i)
             std::memcpy(&m_bytes[i * m_width], &kNone, sizeof kNone);
@@ -68,6 +77,22 @@ public:
             return false;
         text = QByteArrayView(s + kHead, std::uint8_t(s[sizeof held]));
         return true;
+    }
+    // Copies the text of a key kept to `to` and returns its end; nullptr where the key is not
+    // kept. A text of the narrow slots is copied as one 16-byte move, which needs no call.
+    char *copy(char *to, std::int64_t key) const
+    {
+        const char *s = slot(key);
+        std::int32_t held;
+        std::memcpy(&held, s, sizeof held);
+        if (held != key || held == kNone)
+            return nullptr;
+        const std::size_t n = std::uint8_t(s[sizeof held]);
+        if (m_width == 16)
+            std::memcpy(to, s + kHead, 16);
+        else
+            std::memcpy(to, s + kHead, n);
+        return to + n;
     }
     QByteArrayView keep(std::int64_t key, const QByteArray &text)
     {
@@ -84,6 +109,7 @@ public:
 private:
     static constexpr std::int32_t kNone = std::numeric_limits<std::int32_t>::min();
     static constexpr qsizetype kHead = 5;
+    static constexpr std::size_t kSlack = 16;   // the last slot's 16-byte copy reads past it
     std::size_t m_mask = 0;
     std::size_t m_width = 16;
     std::vector<char> m_bytes;
@@ -322,7 +348,6 @@ void RecordFormatter::append(ByteSink &out, int record)
         const ExportTable::Source &s = m_sources[std::size_t(f)];
         if (!s.nulls || !((s.nulls[row >> 6] >> (row & 63)) & 1u)) {
             const Encoded *e = m_encodedOf[std::size_t(f)];
-            QByteArrayView day;
             if (e) {
                 const std::uint32_t code = s.codes[row];
                 const std::uint32_t at = e->offsets[code];
@@ -336,9 +361,8 @@ void RecordFormatter::append(ByteSink &out, int record)
                 p = exf::writeScaled(p, s.integers[row], s.scale, m_number);
             } else if (s.kind == ExportTable::Source::Real) {
                 p = exf::writeNumber(p, s.reals[row], m_number);
-            } else if (s.kind == ExportTable::Source::Day && (day = m_times->day(s.days[row])).size() <= kDayRoom) {
-                std::memcpy(p, day.data(), std::size_t(day.size()));
-                p += day.size();
+            } else if (char *end = s.kind == ExportTable::Source::Day ? m_times->days.copy(p, s.days[row]) : nullptr) {
+                p = end;
             } else {
                 out.done(p);
                 putCell(out, record, row, f);
@@ -398,7 +422,22 @@ void RecordFormatter::putText(ByteSink &out, QStringView text)
     // UTF-8 takes at most three bytes per UTF-16 unit, an entity at most six.
     char *p = out.room(std::size_t(n) * (m_html ? 6 : 3));
     const char16_t *c = text.utf16();
-    for (qsizetype i = 0; i < n; ++i) {
+    qsizetype i = 0;
+    // Four units at a time while they are plain ASCII needing no entity: ids, serials and codes
+    // are, and a unit at a time they cost as much as all the numbers of a record.
+    for (; std::endian::native == std::endian::little && i + 4 <= n; i += 4) {
+        std::uint64_t units;
+        std::memcpy(&units, c + i, sizeof units);
+        if (units & 0xFF80'FF80'FF80'FF80ull)
+            break;
+        const auto bytes = std::uint32_t((units & 0xFF) | ((units >> 8) & 0xFF00) | ((units >> 16) & 0xFF'0000) |
+                                         ((units >> 24) & 0xFF00'0000));
+        if (m_html && (hasByte(bytes, '&') || hasByte(bytes, '<') || hasByte(bytes, '>') || hasByte(bytes, '"')))
+            break;
+        std::memcpy(p, &bytes, sizeof bytes);
+        p += sizeof bytes;
+    }
+    for (; i < n; ++i) {
         const char16_t u = c[i];
         if (u < 0x80) {
             if (m_html && (u == u'&' || u == u'<' || u == u'>' || u == u'"')) {
