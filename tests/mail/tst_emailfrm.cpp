@@ -16,7 +16,6 @@
 
 #include <QCheckBox>
 #include <QFileDialog>
-#include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -36,29 +35,6 @@ const QString Subject = QStringLiteral("Tagesabschluss März – Filiale 12");
 const QString Sender = QStringLiteral("store12@example.com");
 const QString Store = QStringLiteral("Jürgen's Möbel, Main St");   // needs encoding and quoting as a name
 
-ModalScript::Action chooseFolder(const QString &folder)
-{
-    return [folder](QWidget *w) {
-        auto *picker = qobject_cast<QFileDialog *>(w);
-        QVERIFY(picker);
-        picker->setDirectory(folder);
-        static_cast<QDialog *>(picker)->accept();
-    };
-}
-
-// Types a name and address into the address book dialog and presses OK.
-ModalScript::Action fillEntry(const QString &name, const QString &address)
-{
-    return [name, address](QWidget *dlg) {
-        auto *ab = qobject_cast<EmailAB *>(dlg);
-        QVERIFY(ab);
-        if (!name.isNull())
-            ab->TXTname->setText(name);
-        ab->TXTemail->setText(address);
-        QTest::mouseClick(ab->cmdOK, Qt::LeftButton);
-    };
-}
-
 } // namespace
 
 class tst_EmailFRM : public QObject {
@@ -72,12 +48,11 @@ private slots:
     void sendsWhatWasComposed();
     void failedSendKeepsMessage_data();
     void failedSendKeepsMessage();
-    void checksAndUnattendedSends_data();
-    void checksAndUnattendedSends();
+    void unattendedSends_data();
+    void unattendedSends();
     void settingsRoundTrip();
-    void addressBookEdits_data();
-    void addressBookEdits();
-    void cancelledAddRewritesBook();
+    void addressBook_data();
+    void addressBook();
     void failedSavesKeepFiles_data();
     void failedSavesKeepFiles();
     void transferFileRescue_data();
@@ -92,7 +67,13 @@ private:
         QString subject = Subject, message = QStringLiteral("Hello"), attach;
         return compose(subject, message, attach);
     }
-    QString dataFile(const QString &name) const { return m_data + name; }
+    QString book() const { return m_data + QStringLiteral("vlmoemail.dat"); }
+    QString settingsFile() const { return m_data + QStringLiteral("vlmfiles.dat"); }
+    // What a Python script prints about a file.
+    static QString python(const char *script, const QString &file)
+    {
+        return runTool(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QLatin1String(script), file}).output.trimmed();
+    }
 
     SmtpSink m_sink;
     TlsSink m_tls;
@@ -137,7 +118,7 @@ void tst_EmailFRM::writeSettings(const QString &server, const QString &extra)
     QByteArray text = "[Email]\r\nsenderemail=" + Sender.toUtf8() + "\r\n" + extra.toUtf8();
     if (!server.isEmpty())
         text += "server=" + server.toUtf8() + "\r\n";
-    QVERIFY(writeBytes(dataFile(QStringLiteral("vlmfiles.dat")), text));
+    QVERIFY(writeBytes(settingsFile(), text));
 }
 
 EmailFRM *tst_EmailFRM::compose(QString &subject, QString &message, QString &attach)
@@ -152,26 +133,24 @@ void tst_EmailFRM::sendsWhatWasComposed_data()
 {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("attach");
-    QTest::addColumn<QString>("structure");
-    QTest::addColumn<QStringList>("attached");
+    QTest::addColumn<QString>("read");   // what a mail reader shows below the sender's headers
 
-    const QString alternative = QStringLiteral("multipart/alternative(text/plain,text/html)");
+    const QString typed = QStringLiteral("To: office@example.com, buyer@example.com\nDated and numbered: True\n"
+                                         "multipart/mixed(multipart/alternative(text/plain,text/html),text/plain");
     QTest::newRow("picture in a ~~ message for the home office")
-        << "~~boss@example.com~~<!DOCTYPE html><html><body><p>Grüße <img src=\"DIR/pics/pic1.png\"></p></body></html>"
-        << "" << "multipart/alternative(text/plain,multipart/related(text/html,image/png))" << QStringList();
+        << "~~boss@example.com~~<!DOCTYPE html><html><body><p>Grüße <img src=\"DIR/pics/pic1.png\"></p></body></html>" << ""
+        << "To: boss@example.com\nDated and numbered: True\nmultipart/alternative(text/plain,multipart/related(text/html,"
+           "image/png))\nplain: Grüße\npicture pic1.png, shown";
     QTest::newRow("two attachments joined by |") << "x" << "DIR/a.txt|DIR/Inventur März.xls"
-                                                 << "multipart/mixed(" + alternative + ",text/plain,application/vnd.ms-excel)"
-                                                 << QStringList{"a.txt", "Inventur März.xls"};
-    QTest::newRow("trailing |") << "x" << "DIR/a.txt|" << "multipart/mixed(" + alternative + ",text/plain)"
-                                << QStringList{"a.txt"};
+        << typed + ",application/vnd.ms-excel)\nplain: x\nattachment a.txt, 1 bytes\nattachment Inventur März.xls, 500 bytes";
+    QTest::newRow("trailing |") << "x" << "DIR/a.txt|" << typed + ")\nplain: x\nattachment a.txt, 1 bytes";
 }
 
 void tst_EmailFRM::sendsWhatWasComposed()
 {
     QFETCH(QString, message);
     QFETCH(QString, attach);
-    QFETCH(QString, structure);
-    QFETCH(QStringList, attached);
+    QFETCH(QString, read);
 
     const QString dir = m_dir->path();
     QVERIFY(QDir().mkpath(dir + QStringLiteral("/pics")));
@@ -196,43 +175,32 @@ void tst_EmailFRM::sendsWhatWasComposed()
     QVERIFY(!w->isVisible());
     QVERIFY(w->MailSent());
     QCOMPARE(subject, Subject + u' ' + token);
-
-    const QString file = m_sink.storedWith(token.toUtf8());
-    QVERIFY(!file.isEmpty());
-    const QJsonObject got = readMail(file);
-    QCOMPARE(got.value(QStringLiteral("subject")).toString(), subject);
-    QCOMPARE(got.value(QStringLiteral("from_name")).toString(), Store + QStringLiteral("  Store: 12"));
-    QCOMPARE(got.value(QStringLiteral("from_addr")).toString(), Sender);
-    QCOMPARE(got.value(QStringLiteral("reply_to")).toVariant().toStringList(), QStringList{Sender});
-    QCOMPARE(got.value(QStringLiteral("to")).toVariant().toStringList(),
-             (marked ? QStringList{"boss@example.com"} : QStringList{"office@example.com", "buyer@example.com"}));
-    QCOMPARE(got.value(QStringLiteral("cc")).toVariant().toStringList(), QStringList{"copy@example.com"});
-    QVERIFY(got.value(QStringLiteral("date")).toBool() && got.value(QStringLiteral("message_id")).toBool());
-    QCOMPARE(got.value(QStringLiteral("structure")).toString(), structure);
-    QVERIFY(got.value(QStringLiteral("plain")).toString().contains(marked ? QStringLiteral("Grüße") : message));
-    for (const QJsonValue image : got.value(QStringLiteral("images")).toArray()) {
-        QCOMPARE(image.toObject().value(QStringLiteral("name")).toString(), QStringLiteral("pic1.png"));
-        QVERIFY(image.toObject().value(QStringLiteral("referenced")).toBool());
-    }
-    QStringList names;
-    for (const QJsonValue a : got.value(QStringLiteral("attachments")).toArray())
-        names << a.toObject().value(QStringLiteral("name")).toString();
-    QCOMPARE(names, attached);
+    QCOMPARE(readMail(m_sink.storedWith(token.toUtf8())),
+             QStringLiteral("Subject: %1\nFrom: %2  Store: 12 <%3>\nReply-To: %3\nCc: copy@example.com\n").arg(subject, Store, Sender)
+                 + read);
     QVERIFY(QFileInfo::exists(dir + QStringLiteral("/a.txt")));   // not asked to delete
 }
 
+// A send that fails, or that the window's own checks stop, says why and keeps the message; put
+// right, the same window sends.
 void tst_EmailFRM::failedSendKeepsMessage_data()
 {
-    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("server");   // plain, starttls, closed: nothing listening, none: no settings
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("recipient");
     QTest::addColumn<bool>("cancel");
-    QTest::addColumn<QString>("words");
+    QTest::addColumn<QStringList>("says");
 
-    QTest::newRow("refused recipient") << "plain" << "" << "refuse@example.com" << false << "550 5.1.1";
-    QTest::newRow("wrong password") << "starttls" << "wrong" << "office@example.com" << false << "535";
-    QTest::newRow("nothing listening") << "closed" << "" << "office@example.com" << false << "could not be reached";
-    QTest::newRow("cancel while the server is slow") << "plain" << "" << "slow@example.com" << true << "cancelled";
+    const QString failed = QStringLiteral("box: Sending E-Mail Failed. Information is below:\n\n");
+    QTest::newRow("refused recipient") << "plain" << "" << "refuse@example.com" << false << QStringList{failed, "550 5.1.1"};
+    QTest::newRow("wrong password") << "starttls" << "wrong" << "office@example.com" << false << QStringList{failed, "535"};
+    QTest::newRow("nothing listening") << "closed" << "" << "office@example.com" << false
+                                       << QStringList{failed, "could not be reached"};
+    QTest::newRow("cancel while the server is slow") << "plain" << "" << "slow@example.com" << true
+                                                     << QStringList{failed, "cancelled"};
+    QTest::newRow("no server") << "none" << "" << "office@example.com" << false << QStringList{
+        "box: You must enter SMTP settings. Click on the Edit SMTP Settings button to enter SMTP settings."};
+    QTest::newRow("no recipient") << "plain" << "" << "  " << false << QStringList{"box: Enter a recipient's E-Mail address."};
 }
 
 void tst_EmailFRM::failedSendKeepsMessage()
@@ -241,14 +209,14 @@ void tst_EmailFRM::failedSendKeepsMessage()
     QFETCH(QString, password);
     QFETCH(QString, recipient);
     QFETCH(bool, cancel);
-    QFETCH(QString, words);
+    QFETCH(QStringList, says);
 
     QTcpServer closed;
     QVERIFY(closed.listen(QHostAddress::LocalHost));
     const quint16 closedPort = closed.serverPort();
     closed.close();
     const int port = server == u"starttls" ? m_tls.startTlsPort : server == u"closed" ? closedPort : m_sink.port;
-    writeSettings(QStringLiteral("127.0.0.1:%1").arg(port),
+    writeSettings(server == u"none" ? QString() : QStringLiteral("127.0.0.1:%1").arg(port),
                   password.isEmpty() ? QString() : QStringLiteral("senderuser=%1\r\nsenderpassword=%2\r\n").arg(m_sink.user, password));
     QVERIFY(writeBytes(m_dir->filePath(QStringLiteral("a.txt")), "a"));
     QString subject = Subject, message = QStringLiteral("Grüße"), attach = m_dir->filePath(QStringLiteral("a.txt"));
@@ -271,9 +239,8 @@ void tst_EmailFRM::failedSendKeepsMessage()
         ModalScript answers({pressButton(QMessageBox::Ok)});
         QTest::mouseClick(w->Command1, Qt::LeftButton);
         QCOMPARE(answers.seen.size(), 1);
-        QVERIFY2(answers.seen.first().startsWith(QStringLiteral("box: Sending E-Mail Failed. Information is below:\n\n")),
-                 qPrintable(answers.seen.first()));
-        QVERIFY2(answers.seen.first().contains(words), qPrintable(answers.seen.first()));
+        QVERIFY2(answers.seen.first().startsWith(says.first()), qPrintable(answers.seen.first()));
+        QVERIFY2(answers.seen.first().contains(says.last()), qPrintable(answers.seen.first()));
     }
     QVERIFY(clock.elapsed() < 15000);
     canceller.stop();
@@ -284,7 +251,6 @@ void tst_EmailFRM::failedSendKeepsMessage()
     QCOMPARE(w->Attachment->text(), m_dir->filePath(QStringLiteral("a.txt")));
     QVERIFY(!w->MailSent());
 
-    // Put right, the same window sends.
     const QString token = QUuid::createUuid().toString(QUuid::Id128);
     w->SubjectTXT->setText(token);
     w->TOtxt->setPlainText(QStringLiteral("office@example.com"));
@@ -296,27 +262,23 @@ void tst_EmailFRM::failedSendKeepsMessage()
     QVERIFY(!m_sink.storedWith(token.toUtf8()).isEmpty());
 }
 
-void tst_EmailFRM::checksAndUnattendedSends_data()
+// The host's unattended send: the subject comes back "Success" and the attachment is deleted only
+// after a send; the form's size and the address book are not saved.
+void tst_EmailFRM::unattendedSends_data()
 {
-    QTest::addColumn<bool>("autoSend");
     QTest::addColumn<bool>("server");
     QTest::addColumn<QString>("recipient");
     QTest::addColumn<QString>("box");
     QTest::addColumn<bool>("sent");
 
-    const QString noSettings = QStringLiteral(
-        "You must enter SMTP settings. Click on the Edit SMTP Settings button to enter SMTP settings.");
-    QTest::newRow("unattended send") << true << true << "office@example.com" << "" << true;
-    QTest::newRow("unattended send refused") << true << true << "refuse@example.com" << "" << false;
-    QTest::newRow("unattended without a server") << true << false << "office@example.com" << noSettings << false;
-    QTest::newRow("compose without a server") << false << false << "office@example.com" << noSettings << false;
-    QTest::newRow("compose without a recipient") << false << true << "  " << "Enter a recipient's E-Mail address."
-                                                 << false;
+    QTest::newRow("sent") << true << "office@example.com" << "" << true;
+    QTest::newRow("refused") << true << "refuse@example.com" << "" << false;
+    QTest::newRow("without a server") << false << "office@example.com"
+        << "You must enter SMTP settings. Click on the Edit SMTP Settings button to enter SMTP settings." << false;
 }
 
-void tst_EmailFRM::checksAndUnattendedSends()
+void tst_EmailFRM::unattendedSends()
 {
-    QFETCH(bool, autoSend);
     QFETCH(bool, server);
     QFETCH(QString, recipient);
     QFETCH(QString, box);
@@ -324,9 +286,8 @@ void tst_EmailFRM::checksAndUnattendedSends()
 
     if (!server)
         writeSettings({});
-    const std::unique_ptr<QSettings> store = std::make_unique<QSettings>(
-        QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmora"), QStringLiteral("Velmora"));
-    store->remove(QStringLiteral("Email Form Size"));
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmora"), QStringLiteral("Velmora"));
+    store.remove(QStringLiteral("Email Form Size"));
     const QString token = QUuid::createUuid().toString(QUuid::Id128);
     QString subject = token;
     QString data = m_data, local = m_data, store12 = QStringLiteral("Main St"), number = QStringLiteral("12");
@@ -335,34 +296,27 @@ void tst_EmailFRM::checksAndUnattendedSends()
     bool deleteAfterSend = true;
     request().ReportTitle = QStringLiteral("Velmora Inventory Report");
     ModalScript answers({pressButton(QMessageBox::Ok)});
-    if (autoSend) {
-        m_control->SendEmailAuto(data, local, recipient, store12, number, subject, message, attach, deleteAfterSend);
-    } else {
-        m_control->SendEmail(data, local, store12, number, subject, message, attach);
-        EmailFRM::existing()->TOtxt->setPlainText(recipient);
-        QTest::mouseClick(EmailFRM::existing()->Command1, Qt::LeftButton);
-    }
+    m_control->SendEmailAuto(data, local, recipient, store12, number, subject, message, attach, deleteAfterSend);
     EmailFRM *w = EmailFRM::existing();
     QCOMPARE(answers.seen, box.isEmpty() ? QStringList() : QStringList{QStringLiteral("box: ") + box});
     QCOMPARE(subject, sent ? QStringLiteral("Success") : token);
-    QCOMPARE(QFileInfo::exists(attach), !sent);   // deleted only after a send
+    QCOMPARE(QFileInfo::exists(attach), !sent);
     QCOMPARE(!m_sink.storedWith(token.toUtf8()).isEmpty(), sent);
     QCOMPARE(w->isVisible(), !box.isEmpty());
+    QVERIFY(!w->Frame1->isVisible());
     QCOMPARE(request().ReportTitle, QStringLiteral("Velmora Inventory Report"));
-    if (autoSend) {
-        QVERIFY(!w->Frame1->isVisible());
-        store->sync();
-        QVERIFY(!store->childGroups().contains(QStringLiteral("Email Form Size")));
-        QVERIFY(!QFileInfo::exists(dataFile(QStringLiteral("vlmoemail.dat"))));
-    } else {
-        QVERIFY(w->Frame1->isVisible());
-    }
+    store.sync();
+    QVERIFY(!store.childGroups().contains(QStringLiteral("Email Form Size")));
+    QVERIFY(!QFileInfo::exists(book()));
 }
 
+// Saved settings as Python's configparser reads them; typed but not saved: kept in the window, not
+// in the file. A missing address book starts with tech support in it.
 void tst_EmailFRM::settingsRoundTrip()
 {
     EmailFRM *w = compose();
     QVERIFY(w);
+    QCOMPARE(readBytes(book()), QByteArray("\"Velmora Tech Support\",\"support@velmora.example\"\r\n"));
     QTest::mouseClick(w->editsettings, Qt::LeftButton);
     QVERIFY(w->Frame3->isVisible() && !w->Frame1->isVisible());
     w->ServerTXT->setText(QStringLiteral("mail.example.com:2525"));
@@ -372,61 +326,60 @@ void tst_EmailFRM::settingsRoundTrip()
     w->SSLcheck->setChecked(true);
     QTest::mouseClick(w->SaveSettings, Qt::LeftButton);
     QVERIFY(w->Frame1->isVisible());
-
-    const ToolResult read = runTool(
-        QStringLiteral("/usr/bin/python3"),
-        {QStringLiteral("-c"), QStringLiteral("import configparser,sys\nc=configparser.ConfigParser()\nc.optionxform=str\n"
-                                              "c.read(sys.argv[1])\nprint(sorted(c['Email'].items()))"),
-         dataFile(QStringLiteral("vlmfiles.dat"))});
-    QCOMPARE(read.output.trimmed(),
+    QCOMPARE(python("import configparser,sys\nc=configparser.ConfigParser()\nc.optionxform=str\nc.read(sys.argv[1])\n"
+                    "print(sorted(c['Email'].items()))", settingsFile()),
              QStringLiteral("[('CopyTO', 'copy@example.com'), ('UseSSL', '1'), ('senderemail', 'store12@example.com'), "
                             "('senderpassword', 'pw'), ('server', 'mail.example.com:2525')]"));
 
-    // Typed but not saved: kept in the window, not in the file.
     QTest::mouseClick(w->editsettings, Qt::LeftButton);
     w->ServerTXT->setText(QStringLiteral("other.example.com"));
     QTest::mouseClick(w->ESC2, Qt::LeftButton);
     QCOMPARE(w->ServerTXT->text(), QStringLiteral("other.example.com"));
     w->close();
-    w = compose();
-    QVERIFY(w);
+    QVERIFY(w = compose());
     QCOMPARE(w->ServerTXT->text(), QStringLiteral("mail.example.com:2525"));
     QCOMPARE(w->SenderNameTXT->text(), Store + QStringLiteral("  Store: 12"));
     QVERIFY(w->SSLcheck->isChecked());
 }
 
-void tst_EmailFRM::addressBookEdits_data()
+// Edits, picks and a delete, read back by Python's csv module once the window is closed or unloaded
+// with the viewer's windows; a cancelled add still writes the book anew.
+void tst_EmailFRM::addressBook_data()
 {
-    QTest::addColumn<bool>("byViewerEsc");
-    QTest::newRow("window closed") << false;
-    QTest::newRow("unloaded with the viewer's windows") << true;
+    QTest::addColumn<QString>("how");
+    QTest::newRow("window closed") << "close";
+    QTest::newRow("unloaded with the viewer's windows") << "unload";
+    QTest::newRow("cancelled add") << "cancel";
 }
 
-void tst_EmailFRM::addressBookEdits()
+void tst_EmailFRM::addressBook()
 {
-    QFETCH(bool, byViewerEsc);
-    QByteArray book;
-    for (int i = 1; i <= 12; ++i)
-        book += QStringLiteral("\"Store %1\",\"s%1@example.com\"\r\n").arg(i).toUtf8();
-    book += "\"Store 13\"\r\n";
-    QVERIFY(writeBytes(dataFile(QStringLiteral("vlmoemail.dat")), book));
+    QFETCH(QString, how);
+    QByteArray lines = "Store 1 , s1@example.com\n";
+    for (int i = 2; i <= 12; ++i)
+        lines += QStringLiteral("\"Store %1\",\"s%1@example.com\"\r\n").arg(i).toUtf8();
+    QVERIFY(writeBytes(book(), lines + "\"Store 13\"\r\n"));
     EmailFRM *w = compose();
     QVERIFY(w);
     QCOMPARE(w->Grid1->rowCount(), 13);
     QCOMPARE(w->Grid1->item(12, 1)->text(), QString());
-
-    w->Grid1->setCurrentCell(11, 0);
-    QString mode;
-    {
-        ModalScript answers({[&mode](QWidget *dlg) {
-            auto *ab = qobject_cast<EmailAB *>(dlg);
-            mode = ab->EditMode->text();
-            ab->TXTemail->setText(QStringLiteral(" new12@example.com "));
-            QTest::mouseClick(ab->cmdOK, Qt::LeftButton);
-        }});
-        QTest::mouseClick(w->ABedit, Qt::LeftButton);
+    if (how == u"cancel") {
+        ModalScript answers({pressButton(QMessageBox::Cancel)});
+        QTest::mouseClick(w->ABadd, Qt::LeftButton);
+        QCOMPARE(answers.seen, QStringList{"velmora::EmailAB"});
+        w->close();
+        QCOMPARE(readBytes(book()), "\"Store 1\",\"s1@example.com\"\r\n" + lines.mid(lines.indexOf('\n') + 1) + "\"Store 13\",\"\"\r\n");
+        return;
     }
-    QCOMPARE(mode, QStringLiteral("edit 12"));
+    w->Grid1->setCurrentCell(11, 0);
+    ModalScript answers({[](QWidget *dlg) {
+                             auto *ab = qobject_cast<EmailAB *>(dlg);
+                             QCOMPARE(ab->EditMode->text(), QStringLiteral("edit 12"));
+                             ab->TXTemail->setText(QStringLiteral(" new12@example.com "));
+                             QTest::mouseClick(ab->cmdOK, Qt::LeftButton);
+                         },
+                         pressButton(QMessageBox::Yes)});
+    QTest::mouseClick(w->ABedit, Qt::LeftButton);
     for (int row : {0, 11}) {
         w->Grid1->scrollTo(w->Grid1->model()->index(row, 1));
         const QPoint at = w->Grid1->visualRect(w->Grid1->model()->index(row, 1)).center();
@@ -435,43 +388,18 @@ void tst_EmailFRM::addressBookEdits()
     }
     QCOMPARE(w->TOtxt->toPlainText(), QStringLiteral("s1@example.com,new12@example.com"));
     w->Grid1->setCurrentCell(0, 0);
-    {
-        ModalScript answers({pressButton(QMessageBox::Yes)});
-        QTest::mouseClick(w->ABdelete, Qt::LeftButton);
-        QCOMPARE(answers.seen, QStringList{"box: Do you want to delete the following from the address book: Store 1  s1@example.com"});
-    }
-    if (byViewerEsc) {
+    QTest::mouseClick(w->ABdelete, Qt::LeftButton);
+    QCOMPARE(answers.seen, (QStringList{"velmora::EmailAB",
+                                        "box: Do you want to delete the following from the address book: Store 1  s1@example.com"}));
+    if (how == u"unload") {
         frmMain::unloadAll();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     } else {
         w->close();
     }
-    const ToolResult read = runTool(QStringLiteral("/usr/bin/python3"),
-                                    {QStringLiteral("-c"),
-                                     QStringLiteral("import csv,sys\nrows=list(csv.reader(open(sys.argv[1],newline='')))\n"
-                                                    "print(len(rows), rows[0], rows[10], rows[11])"),
-                                     dataFile(QStringLiteral("vlmoemail.dat"))});
-    QCOMPARE(read.output.trimmed(),
+    QCOMPARE(python("import csv,sys\nrows=list(csv.reader(open(sys.argv[1],newline='')))\nprint(len(rows), rows[0], rows[10], rows[11])",
+                    book()),
              QStringLiteral("12 ['Store 2', 's2@example.com'] ['Store 12', 'new12@example.com'] ['Store 13', '']"));
-}
-
-void tst_EmailFRM::cancelledAddRewritesBook()
-{
-    EmailFRM *w = compose();
-    QVERIFY(w);
-    QCOMPARE(readBytes(dataFile(QStringLiteral("vlmoemail.dat"))),
-             QByteArray("\"Velmora Tech Support\",\"support@velmora.example\"\r\n"));
-    w->close();
-    QVERIFY(writeBytes(dataFile(QStringLiteral("vlmoemail.dat")), "Bob , bob@example.com\n"));
-    w = compose();
-    QVERIFY(w);
-    {
-        ModalScript answers({pressButton(QMessageBox::Cancel)});
-        QTest::mouseClick(w->ABadd, Qt::LeftButton);
-        QCOMPARE(answers.seen, QStringList{"velmora::EmailAB"});
-    }
-    w->close();
-    QCOMPARE(readBytes(dataFile(QStringLiteral("vlmoemail.dat"))), QByteArray("\"Bob\",\"bob@example.com\"\r\n"));
 }
 
 // A settings or address book save that fails says so and leaves both files as they were: a data
@@ -494,15 +422,15 @@ void tst_EmailFRM::failedSavesKeepFiles()
         if (!disk->isMounted())
             QSKIP(qPrintable(disk->skipReason()));
         m_data = disk->path() + u'/';
-        QVERIFY(QFile::copy(data + QStringLiteral("vlmfiles.dat"), dataFile(QStringLiteral("vlmfiles.dat"))));
+        QVERIFY(QFile::copy(data + QStringLiteral("vlmfiles.dat"), settingsFile()));
     }
-    const QByteArray book = "\"A\",\"a@example.com\"\r\n";
-    QVERIFY(writeBytes(dataFile(QStringLiteral("vlmoemail.dat")), book));
-    const QByteArray settings = readBytes(dataFile(QStringLiteral("vlmfiles.dat")));
+    const QByteArray entries = "\"A\",\"a@example.com\"\r\n";
+    QVERIFY(writeBytes(book(), entries));
+    const QByteArray settings = readBytes(settingsFile());
     std::optional<Unprivileged> nobody;
     if (!fullDisk) {
-        for (const QString &f : {QStringLiteral("vlmoemail.dat"), QStringLiteral("vlmfiles.dat")})
-            QFile::setPermissions(dataFile(f), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+        for (const QString &f : {book(), settingsFile()})
+            QFile::setPermissions(f, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
         QFile::setPermissions(m_data, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
                                           | QFileDevice::ReadOther | QFileDevice::ExeOther);
         nobody.emplace();
@@ -512,7 +440,12 @@ void tst_EmailFRM::failedSavesKeepFiles()
     QCOMPARE(w->Grid1->rowCount(), 1);
     if (fullDisk)
         QVERIFY(disk->fill());
-    ModalScript answers({pressButton(QMessageBox::Ok), fillEntry(QStringLiteral("B"), QStringLiteral("b@example.com")),
+    ModalScript answers({pressButton(QMessageBox::Ok),
+                         [](QWidget *dlg) {
+                             qobject_cast<EmailAB *>(dlg)->TXTname->setText(QStringLiteral("B"));
+                             qobject_cast<EmailAB *>(dlg)->TXTemail->setText(QStringLiteral("b@example.com"));
+                             QTest::mouseClick(qobject_cast<EmailAB *>(dlg)->cmdOK, Qt::LeftButton);
+                         },
                          pressButton(QMessageBox::Ok)});
     QTest::mouseClick(w->editsettings, Qt::LeftButton);
     w->ServerTXT->setText(QStringLiteral("changed.example.com"));
@@ -527,10 +460,11 @@ void tst_EmailFRM::failedSavesKeepFiles()
     QVERIFY2(answers.seen[2].contains(QStringLiteral("address book could not be saved"))
                  && (!fullDisk || answers.seen[2].contains(QStringLiteral("No space left on device"))),
              qPrintable(answers.seen[2]));
-    QCOMPARE(readBytes(dataFile(QStringLiteral("vlmoemail.dat"))), book);
-    QCOMPARE(readBytes(dataFile(QStringLiteral("vlmfiles.dat"))), settings);
+    QCOMPARE(readBytes(book()), entries);
+    QCOMPARE(readBytes(settingsFile()), settings);
 }
 
+// Closing the window with a transfer file attached offers to copy it elsewhere.
 void tst_EmailFRM::transferFileRescue_data()
 {
     QTest::addColumn<bool>("targetExists");
@@ -544,18 +478,17 @@ void tst_EmailFRM::transferFileRescue()
 {
     QFETCH(bool, targetExists);
     QFETCH(bool, choose);
-    const QString source = m_data + QStringLiteral("HomeOffice/XferVLM.VMX");
-    QVERIFY(QDir().mkpath(m_data + QStringLiteral("HomeOffice")));
-    QVERIFY(writeBytes(source, "transfer"));
-    const QString target = m_dir->filePath(QStringLiteral("rescue/"));
-    QVERIFY(QDir().mkpath(target));
-    if (targetExists)
-        QVERIFY(writeBytes(target + QStringLiteral("XferVLM.vmx"), "older"));
-
-    QString subject = Subject, message = QStringLiteral("x"), attach = source;
+    QString subject = Subject, message = QStringLiteral("x"), attach = m_data + QStringLiteral("HomeOffice/XferVLM.VMX");
+    const QString source = attach, target = m_dir->filePath(QStringLiteral("rescue/"));
+    QVERIFY(QDir().mkpath(m_data + QStringLiteral("HomeOffice")) && QDir().mkpath(target) && writeBytes(source, "transfer"));
+    QVERIFY(!targetExists || writeBytes(target + QStringLiteral("XferVLM.vmx"), "older"));
     EmailFRM *w = compose(subject, message, attach);
     QVERIFY(w);
-    QList<ModalScript::Action> steps{chooseFolder(target)};
+    const ModalScript::Action chooseTarget = [target](QWidget *picker) {
+        qobject_cast<QFileDialog *>(picker)->setDirectory(target);
+        static_cast<QDialog *>(picker)->accept();
+    };
+    QList<ModalScript::Action> steps{chooseTarget};
     if (targetExists)
         steps << pressButton(QMessageBox::No) << pressButton(QMessageBox::Cancel);
     if (!choose && !targetExists)
@@ -577,10 +510,8 @@ void tst_EmailFRM::demoButtons()
 {
     DemoWindow demo({m_data, m_data, QString()});
     demo.show();
-    QLineEdit *subject = demo.findChild<QLineEdit *>(QStringLiteral("txtSubject"));
-    QVERIFY(subject);
     const QString token = QUuid::createUuid().toString(QUuid::Id128);
-    subject->setText(token);
+    demo.findChild<QLineEdit *>(QStringLiteral("txtSubject"))->setText(token);
     QTest::mouseClick(demo.findChild<QPushButton *>(QStringLiteral("cmdSendEmailAuto")), Qt::LeftButton);
     QVERIFY(demo.findChild<QLabel *>(QStringLiteral("lblMailResult"))->text().startsWith(QStringLiteral("Sent")));
     QVERIFY(!m_sink.storedWith(token.toUtf8()).isEmpty());
