@@ -145,4 +145,16 @@ inline QString sampleSearchPassword()
     return QStringLiteral("velmora");
 }
 
+// A file's bytes (empty when it cannot be read), and a file written anew with `data`.
+inline QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+inline bool writeBytes(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
 } // namespace velmora::test

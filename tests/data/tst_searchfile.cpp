@@ -1,36 +1,14 @@
 // The encrypted customer search file: files that cannot be read, and how each column is typed.
 // (The right and wrong password and a missing file are driven through the customer search window.)
 
+#include "../common/testservices.h"
+#include "../common/tools.h"
 #include "data/searchfile.h"
 
-#define SQLITE_HAS_CODEC 1
-#include <sqlite3.h>
-
-#include <QDate>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace velmora;
-
-namespace {
-
-// Writes an SQLCipher file of our own, keyed with password, so each typing rule has a known input.
-bool writeCipherFile(const QString &path, const QString &password, const QStringList &statements)
-{
-    sqlite3 *db = nullptr;
-    bool ok = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                              nullptr)
-        == SQLITE_OK;
-    const QByteArray key = password.toUtf8();
-    ok = ok && sqlite3_key(db, key.constData(), int(key.size())) == SQLITE_OK;
-    for (const QString &sql : statements)
-        ok = ok && sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
-}
-
-} // namespace
 
 class tst_SearchFile : public QObject {
     Q_OBJECT
@@ -47,21 +25,20 @@ private:
     QString m_typed;
 };
 
+// A file of our own, written by the sqlcipher shell and keyed "s3cret", so each typing rule has a
+// known input; and a file that is no database at all.
 void tst_SearchFile::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     m_typed = m_dir.filePath(QStringLiteral("typed.tmp"));
-    QVERIFY(writeCipherFile(
-        m_typed, QStringLiteral("s3cret"),
-        {QStringLiteral("CREATE TABLE c (id INTEGER PRIMARY KEY, name VARCHAR(40), balance NUMERIC, rate NUMERIC(9,3), "
-                        "ratio REAL, since DATE, stamp DATETIME, vip BOOLEAN, note TEXT)"),
-         QStringLiteral("INSERT INTO c VALUES (1, 'Müller', 12.5, 1.25, 0.5, '2023-04-05', '2023-04-05 06:07:08', 1, "
-                        "'東京')"),
-         QStringLiteral("INSERT INTO c VALUES (2, NULL, 100, '2.5', NULL, NULL, NULL, 0, NULL)"),
-         QStringLiteral("INSERT INTO c VALUES (3, 'Peña', 0.07, 3, 2, '2024-02-29', '2024-02-29 23:59:59', 0, '')")}));
-    QFile junk(m_dir.filePath(QStringLiteral("junk.tmp")));
-    QVERIFY(junk.open(QIODevice::WriteOnly));
-    junk.write(QByteArray(4096, 'x'));
+    const test::ToolResult made = test::runTool(
+        QStringLiteral("sqlcipher"), {m_typed},
+        "PRAGMA key = 's3cret';\nCREATE TABLE c (id INTEGER PRIMARY KEY, name VARCHAR(40), balance NUMERIC, rate NUMERIC(9,3), "
+        "ratio REAL, since DATE, stamp DATETIME, vip BOOLEAN, note TEXT);\nINSERT INTO c VALUES (1, 'Müller', 12.5, 1.25, 0.5, "
+        "'2023-04-05', '2023-04-05 06:07:08', 1, '東京');\nINSERT INTO c VALUES (2, NULL, 100, '2.5', NULL, NULL, NULL, 0, NULL);\n"
+        "INSERT INTO c VALUES (3, 'Peña', 0.07, 3, 2, '2024-02-29', '2024-02-29 23:59:59', 0, '');\n");
+    QVERIFY2(made.exitCode == 0 && !made.output.contains(u"rror"), qPrintable(made.output));
+    QVERIFY(test::writeBytes(m_dir.filePath(QStringLiteral("junk.tmp")), QByteArray(4096, 'x')));
 }
 
 // Files that cannot be read: the reason in the description, the library's own words beside it.

@@ -1,15 +1,15 @@
 #pragma once
 
-// A small report with every kind of value an export meets, and a runner for the independent
-// readers (/usr/bin/python3 with xlrd, openpyxl and html.parser).
+// A small report with every kind of value an export meets, and the independent readers of the
+// files (readexport.py: /usr/bin/python3 with xlrd, openpyxl and html.parser).
 
 #include "../common/dialogsteps.h"
+#include "../common/testservices.h"
 #include "../common/tools.h"
 #include "../data/datatesting.h"
 
 #include <QDate>
 #include <QDateTime>
-#include <QJsonDocument>
 
 #include <memory>
 #include <optional>
@@ -66,13 +66,12 @@ inline std::shared_ptr<RecordTable> exportTable(const std::vector<ExportRow> &ro
     return std::make_shared<RecordTable>(b.finish());
 }
 
-// Runs a Python script on `file` (sys.argv[1]) and returns what it printed as JSON.
-inline QJsonDocument python(const char *script, const QString &file)
+// An exported file as readexport.py prints it.
+inline QString readExport(const QString &file)
 {
-    const ToolResult r = runTool(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromUtf8(script), file});
-    if (r.exitCode != 0)
-        qWarning("python: %s", qPrintable(r.output));
-    return QJsonDocument::fromJson(r.output.toUtf8());
+    const ToolResult r = runTool(QStringLiteral("/usr/bin/python3"),
+                                 {QStringLiteral(VELMORA_SOURCE_DIR "/tests/export/readexport.py"), file});
+    return r.exitCode == 0 ? r.output.chopped(r.output.endsWith(u'\n') ? 1 : 0) : QStringLiteral("readexport.py failed: ") + r.output;
 }
 
 } // namespace velmora::test

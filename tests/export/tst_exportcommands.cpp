@@ -13,7 +13,6 @@
 #include "mail/EmailFRM.h"
 #include "viewer/frmMain.h"
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QDesktopServices>
 #include <QDir>
@@ -22,7 +21,6 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QTextEdit>
@@ -46,7 +44,6 @@ private slots:
     void commandWritesIntoTheUsersFolderAndOpens();
     void failureSaysWhatAndWhereAndKeepsTheOlderFile_data();
     void failureSaysWhatAndWhereAndKeepsTheOlderFile();
-    void titleWithASlashIsSaid();
     void cancelLeavesNoFile();
     void exportAndMail_data();
     void exportAndMail();
@@ -94,28 +91,40 @@ void tst_ExportCommands::cleanup()
 
 void tst_ExportCommands::commandWritesIntoTheUsersFolderAndOpens_data()
 {
+    QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QStringList>("folders");   // created under $HOME
     QTest::addColumn<QString>("expected");       // the folder the file lands in
-    QTest::addColumn<QString>("ending");
+    QTest::addColumn<QString>("ending");         // empty: no file, a message naming the title and the folder
     QTest::newRow("spreadsheet into the documents folder, not the desktop")
-        << "MNUexportXL" << QStringList{"Documents", "Desktop"} << "Documents" << ".xls";
+        << "Sales" << "MNUexportXL" << QStringList{"Documents", "Desktop"} << "Documents" << ".xls";
     QTest::newRow("HTML onto the desktop when there are no documents")
-        << "MNUexportHTML" << QStringList{"Desktop"} << "Desktop" << ".html";
-    QTest::newRow("text into the home folder when there is neither") << "MNUexportTXT" << QStringList{} << "" << ".txt";
+        << "Sales" << "MNUexportHTML" << QStringList{"Desktop"} << "Desktop" << ".html";
+    QTest::newRow("text into the home folder when there is neither") << "Sales" << "MNUexportTXT" << QStringList{} << "" << ".txt";
+    QTest::newRow("title with a slash is said") << "Sales 1/2" << "MNUexportTXT" << QStringList{"Documents"} << "Documents" << "";
 }
 
 void tst_ExportCommands::commandWritesIntoTheUsersFolderAndOpens()
 {
+    QFETCH(QString, title);
     QFETCH(QString, entry);
     QFETCH(QStringList, folders);
     QFETCH(QString, expected);
     QFETCH(QString, ending);
+    request().ReportTitle = title;
     for (const QString &f : folders)
         QDir(home->path()).mkdir(f);
     const QString folder = expected.isEmpty() ? home->path() : home->filePath(expected);
+    test::ModalScript answer({test::pressButton(QMessageBox::Ok)});
     viewer->findChild<QAction *>(entry)->trigger();
     const QStringList written = files(folder);
+    if (ending.isEmpty()) {
+        QVERIFY2(answer.seen.value(0).contains(u'"' + title + u'"') && answer.seen.value(0).contains(folder), qPrintable(answer.seen.join(u'|')));
+        QCOMPARE(written, QStringList());
+        QCOMPARE(m_opened, QStringList());
+        return;
+    }
+    QCOMPARE(answer.seen, QStringList());
     QCOMPARE(written.size(), 1);
     QVERIFY2(QRegularExpression(QStringLiteral("^Sales export \\d\\d-\\d\\d-20\\d\\d \\d\\d-\\d\\d-\\d\\d [AP]M\\") + ending + u'$')
                  .match(written.first())
@@ -146,11 +155,7 @@ void tst_ExportCommands::failureSaysWhatAndWhereAndKeepsTheOlderFile()
     VELMORA_FULL_DISK(disk, 64 * 1024);
     const QString folder = disk.path();
     const QString older = disk.filePath(name);
-    {
-        QFile f(older);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("older export");
-    }
+    QVERIFY(test::writeBytes(older, "older export"));
     if (readOnly)
         QVERIFY(test::runTool(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("remount,ro"), folder}).exitCode == 0);
     std::vector<test::ExportRow> rows(20000, test::ExportRow{"a model name that fills the disk", 1, 1, QDate(2024, 1, 2), std::nullopt, {}});
@@ -162,35 +167,14 @@ void tst_ExportCommands::failureSaysWhatAndWhereAndKeepsTheOlderFile()
     const QRegularExpression why(reason);
     QVERIFY2(n.failure().description.contains(why), qPrintable(n.failure().description));
     QCOMPARE(files(folder), QStringList{name});
-    QFile f(older);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), QByteArray("older export"));
+    QCOMPARE(test::readBytes(older), QByteArray("older export"));
 
     // Through the viewer: one message naming the folder and the reason; nothing opened.
-    QString said;
-    test::ModalScript answer({[&](QWidget *w) {
-        said = static_cast<QMessageBox *>(w)->text();
-        static_cast<QMessageBox *>(w)->accept();
-    }});
+    test::ModalScript answer({test::pressButton(QMessageBox::Ok)});
     QVERIFY(exportToFolder(*viewer, folder, name.endsWith(u".txt") ? 3 : 1).isEmpty());
-    QVERIFY2(said.contains(folder) && said.contains(why), qPrintable(said));
+    QCOMPARE(answer.seen.size(), 1);
+    QVERIFY2(answer.seen[0].contains(folder) && answer.seen[0].contains(why), qPrintable(answer.seen[0]));
     QCOMPARE(files(folder), QStringList{name});
-    QCOMPARE(m_opened, QStringList());
-}
-
-void tst_ExportCommands::titleWithASlashIsSaid()
-{
-    request().ReportTitle = QStringLiteral("Sales 1/2");
-    QDir(home->path()).mkdir(QStringLiteral("Documents"));
-    QString said;
-    test::ModalScript answer({[&](QWidget *w) {
-        said = static_cast<QMessageBox *>(w)->text();
-        static_cast<QMessageBox *>(w)->accept();
-    }});
-    viewer->findChild<QAction *>(QStringLiteral("MNUexportTXT"))->trigger();
-    QVERIFY2(said.contains(QLatin1String("\"Sales 1/2\"")) && said.contains(home->filePath(QStringLiteral("Documents"))),
-             qPrintable(said));
-    QCOMPARE(files(home->filePath(QStringLiteral("Documents"))), QStringList());
     QCOMPARE(m_opened, QStringList());
 }
 
@@ -232,31 +216,16 @@ void tst_ExportCommands::exportAndMail()
     QFETCH(QString, option);
     QFETCH(QString, ending);
     QStringList handed;   // what the mail window shows after each command
-    bool firstSelected = false;
-    QStringList said;
     test::ModalScript answer({[&](QWidget *w) {
-        if (auto *box = qobject_cast<QMessageBox *>(w)) {
-            said << box->text();
-            box->accept();
-            return;
-        }
-        QCOMPARE(w->objectName(), QStringLiteral("frmExportOptions"));
-        QCOMPARE(w->windowTitle(), QStringLiteral("Export and E-mail Options"));
-        firstSelected = w->findChild<QRadioButton *>(QStringLiteral("Option1"))->isChecked();
-        if (option.isEmpty()) {
-            QTest::keyClick(w, Qt::Key_Escape);
-            return;
-        }
-        w->findChild<QRadioButton *>(option)->click();
-        w->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+        test::steps(w, {QStringLiteral("?title=Export and E-mail Options"), QStringLiteral("?on:Option1")});
+        test::steps(w, option.isEmpty() ? QStringList{QStringLiteral("Option1^Esc")} : QStringList{option, QStringLiteral("cmdOK")});
     }});
     for (int round = 0; round < 2; ++round) {   // the choice is not remembered
         viewer->runCommand(QStringLiteral("ExportEmail"), 13);
         if (EmailFRM *mail = EmailFRM::existing(); mail && mail->isVisible())
             handed << mail->SubjectTXT->text() << mail->MSGtxt->toPlainText() << mail->Attachment->text();
     }
-    QVERIFY(firstSelected);
-    QVERIFY2(said.isEmpty(), qPrintable(said.join(u"|")));
+    QCOMPARE(answer.seen, QStringList(2, QStringLiteral("velmora::frmExportOptions")));
     const QString desktop = home->filePath(QStringLiteral("Desktop"));
     if (option.isEmpty()) {
         QCOMPARE(handed, QStringList());

@@ -1,7 +1,7 @@
 #pragma once
 
 // Shared pieces of the mail tests: the sink's TLS listeners, a reader of stored messages that is
-// Python's email package rather than our code, and files read and written plainly.
+// Python's email package rather than our code.
 
 #include "common/dialogsteps.h"
 #include "common/testservices.h"
@@ -23,18 +23,6 @@ inline TlsSink tlsSink()
     const auto env = readEnv(runDir() + QStringLiteral("/smtp.env"));
     return {env.value(QStringLiteral("SMTP_STARTTLS_PORT")).toInt(), env.value(QStringLiteral("SMTP_TLS_PORT")).toInt(),
             env.value(QStringLiteral("SMTP_CA_FILE")), runDir() + QStringLiteral("/auth.log")};
-}
-
-inline QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline bool writeBytes(const QString &path, const QByteArray &data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
 }
 
 // What a mail reader shows of a stored message, as Python's email package reads it (readmail.py).

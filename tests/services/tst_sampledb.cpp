@@ -230,17 +230,14 @@ void tst_SampleDb::commandLineErrors()
     QFETCH(QString, message);
     const QString dir = m_dir.filePath(QStringLiteral("cli"));
     QDir().mkpath(dir);
-    QFile f(QDir(dir).filePath(QStringLiteral("existing.fdb")));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("precious");
-    f.close();
+    const QString existing = QDir(dir).filePath(QStringLiteral("existing.fdb"));
+    QVERIFY(writeBytes(existing, "precious"));
     const ToolResult r = runTool(QStringLiteral(SAMPLEDB_EXE), arguments.replace(QStringLiteral("@DIR@"), dir).split(u' '));
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY2(r.output.contains(message), qPrintable(r.output));
     // Nothing half-made left behind, nothing overwritten.
     QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("existing.fdb")});
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), QByteArray("precious"));
+    QCOMPARE(readBytes(existing), QByteArray("precious"));
 }
 
 void tst_SampleDb::firebirdKeepsText_data()
