@@ -15,35 +15,15 @@
 #include <QTimer>
 #include <QTest>
 
+#include <QTcpServer>
+
 #include <csignal>
 #include <future>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace velmora;
 using test::failureText;
 
 namespace {
-
-// A loopback socket bound to a free port; listening or not.
-struct Socket {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    int port = 0;
-    explicit Socket(bool listening)
-    {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0
-            && ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0 && (!listening || ::listen(fd, 8) == 0))
-            port = ntohs(a.sin_port);
-    }
-    ~Socket() { ::close(fd); }
-};
 
 // A server of a test's own, for tests that stop or kill it: doing so to the shared one would take
 // it away from the other tests. Stopped (and woken first, should it be stopped) at scope end.
@@ -108,7 +88,7 @@ void tst_ConnectionServer::cannotConnect_data()
     QTest::addColumn<QString>("password");
     QTest::addColumn<QStringList>("says");   // the engine's first messages; none: only that it gave up in time
     QTest::addColumn<int>("number");
-    // Bound but not listening: connections are refused, and nobody else takes the port.
+    // A port just given up: connections are refused.
     QTest::newRow("nothing listening") << "127.0.0.1/CLOSED:/tmp/x.fdb" << "x"
         << QStringList{"Unable to complete network request to host \"127.0.0.1\".", "Failed to establish a connection."}
         << 335544721;
@@ -129,10 +109,12 @@ void tst_ConnectionServer::cannotConnect()
     QFETCH(QString, password);
     QFETCH(QStringList, says);
     QFETCH(int, number);
-    Socket closed(false), silent(true);
-    QVERIFY(closed.port > 0 && silent.port > 0);
-    source.replace(QStringLiteral("CLOSED"), QString::number(closed.port))
-        .replace(QStringLiteral("SILENT"), QString::number(silent.port))
+    QTcpServer closed, silent;
+    QVERIFY(closed.listen(QHostAddress::LocalHost) && silent.listen(QHostAddress::LocalHost));
+    const quint16 closedPort = closed.serverPort();
+    closed.close();
+    source.replace(QStringLiteral("CLOSED"), QString::number(closedPort))
+        .replace(QStringLiteral("SILENT"), QString::number(silent.serverPort()))
         .replace(QStringLiteral("SERVER"), m_server.dsn(m_server.newDatabasePath()));
     const QString user = source.contains(m_server.dbDir) ? m_server.user : QStringLiteral("SYSDBA");
     QElapsedTimer clock;

@@ -50,18 +50,10 @@ inline std::shared_ptr<RecordTable> exportTable(const std::vector<ExportRow> &ro
         b.appendText(0, QString::fromUtf8(r.model));
         b.appendInteger(1, r.store);
         b.appendInteger(2, r.cents);
-        if (r.daterec)
-            b.appendDate(3, std::int32_t(r.daterec->toJulianDay()));
-        else
-            b.appendNull(3);
-        if (r.stamp)
-            b.appendTimestamp(4, TimeValue::fromParts(r.stamp->date().toJulianDay(), r.stamp->time().msecsSinceStartOfDay()));
-        else
-            b.appendNull(4);
-        if (r.note.isNull())
-            b.appendNull(5);
-        else
-            b.appendText(5, r.note);
+        r.daterec ? b.appendDate(3, std::int32_t(r.daterec->toJulianDay())) : b.appendNull(3);
+        r.stamp ? b.appendTimestamp(4, TimeValue::fromParts(r.stamp->date().toJulianDay(), r.stamp->time().msecsSinceStartOfDay()))
+                : b.appendNull(4);
+        r.note.isNull() ? b.appendNull(5) : b.appendText(5, r.note);
     }
     return std::make_shared<RecordTable>(b.finish());
 }

@@ -1,10 +1,9 @@
 #!/usr/bin/python3
 """Prints an exported file as an independent reader sees it, a line a row, cells joined by tabs.
-A page (.html) through html.parser: its charset and the elements it uses, then the texts of its
-paragraphs and table rows, a no-break space shown as "~". A workbook through xlrd (.xls) or
-openpyxl (.xlsx): its sheets, then each cell as text, "=number", "@date time" with the number
-format (xlrd only; "@serial value format" before March 1900, where xlrd names no day), or nothing
-when empty."""
+A page (.html) through html.parser: its charset, the elements it uses, then the texts of its
+paragraphs and table rows, a no-break space as "~". A workbook through xlrd (.xls) or openpyxl
+(.xlsx): its sheets, then each cell as text, "=number", "@date time" (xlrd: with the number format;
+"@serial value format" before March 1900, where xlrd names no day), or nothing when empty."""
 
 import sys
 
@@ -12,9 +11,9 @@ name = sys.argv[1]
 
 
 def value(v):
-    if isinstance(v, float) and v.is_integer():
-        return "=%d" % v
-    return "=%r" % v if isinstance(v, (int, float)) else "" if v is None else str(v)
+    if isinstance(v, (int, float)):
+        return "=%d" % v if float(v).is_integer() else "=%r" % v
+    return "" if v is None else str(v)
 
 
 if name.endswith(".html"):
@@ -28,13 +27,12 @@ if name.endswith(".html"):
         def paragraph_ends(self):
             if self.text is not None:
                 self.lines.append(self.text.strip().replace("\r\n", "\n"))
-                self.text = None
+            self.text = None
 
         def handle_starttag(self, tag, attrs):
             self.tags += [tag] if tag not in self.tags else []
             content = dict(attrs).get("content") or ""
-            if tag == "meta" and "charset=" in content:
-                self.charset = content.split("charset=")[1]
+            self.charset = content.split("charset=")[1] if tag == "meta" and "charset=" in content else self.charset
             if tag in ("td", "th"):
                 self.cell = ""
             elif tag in ("p", "table") and self.cell is None:
@@ -43,11 +41,9 @@ if name.endswith(".html"):
 
         def handle_endtag(self, tag):
             if tag in ("td", "th") and self.cell is not None:
-                self.cells.append(self.cell)
-                self.cell = None
+                self.cells, self.cell = self.cells + [self.cell], None
             elif tag == "tr":
-                self.lines.append("\t".join(self.cells))
-                self.cells = []
+                self.lines, self.cells = self.lines + ["\t".join(self.cells)], []
             elif tag in ("p", "body"):
                 self.paragraph_ends()
 
@@ -60,14 +56,12 @@ if name.endswith(".html"):
     page = Page()
     with open(name, encoding="utf-8") as f:
         page.feed(f.read())
-    print("charset:", page.charset)
-    print("elements:", " ".join(page.tags))
+    print("charset: %s\nelements: %s" % (page.charset, " ".join(page.tags)))
     print("\n".join(page.lines).replace("\xa0", "~"))
 elif name.endswith(".xls"):
     import xlrd
 
     book = xlrd.open_workbook(name, formatting_info=True)
-    sheet = book.sheet_by_index(0)
 
     def cell(x):
         if x.ctype != xlrd.XL_CELL_DATE:
@@ -79,8 +73,8 @@ elif name.endswith(".xls"):
             return "@serial %s %s" % (value(x.value)[1:], fmt)
 
     print("sheets:", ", ".join(book.sheet_names()))
-    for r in range(sheet.nrows):
-        print("\t".join(cell(sheet.cell(r, c)) for c in range(sheet.ncols)))
+    for row in book.sheet_by_index(0).get_rows():
+        print("\t".join(map(cell, row)))
 else:
     import openpyxl
 

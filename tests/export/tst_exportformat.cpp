@@ -32,11 +32,7 @@ void tst_ExportFormat::numbers_data()
     QTest::newRow("1e15 takes an exponent") << "en_US" << 1e15 << qint64(-1) << "1E+15";
     QTest::newRow("1e-5 still plain") << "en_US" << 1e-5 << qint64(-1) << "0.00001";
     QTest::newRow("below 1e-5 an exponent") << "de_DE" << 2.5e-6 << qint64(-1) << "2,5E-06";
-    QTest::newRow("money trims zeros") << "en_US" << 2.0 << qint64(129900) << "1299";
     QTest::newRow("money keeps a cent") << "de_DE" << 2.0 << qint64(-45005) << "-450,05";
-    QTest::newRow("scaled below one") << "en_US" << 4.0 << qint64(-5) << "-0.0005";
-    QTest::newRow("scaled tiny") << "en_US" << 6.0 << qint64(1) << "1E-06";
-    QTest::newRow("zero") << "en_US" << 2.0 << qint64(0) << "0";
     QTest::newRow("other digits") << "ar_EG" << 12.0 << qint64(-1) << QString::fromUtf8("\u0661\u0662");
 }
 
@@ -58,7 +54,7 @@ void tst_ExportFormat::numbers()
 void tst_ExportFormat::scaledMatchesTheDouble()
 {
     const auto style = exf::NumberStyle::of(QLocale(QStringLiteral("en_US")));
-    for (qint64 v : {qint64(1), qint64(-7), qint64(10), qint64(123456789), qint64(99999999999999), qint64(100000),
+    for (qint64 v : {qint64(0), qint64(1), qint64(-7), qint64(10), qint64(123456789), qint64(99999999999999), qint64(100000),
                      qint64(4503599627370495)}) {
         for (int scale : {0, 1, 2, 4, 6, 9}) {
             QByteArray a, b;

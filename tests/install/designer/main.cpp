@@ -8,28 +8,11 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QUiLoader>
 
 #include <cstdio>
 #include <memory>
-
-namespace {
-
-// Where the designer plugin this process loaded lies, as the dynamic loader mapped it.
-QString loadedPlugin()
-{
-    QFile maps(QStringLiteral("/proc/self/maps"));
-    if (!maps.open(QIODevice::ReadOnly))
-        return {};
-    for (const QByteArray &line : maps.readAll().split('\n')) {
-        const qsizetype at = line.indexOf('/');
-        if (at >= 0 && line.contains("velmoradesigner"))
-            return QString::fromLocal8Bit(line.mid(at));
-    }
-    return {};
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -67,6 +50,10 @@ int main(int argc, char **argv)
     const QLabel *label = reports->findChild<QLabel *>();
     std::printf("velmora designer host: loaded report control showing \"%s\"; search Caption \"%s\" after %d Change\n",
                 label ? qPrintable(label->text()) : "(nothing)", qPrintable(search->Caption()), changes);
-    std::printf("velmora designer host: plugin %s\n", qPrintable(loadedPlugin()));
+    // Where the designer plugin this process loaded lies, as the dynamic loader mapped it.
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    const QString mapped = maps.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(maps.readAll()) : QString();
+    std::printf("velmora designer host: plugin %s\n",
+                qPrintable(QRegularExpression(QStringLiteral("/\\S*velmoradesigner\\S*")).match(mapped).captured()));
     return 0;
 }
