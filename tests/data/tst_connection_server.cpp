@@ -18,6 +18,7 @@
 #include <QTcpServer>
 
 #include <csignal>
+#include <cstdio>
 #include <future>
 
 using namespace velmora;
@@ -32,11 +33,15 @@ struct OwnServer {
     test::FirebirdServer fb;
     pid_t pid = 0;
 
-    bool start()
+    bool script(const char *verb) const
     {
         QProcess run;
-        run.start(QStringLiteral(VELMORA_SOURCE_DIR "/scripts/fbserver.sh"), {QStringLiteral("start"), dir.path()});
-        if (!dir.isValid() || !run.waitForFinished(60'000) || run.exitCode() != 0)
+        run.start(QStringLiteral(VELMORA_SOURCE_DIR "/scripts/fbserver.sh"), {QLatin1String(verb), dir.path()});
+        return dir.isValid() && run.waitForFinished(60'000) && run.exitCode() == 0;
+    }
+    bool start()
+    {
+        if (!script("start"))
             return false;
         fb = test::firebirdServer(dir.path());
         pid = pid_t(test::readEnv(dir.filePath(QStringLiteral("fbserver.env"))).value(QStringLiteral("FB_PID")).toLongLong());
@@ -46,9 +51,7 @@ struct OwnServer {
     {
         if (pid > 0)
             ::kill(pid, SIGCONT);
-        QProcess stop;
-        stop.start(QStringLiteral(VELMORA_SOURCE_DIR "/scripts/fbserver.sh"), {QStringLiteral("stop"), dir.path()});
-        stop.waitForFinished(30'000);
+        script("stop");
     }
     QString path(const char *file) const { return QDir(fb.dbDir).filePath(QLatin1String(file)); }
 };
@@ -256,7 +259,7 @@ void tst_ConnectionServer::hostEndsOnSignal()
                                 : QStringLiteral("Data Source=%1;User ID=SYSDBA;Password=masterkey").arg(path);
     CHECK_OK(createDatabase(conn));
     QProcess host;
-    host.start(QStringLiteral(VELMORA_SIGNAL_HOST), {conn});
+    host.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--host"), conn});
     QVERIFY(host.waitForReadyRead(60000));
     QCOMPARE(host.readLine().trimmed(), QByteArray("ready"));
     ::kill(pid_t(host.processId()), signal);
@@ -267,5 +270,21 @@ void tst_ConnectionServer::hostEndsOnSignal()
              QStringLiteral("1"));
 }
 
-QTEST_GUILESS_MAIN(tst_ConnectionServer)
+// With --host and a connection string it is the host of the signal test instead: it opens the
+// database, reads from it, says "ready" and waits for the end the way a host application does, in
+// its event loop.
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--host") == 0) {
+        auto c = Connection::open(QString::fromLocal8Bit(argv[2]), AccessMode::ReadWrite);
+        if (!c || !c.value()->query(QStringLiteral("SELECT COUNT(*) FROM rdb$relations")))
+            return 1;
+        std::puts("ready");
+        std::fflush(stdout);
+        return QCoreApplication::exec();
+    }
+    tst_ConnectionServer t;
+    return QTest::qExec(&t, argc, argv);
+}
 #include "tst_connection_server.moc"

@@ -49,10 +49,7 @@ private slots:
     void exportAndMail();
 
 private:
-    QStringList files(const QString &folder) const
-    {
-        return QDir(folder).entryList(QDir::Files | QDir::Hidden);
-    }
+    QStringList files(const QString &folder) const { return QDir(folder).entryList(QDir::Files | QDir::Hidden); }
 
     std::unique_ptr<QTemporaryDir> home;
     QPointer<frmMain> viewer;

@@ -11,12 +11,10 @@ private slots:
     void numbers_data();
     void numbers();
     void scaledMatchesTheDouble();
-    void generalDate_data();
-    void generalDate();
+    void times_data();
+    void times();
     void writerByEnding_data();
     void writerByEnding();
-    void fileName_data();
-    void fileName();
 };
 
 void tst_ExportFormat::numbers_data()
@@ -65,23 +63,32 @@ void tst_ExportFormat::scaledMatchesTheDouble()
     }
 }
 
-void tst_ExportFormat::generalDate_data()
+// Times as a cell's text in a regional format, and in the name of an exported file of a kind.
+void tst_ExportFormat::times_data()
 {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QDateTime>("when");
+    QTest::addColumn<int>("kind");   // 0: a cell's text; 1, 2, 3: the name of a workbook, page or text file
     QTest::addColumn<QString>("expected");
-    QTest::newRow("two-digit year widened") << "en_US" << QDateTime(QDate(1899, 12, 30), QTime(0, 0)) << "12/30/1899";
-    QTest::newRow("24-hour locale") << "de_DE" << QDateTime(QDate(2024, 3, 5), QTime(7, 0, 1)) << "05.03.2024 07:00:01";
-    QTest::newRow("midnight leaves the time out") << "en_GB" << QDateTime(QDate(2026, 12, 3), QTime(0, 0)) << "03/12/2026";
-    QTest::newRow("no time at all, no text") << "en_US" << QDateTime() << "";
+    QTest::newRow("two-digit year widened") << "en_US" << QDateTime(QDate(1899, 12, 30), QTime(0, 0)) << 0 << "12/30/1899";
+    QTest::newRow("24-hour locale") << "de_DE" << QDateTime(QDate(2024, 3, 5), QTime(7, 0, 1)) << 0 << "05.03.2024 07:00:01";
+    QTest::newRow("midnight leaves the time out") << "en_GB" << QDateTime(QDate(2026, 12, 3), QTime(0, 0)) << 0 << "03/12/2026";
+    QTest::newRow("no time at all, no text") << "en_US" << QDateTime() << 0 << "";
+    QTest::newRow("afternoon spreadsheet") << "de_DE" << QDateTime(QDate(2026, 12, 3), QTime(14, 5, 9)) << 1
+                                           << "/d/Sales export 12-03-2026 02-05-09 PM.xls";
+    QTest::newRow("just after midnight, HTML") << "de_DE" << QDateTime(QDate(2026, 1, 9), QTime(0, 7, 0)) << 2
+                                               << "/d/Sales export 01-09-2026 12-07-00 AM.html";
+    QTest::newRow("noon, text") << "de_DE" << QDateTime(QDate(2026, 7, 4), QTime(12, 0, 1)) << 3
+                                << "/d/Sales export 07-04-2026 12-00-01 PM.txt";
 }
 
-void tst_ExportFormat::generalDate()
+void tst_ExportFormat::times()
 {
     QFETCH(QString, locale);
     QFETCH(QDateTime, when);
-    QFETCH(QString, expected);
-    QCOMPARE(exf::generalDate(when, QLocale(locale)), expected);
+    QFETCH(int, kind);
+    QTEST(kind ? exf::exportFileName(QStringLiteral("/d/"), QStringLiteral("Sales"), when, kind) : exf::generalDate(when, QLocale(locale)),
+          "expected");
 }
 
 void tst_ExportFormat::writerByEnding_data()
@@ -99,26 +106,6 @@ void tst_ExportFormat::writerByEnding()
     QFETCH(QString, name);
     QFETCH(int, writer);
     QCOMPARE(int(exf::writerFor(name)), writer);
-}
-
-void tst_ExportFormat::fileName_data()
-{
-    QTest::addColumn<QDateTime>("when");
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("afternoon spreadsheet") << QDateTime(QDate(2026, 12, 3), QTime(14, 5, 9)) << 1
-                                           << "/d/Sales export 12-03-2026 02-05-09 PM.xls";
-    QTest::newRow("just after midnight, HTML") << QDateTime(QDate(2026, 1, 9), QTime(0, 7, 0)) << 2
-                                               << "/d/Sales export 01-09-2026 12-07-00 AM.html";
-    QTest::newRow("noon, text") << QDateTime(QDate(2026, 7, 4), QTime(12, 0, 1)) << 3 << "/d/Sales export 07-04-2026 12-00-01 PM.txt";
-}
-
-void tst_ExportFormat::fileName()
-{
-    QFETCH(QDateTime, when);
-    QFETCH(int, kind);
-    QFETCH(QString, expected);
-    QCOMPARE(exf::exportFileName(QStringLiteral("/d/"), QStringLiteral("Sales"), when, kind), expected);
 }
 
 QTEST_APPLESS_MAIN(tst_ExportFormat)

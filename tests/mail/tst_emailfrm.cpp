@@ -153,12 +153,10 @@ void tst_EmailFRM::sendsWhatWasComposed()
     QFETCH(QString, read);
 
     const QString dir = m_dir->path();
-    QVERIFY(QDir().mkpath(dir + QStringLiteral("/pics")));
     QImage picture(6, 6, QImage::Format_RGB32);
     picture.fill(Qt::blue);
-    QVERIFY(picture.save(dir + QStringLiteral("/pics/pic1.png")));
-    QVERIFY(writeBytes(dir + QStringLiteral("/a.txt"), "a"));
-    QVERIFY(writeBytes(dir + QStringLiteral("/Inventur März.xls"), QByteArray(500, 'x')));
+    QVERIFY(QDir().mkpath(dir + QStringLiteral("/pics")) && picture.save(dir + QStringLiteral("/pics/pic1.png"))
+            && writeBytes(dir + QStringLiteral("/a.txt"), "a") && writeBytes(dir + QStringLiteral("/Inventur März.xls"), QByteArray(500, 'x')));
     message.replace(QStringLiteral("DIR"), dir);
     attach.replace(QStringLiteral("DIR"), dir);
     const QString token = QUuid::createUuid().toString(QUuid::Id128);
@@ -289,8 +287,7 @@ void tst_EmailFRM::unattendedSends()
     QSettings store(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmora"), QStringLiteral("Velmora"));
     store.remove(QStringLiteral("Email Form Size"));
     const QString token = QUuid::createUuid().toString(QUuid::Id128);
-    QString subject = token;
-    QString data = m_data, local = m_data, store12 = QStringLiteral("Main St"), number = QStringLiteral("12");
+    QString subject = token, data = m_data, local = m_data, store12 = QStringLiteral("Main St"), number = QStringLiteral("12");
     QString message = QStringLiteral("End of day"), attach = m_dir->filePath(QStringLiteral("eod.txt"));
     QVERIFY(writeBytes(attach, "figures"));
     bool deleteAfterSend = true;
@@ -484,16 +481,13 @@ void tst_EmailFRM::transferFileRescue()
     QVERIFY(!targetExists || writeBytes(target + QStringLiteral("XferVLM.vmx"), "older"));
     EmailFRM *w = compose(subject, message, attach);
     QVERIFY(w);
-    const ModalScript::Action chooseTarget = [target](QWidget *picker) {
+    const ModalScript::Action pick = [target](QWidget *picker) {
         qobject_cast<QFileDialog *>(picker)->setDirectory(target);
         static_cast<QDialog *>(picker)->accept();
     };
-    QList<ModalScript::Action> steps{chooseTarget};
-    if (targetExists)
-        steps << pressButton(QMessageBox::No) << pressButton(QMessageBox::Cancel);
-    if (!choose && !targetExists)
-        steps = {pressButton(QMessageBox::Cancel)};
-    ModalScript answers(steps);
+    using Steps = QList<ModalScript::Action>;
+    ModalScript answers(targetExists ? Steps{pick, pressButton(QMessageBox::No), pressButton(QMessageBox::Cancel)}
+                                     : choose ? Steps{pick} : Steps{pressButton(QMessageBox::Cancel)});
     w->close();
     QCOMPARE(answers.pending(), 0);
     QCOMPARE(w->isVisible(), !choose);

@@ -221,10 +221,8 @@ void tst_SampleDb::commandLineErrors()
     QFETCH(QString, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, message);
-    const QString dir = m_dir.filePath(QStringLiteral("cli"));
-    QDir().mkpath(dir);
-    const QString existing = QDir(dir).filePath(QStringLiteral("existing.fdb"));
-    QVERIFY(writeBytes(existing, "precious"));
+    const QString dir = m_dir.filePath(QStringLiteral("cli")), existing = dir + QStringLiteral("/existing.fdb");
+    QVERIFY(QDir().mkpath(dir) && writeBytes(existing, "precious"));
     const ToolResult r = runTool(QStringLiteral(SAMPLEDB_EXE), arguments.replace(QStringLiteral("@DIR@"), dir).split(u' '));
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY2(r.output.contains(message), qPrintable(r.output));

@@ -14,9 +14,8 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QWidget form;
-    auto *layout = new QVBoxLayout(&form);
     auto *reports = new velmora::QLrvx(&form);
-    layout->addWidget(reports);
+    (new QVBoxLayout(&form))->addWidget(reports);
     form.show();
     QApplication::processEvents();
     const QLabel *label = reports->findChild<QLabel *>();
