@@ -1,6 +1,6 @@
 #include <velmora/qlrvx.h>
 
-#include "control/frmSplash.h"
+#include "control/loadviewer.h"
 #include "core/reportrequest.h"
 #include "core/catalogue.h"
 #include "mail/EmailFRM.h"
@@ -68,7 +68,7 @@ void QLrvx::ShowINVReport(QString &SQLstatement1, QString &Datapath1, QString &C
 {
     writeReport(QString(), QStringLiteral("Velmora Inventory Report"), SQLstatement1, Datapath1, ConnString1,
                 Storename1, StoreNumber1, LocalPath1);
-    frmSplash::loadViewer();
+    loadViewer();
 }
 
 void QLrvx::ShowDeletedInv(QString &Datapath1, QString &LocalPath1, QString &ConnString1, QString &Storename1,
@@ -76,7 +76,7 @@ void QLrvx::ShowDeletedInv(QString &Datapath1, QString &LocalPath1, QString &Con
 {
     writeReport(QStringLiteral("deletedinv"), QStringLiteral("Velmora Deleted Inventory"), QString(), Datapath1,
                 ConnString1, Storename1, StoreNumber1, LocalPath1);
-    frmSplash::loadViewer();
+    loadViewer();
 }
 
 void QLrvx::CustomSQL(QString &SQLstatement1, QString &Datapath1, QString &ConnString1, QString &Storename1,
@@ -91,7 +91,7 @@ void QLrvx::CustomSQL(QString &SQLstatement1, QString &Datapath1, QString &ConnS
 {
     writeReport(QStringLiteral("customsql"), QStringLiteral("Velmora Custom SQL Report"), SQLstatement1, Datapath1,
                 ConnString1, Storename1, StoreNumber1, LocalPath1);
-    frmSplash::loadViewer();
+    loadViewer();
 }
 
 void QLrvx::CustomSQLSecurity(QString &SQLstatement1, QString &Datapath1, QString &ConnString1, QString &Storename1,
@@ -106,7 +106,7 @@ void QLrvx::CustomSQLSecurity(QString &SQLstatement1, QString &Datapath1, QStrin
 {
     writeReport(QStringLiteral("customsqlsecurity"), QStringLiteral("Velmora Custom SQL Results"), SQLstatement1,
                 Datapath1, ConnString1, Storename1, StoreNumber1, LocalPath1);
-    frmSplash::loadViewer();
+    loadViewer();
 }
 
 void QLrvx::ServiceReport(QString &SQLstatement1, QString &Datapath1, QString &ConnString1, QString &Storename1,
@@ -121,7 +121,7 @@ void QLrvx::ServiceReport(QString &SQLstatement1, QString &Datapath1, QString &C
 {
     writeReport(QStringLiteral("servicereport"), QStringLiteral("Velmora Service Report"), SQLstatement1, Datapath1,
                 ConnString1, Storename1, StoreNumber1, LocalPath1);
-    frmSplash::loadViewer();
+    loadViewer();
 }
 
 void QLrvx::ProjectedReport(QString &SQLstatement1, QString &Datapath1, QString &ConnString1, QString &Storename1,
@@ -136,7 +136,7 @@ void QLrvx::ProjectedReport(QString &SQLstatement1, QString &Datapath1, QString 
 {
     writeReport(QStringLiteral("projreport"), QStringLiteral("Velmora Projected Revenue Detail"), SQLstatement1,
                 Datapath1, ConnString1, Storename1, StoreNumber1, LocalPath1);
-    frmSplash::loadViewer();
+    loadViewer();
 }
 
 void QLrvx::ShowMasterInv(QString &Datapath1, QString &LocalPath1, QString &ConnString1, QString &Storename1,
@@ -148,7 +148,7 @@ void QLrvx::ShowMasterInv(QString &Datapath1, QString &LocalPath1, QString &Conn
         StoreNumber1 = split.storeNumber;
     writeReport(QStringLiteral("masterinv"), QStringLiteral("Velmora Master Company Inventory"), QString(),
                 Datapath1, ConnString1, Storename1, StoreNumber1, LocalPath1);
-    frmSplash::loadViewer();
+    loadViewer();
 }
 
 // ---- Mail ----------------------------------------------------------------------------------------

@@ -1,11 +1,11 @@
 #include "export/exportcommands.h"
 
-#include "control/frmSplash.h"
-#include "platform/modMain.h"
 #include "core/reportrequest.h"
 #include "export/exportformat.h"
 #include "export/mExport.h"
 #include "mail/EmailFRM.h"
+#include "platform/frmSplash.h"
+#include "platform/modMain.h"
 #include "platform/platform.h"
 #include "viewer/frmMain.h"
 

@@ -1,10 +1,10 @@
 #include "export/mExport.h"
 
-#include "control/frmSplash.h"
 #include "core/reportrequest.h"
 #include "export/exportformat.h"
 #include "export/recordformatter.h"
 #include "grid/reportgrid.h"
+#include "platform/frmSplash.h"
 #include "platform/platform.h"
 
 #include <QDir>

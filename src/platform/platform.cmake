@@ -1,1 +1,2 @@
-target_sources(velmora_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/platform.cpp)
+target_sources(velmora_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/platform.cpp ${CMAKE_CURRENT_LIST_DIR}/frmSplash.h
+  ${CMAKE_CURRENT_LIST_DIR}/frmSplash.cpp)

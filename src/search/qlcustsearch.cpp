@@ -1,7 +1,7 @@
 #include <velmora/error.h>
 #include <velmora/qlcustsearch.h>
 
-#include "control/frmSplash.h"
+#include "control/loadviewer.h"
 #include "core/reportrequest.h"
 #include "viewer/frmMain.h"
 
@@ -96,7 +96,7 @@ void QLCustSearch::ShowCustSearch(QString &Datapath1, QString &DBpassword1, QStr
     r.StoreNumber = StoreNumber1;
     r.LocalPath = LocalPath1;
     try {
-        frmSplash::loadViewer();
+        loadViewer();
     } catch (const Error &) {
         throw;
     } catch (const std::exception &e) {
@@ -123,7 +123,7 @@ void QLCustSearch::ShowAllCustomers(QString &Datapath1, QString &ConnString1, QS
     r.Storename = Storename1;
     r.StoreNumber = StoreNumber1;
     r.LocalPath = LocalPath1;
-    frmSplash::loadViewer();
+    loadViewer();
 }
 
 } // namespace velmora

@@ -1,8 +1,8 @@
 #include "viewer/failurereport.h"
 
-#include "control/frmSplash.h"
-#include "core/reportrequest.h"
 #include "core/catalogue.h"
+#include "core/reportrequest.h"
+#include "platform/frmSplash.h"
 #include "platform/platform.h"
 
 namespace velmora {

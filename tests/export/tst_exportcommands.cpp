@@ -5,7 +5,7 @@
 
 #include "../common/fulldisk.h"
 
-#include "control/frmSplash.h"
+#include "platform/frmSplash.h"
 #include "core/reportrequest.h"
 #include "export/exportcommands.h"
 #include "export/mExport.h"

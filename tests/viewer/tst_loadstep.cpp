@@ -76,7 +76,7 @@ class tst_LoadStep : public QObject {
         r.ConnString = conn.isEmpty() ? m_store.conn : conn;
         QStringList seen;
         auto watch = test::whenOpen<QMessageBox>([&seen](QMessageBox *mb) { seen = look(mb); });
-        frmSplash::loadViewer();
+        loadViewer();
         if (box)
             *box = seen;
         else if (!seen.isEmpty())

@@ -5,7 +5,7 @@
 
 #include "common/dialogsteps.h"
 #include "common/testservices.h"
-#include "control/frmSplash.h"
+#include "control/loadviewer.h"
 #include "dialogs/dialogtesting.h"
 #include "core/reportrequest.h"
 #include "grid/gridtesting.h"

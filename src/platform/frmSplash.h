@@ -9,20 +9,16 @@ class QPushButton;
 
 namespace velmora {
 
-// The "please wait" window shown while the viewer loads. It has no behaviour of its own; its one
-// instance is created on first use and unloaded when the viewer is up (or its load failed).
+// The "please wait" window shown while the viewer loads and while a file is written. It has no
+// behaviour of its own; its one instance is created on first use and unloaded when the work is
+// done. It lives beneath the windows because they show and unload it; the entry points' routine
+// that loads the viewer behind it is the controls' (control/loadviewer.h).
 class frmSplash : public QWidget {
     Q_OBJECT
 public:
     static frmSplash *instance();
     static bool isLoaded();
     static void unload();
-
-    // What every entry point does once the request is written: hourglass, splash shown and
-    // painted, the viewer loaded (its load step runs only when it is not loaded yet), shown
-    // non-modal and brought forward, splash unloaded, pointer back. A velmora::Error from the
-    // customer search load reaches the caller, after the pointer and the splash are cleaned up.
-    static void loadViewer();
 
     // Long work: a line under the caption saying how far it got ("lblProgress") and a Cancel
     // button ("cmdCancel") that calls onCancel. While they show, the splash is modal, so the

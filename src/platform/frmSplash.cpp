@@ -1,14 +1,10 @@
-#include "control/frmSplash.h"
+#include "platform/frmSplash.h"
 
 #include "platform/platform.h"
-#include "viewer/frmMain.h"
-#include "viewer/loadstep.h"
 
-#include <QApplication>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QPointer>
 #include <QPushButton>
 #include <QStyle>
@@ -65,14 +61,6 @@ frmSplash::frmSplash(QWidget *parent) : QWidget(parent, Qt::SplashScreen | Qt::F
     column->addWidget(m_cancel, 0, Qt::AlignRight);
     row->addLayout(column);
 
-    // While a report's rows arrive: how many, and a way to stop them.
-    LoadProgress *load = LoadProgress::instance();
-    const auto showCount = [this](qint64 n) {
-        showProgress(QStringLiteral("%L1 rows loaded").arg(n), [] { LoadProgress::instance()->cancel(); });
-    };
-    connect(load, &LoadProgress::started, this, [showCount] { showCount(0); });
-    connect(load, &LoadProgress::rowsArrived, this, showCount);
-    connect(load, &LoadProgress::ended, this, &frmSplash::hideProgress);
     adjustSize();
 }
 
@@ -120,37 +108,6 @@ void frmSplash::hideProgress()
     m_progress->hide();
     m_cancel->hide();
     adjustSize();
-}
-
-void frmSplash::loadViewer()
-{
-    setPointerBusy();
-    frmSplash *splash = instance();
-    splash->show();
-    splash->raise();
-    // Painted now: the load step's set-up before its rows start arriving holds the thread.
-    splash->repaint();
-    platform::processEvents();
-    try {
-        frmMain *viewer = frmMain::load();
-        platform::processEvents();
-        if (viewer) {
-            viewer->show();
-            viewer->raise();
-            viewer->activateWindow();
-        }
-    } catch (...) {
-        // A viewer whose load step did not finish is not loaded: the next call loads it afresh.
-        if (frmMain *halfLoaded = frmMain::instance()) {
-            halfLoaded->hide();
-            delete halfLoaded;
-        }
-        unload();
-        restorePointer();
-        throw;
-    }
-    unload();
-    restorePointer();
 }
 
 void setPointerBusy()
