@@ -181,13 +181,10 @@ private slots:
         QCOMPARE(window->topic(), int(topic));
         auto *browser = window->findChild<QTextBrowser *>(QStringLiteral("helpBrowser"));
         // The topic's heading is on screen; for topics below the first screenful the view scrolled.
-        QTextBlock heading;
-        for (QTextBlock b = browser->document()->begin(); b.isValid(); b = b.next()) {
-            if (b.blockFormat().headingLevel() > 0 && b.text() == visibleText)
-                heading = b;
-        }
-        QVERIFY(heading.isValid());
-        QTextCursor at(heading);
+        QTextCursor at = browser->document()->find(visibleText);
+        while (!at.isNull() && at.blockFormat().headingLevel() == 0)
+            at = browser->document()->find(visibleText, at);
+        QVERIFY(!at.isNull());
         const QRect rect = browser->cursorRect(at);
         QVERIFY2(browser->viewport()->rect().contains(rect),
                  qPrintable(QStringLiteral("heading at y %1, viewport height %2").arg(rect.y()).arg(browser->viewport()->height())));

@@ -11,17 +11,13 @@ using namespace velmora;
 
 namespace {
 
-// Watches the splash: whether it was painted while visible, and what the pointer was then.
-class SplashWatcher : public QObject {
-public:
-    bool paintedVisible = false;
-    bool busyWhilePainted = false;
-
-protected:
+// Watches the splash: whether it was painted while visible, and whether the pointer was busy then.
+struct SplashWatcher : QObject {
+    bool paintedVisible = false, busyWhilePainted = false;
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint && watched->objectName() == QLatin1String("frmSplash")) {
-            paintedVisible |= static_cast<QWidget *>(watched)->isVisible();
+        if (event->type() == QEvent::Paint && watched->objectName() == u"frmSplash" && static_cast<QWidget *>(watched)->isVisible()) {
+            paintedVisible = true;
             busyWhilePainted |= QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
         }
         return false;

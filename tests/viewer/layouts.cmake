@@ -1,4 +1,2 @@
 velmora_add_test(tst_layouts SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_layouts.cpp ${CMAKE_CURRENT_LIST_DIR}/viewertesting.h
   LINK velmora_ui)
-velmora_add_test(tst_filedlg SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_filedlg.cpp ${CMAKE_CURRENT_LIST_DIR}/viewertesting.h
-  LINK velmora_ui)

@@ -1,4 +1,5 @@
-// The viewer window driven as a user drives it, over a small result that needs no database.
+// The viewer window driven as a user drives it, over a small result that needs no database: its
+// menus, its command bar and the pictures on it, the grid under the mouse and the keys.
 
 #include "viewertesting.h"
 
@@ -6,6 +7,9 @@
 #include "platform/helpwindow.h"
 #include "viewer/commandbar.h"
 #include "viewer/frmPrintPreview.h"
+#include "viewer/icons/viewericons.h"
+
+#include <set>
 
 using namespace velmora;
 using test::clickGrid;
@@ -189,6 +193,84 @@ private slots:
         QCOMPARE(keys, tags);
     }
 
+    void panelClick_data()
+    {
+        QTest::addColumn<int>("pressed");    // panel, or 0 for a point right of every panel
+        QTest::addColumn<int>("released");
+        QTest::addColumn<bool>("right");     // the right mouse button
+        QTest::addColumn<int>("clicked");    // the panel reported, 0 for none
+        QTest::newRow("leading spacer") << 1 << 1 << false << 1;
+        QTest::newRow("last picture") << 26 << 26 << false << 26;
+        QTest::newRow("released over another panel") << 23 << 24 << false << 0;
+        QTest::newRow("outside every panel") << 0 << 0 << false << 0;
+        QTest::newRow("right button") << 23 << 23 << true << 0;
+    }
+    void panelClick()
+    {
+        QFETCH(int, pressed);
+        QFETCH(int, released);
+        QFETCH(bool, right);
+        QFETCH(int, clicked);
+        CommandBar *bar = viewer->Toolbar;
+        QSignalSpy spy(bar, &CommandBar::panelClicked);
+        const auto at = [bar](int panel) { return panel ? bar->panelRect(panel).center() : QPoint(bar->width() + 5, 0); };
+        const Qt::MouseButton button = right ? Qt::RightButton : Qt::LeftButton;
+        QTest::mousePress(bar, button, {}, at(pressed));
+        QTest::mouseRelease(bar, button, {}, at(released));
+        QCOMPARE(spy.count() == 1 ? spy.at(0).at(0).toInt() : -spy.count(), clicked);
+    }
+
+    void panelLooksAndTooltips()
+    {
+        CommandBar *bar = viewer->Toolbar;
+        const QRect r = bar->panelRect(23);
+        const QImage raised = bar->grab(r).toImage();
+        bar->setAppearance(23, 10);
+        QVERIFY(bar->grab(r).toImage() != raised);
+        bar->setAppearance(23, 5);
+        QCOMPARE(bar->grab(r).toImage(), raised);
+        // Panels that are not there keep no appearance.
+        bar->setAppearance(0, 10);
+        bar->setAppearance(27, 10);
+        QCOMPARE((QList<int>{bar->appearance(0), bar->appearance(1), bar->appearance(26), bar->appearance(27)}),
+                 (QList<int>{0, 5, 5, 0}));
+        // A picture's tooltip is its text; a spacer has none.
+        for (const int panel : {23, 22}) {
+            const QPoint pos = bar->panelRect(panel).center();
+            QHelpEvent help(QEvent::ToolTip, pos, bar->mapToGlobal(pos));
+            QApplication::sendEvent(bar, &help);
+            QTRY_COMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), panel == 23 ? "Move First" : "");
+            QToolTip::hideText();
+        }
+    }
+
+    void picturesAreDrawnAt16And24PixelsAndHighDensity_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<qreal>("ratio");
+        QTest::newRow("16 px") << 16 << 1.0;
+        QTest::newRow("24 px at ratio 2") << 24 << 2.0;   // the sizes between draw the same way
+    }
+    void picturesAreDrawnAt16And24PixelsAndHighDensity()
+    {
+        QFETCH(int, size);
+        QFETCH(qreal, ratio);
+        std::set<QByteArray> seen;
+        for (const QString &key : viewerIconKeys()) {
+            const QPixmap pm = viewerIcon(key).pixmap(QSize(size, size), ratio);
+            QCOMPARE(pm.size(), QSize(size, size) * ratio);
+            const QImage img = pm.toImage().convertToFormat(QImage::Format_ARGB32);
+            // Legible means: a fair share of the square is drawn, and not all of it; and no two alike.
+            int opaque = 0;
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 0; x < img.width(); ++x)
+                    opaque += qAlpha(img.pixel(x, y)) > 128;
+            const double share = double(opaque) / (img.width() * img.height());
+            QVERIFY2(share > 0.08 && share < 0.95, qPrintable(key + QStringLiteral(" %1").arg(share)));
+            QVERIFY2(seen.insert(QByteArray(reinterpret_cast<const char *>(img.constBits()), int(img.sizeInBytes()))).second,
+                     qPrintable(key));
+        }
+    }
     void resizedWindowKeepsTheGridUnderTheBar()
     {
         viewer->resize(420, 260);
@@ -204,8 +286,8 @@ private slots:
 
     void command_data()
     {
-        // "panel N", "key K" (run as given) or "menu <action>", then "card" for the card view and
-        // "hidden" for a hidden grid.
+        // "panel N", "key K" (run as given, "_" for a blank) or "menu <action>", then "card" for the
+        // card view and "hidden" for a hidden grid.
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("state");     // what changes from kBase; "-": not compared
         QTest::addColumn<QString>("modal");     // the windows that came up
@@ -226,6 +308,10 @@ private slots:
         QTest::newRow("MoveLast") << "panel 26" << "row=8" << "";
         QTest::newRow("key in capitals") << "key FITCOLS" << "fit=1 p8=10 menu=1110" << "";
         QTest::newRow("key Edit does nothing") << "key Edit" << "" << "";
+        QTest::newRow("key in small letters") << "key printpreview" << "preview=1 viewer=0" << "";
+        QTest::newRow("key in mixed case") << "key mOVEnEXT" << "row=4" << "";
+        QTest::newRow("key with a trailing blank is another key") << "key Print_" << "" << "";
+        QTest::newRow("a prefix of a key is no key") << "key Export" << "" << "";
         QTest::newRow("key Group needs the grid") << "key Group hidden" << "-" << "";
         QTest::newRow("key Sort needs the grid") << "key Sort hidden" << "-" << "";
         QTest::newRow("key Fields does not") << "key Fields hidden" << "-" << "frmShowfields";
@@ -256,7 +342,7 @@ private slots:
         if (words[0] == u"panel")
             clickPanel(what.toInt());
         else if (words[0] == u"key")
-            viewer->runCommand(what, 0);
+            viewer->runCommand(QString(what).replace(u'_', u' '), 0);
         else
             trigger(what);
         QCOMPARE(seen, modal);

@@ -41,19 +41,6 @@ QStringList look(QMessageBox *mb)
     return {text, seen};
 }
 
-// Stops the test server (SIGSTOP) and lets it go on at the latest when it goes out of scope.
-struct ServerPause {
-    int pid = 0;
-    void stop(int p) { ::kill(pid = p, SIGSTOP); }
-    void resume()
-    {
-        if (pid > 0)
-            ::kill(pid, SIGCONT);
-        pid = 0;
-    }
-    ~ServerPause() { resume(); }
-};
-
 // Enough rows over the server that a load takes seconds: the inventory times the engine's types.
 const QString manyRows = QStringLiteral(
     "SELECT i.model, i.description, i.cost, t.rdb$type AS kind FROM inventory i CROSS JOIN rdb$types t");
@@ -379,7 +366,13 @@ private slots:
         QFETCH(bool, silentServer);
         const int serverPid = test::readEnv(test::runDir() + QStringLiteral("/fbserver.env")).value(QStringLiteral("FB_PID")).toInt();
         QVERIFY(serverPid > 0);
-        ServerPause pause;
+        // The server stopped with SIGSTOP goes on at the latest when the test ends.
+        int paused = 0;
+        const auto resume = [&paused] {
+            if (paused > 0)
+                ::kill(std::exchange(paused, 0), SIGCONT);
+        };
+        const auto resumeAtTheEnd = qScopeGuard(resume);
         // The count stood still over several polls: the rows buffered on our side are used up and
         // the worker waits on the server.
         qint64 lastCount = -1;
@@ -391,8 +384,8 @@ private slots:
             LoadProgress *load = LoadProgress::instance();
             if (shownAtClick >= 0 || !frmSplash::isLoaded() || load->arrived() < 20000)
                 return;
-            if (silentServer && !pause.pid)
-                pause.stop(serverPid);
+            if (silentServer && !paused)
+                ::kill(paused = serverPid, SIGSTOP);
             still = load->arrived() == lastCount ? still + 1 : 0;
             lastCount = load->arrived();
             if (silentServer && still < 6)
@@ -426,7 +419,7 @@ private slots:
 
         // The abandoned call's late answer ends its worker and changes nothing the viewer shows.
         const int rowsShown = table->rowCount();
-        pause.resume();
+        resume();
         QTRY_COMPARE_WITH_TIMEOUT(LoadJob::runningWorkers(), 0, 20000);
         QCOMPARE(viewer->Jgrid->table()->rowCount(), rowsShown);
         // The connection a silent server cost is opened afresh on its next use.
