@@ -49,12 +49,11 @@ QByteArray contents(const QString &file)
     return r.exitCode == 0 ? r.output.toUtf8() : "(unreadable) " + r.output.toUtf8();
 }
 
+// The records under the captions.
 int recordsIn(const QString &file, const QByteArray &read)
 {
-    if (file.endsWith(QLatin1String(".txt")))
-        return int(read.count("\r\n")) - 1;
-    const QJsonArray rows = QJsonDocument::fromJson(read)[QLatin1String("rows")].toArray();
-    return int(rows.size()) - 1;
+    return int(file.endsWith(QLatin1String(".txt")) ? read.count("\r\n")
+                                                     : QJsonDocument::fromJson(read)[QLatin1String("rows")].toArray().size()) - 1;
 }
 
 } // namespace
@@ -115,10 +114,8 @@ private slots:
         settings.sync();
         QTemporaryDir out;
         const QString toolFile = out.filePath(QStringLiteral("tool.") + ending);
-        QStringList args{QStringLiteral("--kind"), kind, QStringLiteral("--conn"), m_store.conn, QStringLiteral("--store-name"),
-                         QStringLiteral("Main Street"), QStringLiteral("--store-number"), storeNumber,
-                         QStringLiteral("--data"), m_store.data, QStringLiteral("--local"), m_store.local, QStringLiteral("--out"),
-                         toolFile};
+        QStringList args{"--kind", kind, "--conn", m_store.conn, "--store-name", "Main Street", "--store-number", storeNumber,
+                         "--data", m_store.data, "--local", m_store.local, "--out", toolFile};
         if (!sql.isEmpty())
             args << QStringLiteral("--sql") << sql;
         if (!layout.isEmpty())

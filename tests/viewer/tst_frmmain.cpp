@@ -170,13 +170,12 @@ private slots:
 
     void commandBarPanels()
     {
-        const QStringList expected{
-            "", "Open|Open Saved Layout", "Save|Save Layout", "SaveAs|Save Layout AS", "", "Print|Print",
-            "PrintPreview|Print Preview", "FitCols|Shrink Columns to fit on page when printing", "",
-            "ExportXLS|Export to Excel Spreadsheet", "ExportHTML|Export to HTML", "ExportTXT|Export to Text file",
-            "ExportEmail|Export and attach to E-Mail", "", "Summary|View Summary...", "Fields|Choose Fields",
-            "Group|Group By", "Sort|Sort By", "", "ShowGroupByBox|Show Group By Box", "Views|Turn on/off Card view", "",
-            "MoveFirst|Move First", "MovePrevious|Move Previous", "MoveNext|Move Next", "MoveLast|Move Last"};
+        const QString expected = QStringLiteral(
+            "; Open|Open Saved Layout; Save|Save Layout; SaveAs|Save Layout AS; ; Print|Print; PrintPreview|Print Preview; "
+            "FitCols|Shrink Columns to fit on page when printing; ; ExportXLS|Export to Excel Spreadsheet; ExportHTML|Export "
+            "to HTML; ExportTXT|Export to Text file; ExportEmail|Export and attach to E-Mail; ; Summary|View Summary...; "
+            "Fields|Choose Fields; Group|Group By; Sort|Sort By; ; ShowGroupByBox|Show Group By Box; Views|Turn on/off Card "
+            "view; ; MoveFirst|Move First; MovePrevious|Move Previous; MoveNext|Move Next; MoveLast|Move Last");
         const CommandBar *bar = viewer->Toolbar;
         QStringList panels, tags, keys;
         for (int i = 1; i <= bar->panelCount(); ++i) {
@@ -185,7 +184,7 @@ private slots:
             if (!bar->tag(i).isEmpty())
                 tags << bar->tag(i);
         }
-        QCOMPARE(panels, expected);
+        QCOMPARE(panels.join(QStringLiteral("; ")), expected);
         // The command bar is the one the user clicks; the button bar behind it only carries the keys.
         QVERIFY(!viewer->tlbMain->isVisible());
         for (QAction *a : viewer->tlbMain->actions())
@@ -382,10 +381,6 @@ private slots:
             panel ? clickPanel(n) : trigger(actions.at(i));
             QCOMPARE(observe(), changed(states.at(i)));
         }
-        // The load step's report of the flag.
-        viewer->showFitToPage(true);
-        QVERIFY(viewer->MNUfitcol->isChecked());
-        QCOMPARE(viewer->Toolbar->appearance(8), 10);
     }
 
     void helpOpensTopic4()
@@ -604,7 +599,6 @@ private slots:
             groupByStore();
         g->setCurrentRow(start);
         g->setCurrentColumn(grouped ? 2 : 1);
-        QCOMPARE(g->row(expected).type, GridRowType::Record);
         g->tableView()->setFocus();
         int delivered = -1;
         // Connected after the viewer: sees the character as the viewer left it.
@@ -616,15 +610,12 @@ private slots:
         QCOMPARE(delivered, kind.isEmpty() ? int(typed.unicode()) : 0);
     }
 
-    void dragCarriesTheSelectedRowsAsText()
+    void dragAllowsCopyingOnly()
     {
-        ReportGrid *g = viewer->Jgrid;
-        g->selectRows({2, 3});
+        // What is dragged is the grid's own test.
         int effects = 0;
-        emit g->dragStart(effects);
+        emit viewer->Jgrid->dragStart(effects);
         QCOMPARE(effects, 1);
-        std::unique_ptr<QMimeData> data(g->createDragData());
-        QVERIFY(data->text().contains(QLatin1String("Charlie Lamp")));
     }
 };
 

@@ -148,11 +148,9 @@ private slots:
     void unreachableDataFolderSaysSo()
     {
         request().Datapath = m_dir->path() + QStringLiteral("/unplugged/");
-        QString text;
-        auto box = whenOpen<QMessageBox>([&text](QMessageBox *b) { text = b->text(); });
+        ModalScript box({pressButton(QMessageBox::Ok)});
         QCOMPARE(FileDLG::GetSaveFile(false), QString());
-        QVERIFY(*box);
-        QVERIFY2(text.contains(QStringLiteral("cannot be reached")), qPrintable(text));
+        QVERIFY2(box.seen.join(u'|').contains(QStringLiteral("cannot be reached")), qPrintable(box.seen.join(u'|')));
         QVERIFY(!QFileInfo::exists(request().Datapath));
     }
 
@@ -303,22 +301,19 @@ private slots:
                 QDir().mkpath(m_data + folder);
                 QFile::setPermissions(m_data + folder, readable);
             }
-            QFile::setPermissions(layoutPath(QStringLiteral("Old.txt")), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                                             | QFileDevice::ReadOther);
             QFile::setPermissions(layoutPath({}), QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther
                                                       | QFileDevice::ExeOther);
         } else {
             QVERIFY(disk->fill());
         }
-        QString text;
-        auto box = whenOpen<QMessageBox>([&text](QMessageBox *b) { text = b->text(); });
+        ModalScript box({pressButton(QMessageBox::Ok)});
         std::optional<Unprivileged> nobody;
         if (how == u"locked")
             nobody.emplace();
         trigger(v, QStringLiteral("MNUsave"));
         nobody.reset();
         QFile::setPermissions(layoutPath({}), readable);
-        QVERIFY(*box);
+        const QString text = box.seen.join(u'|');
         QVERIFY2(text.contains(says) && (how == u"unplugged" || text.contains(QStringLiteral("Old.txt"))), qPrintable(text));
         QCOMPARE(readAll(layoutPath(QStringLiteral("Old.txt"))), old);
         QCOMPARE(QDir(layoutPath({})).entryList(QDir::Files | QDir::Hidden), QStringList{"Old.txt"});

@@ -83,7 +83,6 @@ private slots:
         QVERIFY(!onServer.isEmpty());
         m_serverConnString = server.oleDbConnString(onServer);
     }
-    void cleanupTestCase() { test::unloadViewers(); }
     void init()
     {
         ReportRequest &r = request();

@@ -52,8 +52,8 @@ class tst_PrintPreview : public QObject {
         viewer->findChild<QAction *>(QStringLiteral("mnuPrintPreview"))->trigger();
         frmPrintPreview *preview = viewer->printPreview();
         // A preview that never shows is caught by the callers' checks of its state.
-        if (preview && !QTest::qWaitForWindowExposed(preview))
-            qWarning("the print preview was not exposed");
+        if (preview)
+            (void)QTest::qWaitForWindowExposed(preview);
         return preview;
     }
     void clickTool(frmPrintPreview *preview, const char *name)
@@ -144,10 +144,8 @@ private slots:
                                         QStringLiteral("daterec")})
                 QVERIFY2(page.contains(part), qPrintable(part + QStringLiteral(" not in:\n") + page));
         }
-        for (const QString &model : shown)
-            QVERIFY2(text.contains(model), qPrintable(model));
-        for (const QString &model : left)
-            QVERIFY2(!text.contains(model), qPrintable(model));
+        for (const QString &model : shown + left)
+            QVERIFY2(text.contains(model) == shown.contains(model), qPrintable(model));
     }
 
     void cancelledLongPrintLeavesNoHalfFile_data()
