@@ -61,13 +61,6 @@ T *child(QWidget *dlg, const QString &name)
     return w;
 }
 
-inline void click(QWidget *dlg, const char *name)
-{
-    QWidget *button = child<QWidget>(dlg, QString::fromLatin1(name));
-    QVERIFY(button);
-    QTest::mouseClick(button, Qt::LeftButton);
-}
-
 // The entries of a list or drop-down, joined by ",".
 inline QString itemTexts(QWidget *w)
 {

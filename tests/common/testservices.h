@@ -40,10 +40,8 @@ inline QMap<QString, QString> readEnv(const QString &file)
     QTextStream in(&f);
     while (!in.atEnd()) {
         const QString line = in.readLine();
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('#')) || eq <= 0)
-            continue;
-        values.insert(line.left(eq).trimmed(), line.mid(eq + 1));
+        if (const qsizetype eq = line.indexOf(QLatin1Char('=')); eq > 0 && !line.startsWith(QLatin1Char('#')))
+            values.insert(line.left(eq).trimmed(), line.mid(eq + 1));
     }
     return values;
 }
@@ -117,10 +115,7 @@ inline SmtpSink smtpSink()
 }
 
 // The run's sample database (2,000 inventory rows, seed 1).
-inline QString sampleDatabase()
-{
-    return runDir() + QStringLiteral("/sample.fdb");
-}
+inline QString sampleDatabase() { return runDir() + QStringLiteral("/sample.fdb"); }
 
 // Copies the sample database to a fresh file in `toFolder` and returns its path (empty on
 // failure). One process owns a database file, so every test works on its own copy.
@@ -136,14 +131,8 @@ inline QString copySampleDatabase(const QString &toFolder)
 }
 
 // The run's customer search file (SQLCipher, password sampleSearchPassword()).
-inline QString sampleSearchFile()
-{
-    return runDir() + QStringLiteral("/search.tmp");
-}
-inline QString sampleSearchPassword()
-{
-    return QStringLiteral("velmora");
-}
+inline QString sampleSearchFile() { return runDir() + QStringLiteral("/search.tmp"); }
+inline QString sampleSearchPassword() { return QStringLiteral("velmora"); }
 
 // A file's bytes (empty when it cannot be read), and a file written anew with `data`.
 inline QByteArray readBytes(const QString &path)

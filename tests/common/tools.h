@@ -73,14 +73,9 @@ inline QString isqlValue(const QString &database, const QString &select, const Q
         isql(database, QStringLiteral("set list on;\n") + select + QStringLiteral(";\n"), user, password);
     if (r.exitCode != 0)
         return QStringLiteral("ERROR: ") + r.output;
-    for (const QString &line : r.output.split(QLatin1Char('\n'))) {
-        const QString t = line.trimmed();
-        if (t.isEmpty())
-            continue;
-        const qsizetype gap = t.indexOf(QLatin1Char(' '));
-        return gap < 0 ? QString() : t.mid(gap).trimmed();
-    }
-    return {};
+    const QString first = r.output.trimmed().section(QLatin1Char('\n'), 0, 0).trimmed();
+    const qsizetype gap = first.indexOf(QLatin1Char(' '));
+    return gap < 0 ? QString() : first.mid(gap).trimmed();
 }
 
 } // namespace velmora::test

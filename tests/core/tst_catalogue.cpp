@@ -16,7 +16,6 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<Kind>("kind");
         QTest::newRow("empty key is inventory") << QString() << Kind::Inventory;
-        QTest::newRow("unknown key is inventory") << "weekly" << Kind::Inventory;
         QTest::newRow("key with a blank is unknown") << "deletedinv " << Kind::Inventory;
         QTest::newRow("DeletedInv in mixed case") << "DeletedInv" << Kind::DeletedInv;
         QTest::newRow("customsql") << "customsql" << Kind::CustomSql;
@@ -42,7 +41,6 @@ private slots:
         QTest::addColumn<QString>("sql");
         QTest::newRow("07 without filter compares with 7") << "07" << QString() << stem + "7";
         QTest::newRow("filter follows after and") << "12abc" << "category = 'TV'" << stem + "12 and category = 'TV'";
-        QTest::newRow("empty store number is 0") << QString() << QString() << stem + "0";
         QTest::newRow("no digits is 0") << "abc" << QString() << stem + "0";
         QTest::newRow("blanks before digits") << "  5" << QString() << stem + "5";
         QTest::newRow("negative") << "-3" << QString() << stem + "-3";
@@ -147,11 +145,7 @@ private slots:
     {
         QFETCH(QStringList, engine);
         QFETCH(FailureBox, box);
-        Failure f;
-        f.number = 335544721;
-        f.description = QStringLiteral("network request failed");
-        f.step = 7;
-        f.engineMessages = engine;
+        const Failure f{335544721, QStringLiteral("network request failed"), engine, 7};
         const FailureReport r = catalogue::failureReport(f, QStringLiteral("/opt/store/"));
         QCOMPARE(r.box, box);
         QTEST(r.style, "style");

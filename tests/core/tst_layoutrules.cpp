@@ -18,7 +18,6 @@ private slots:
         QTest::newRow("deleted inventory") << "deletedinv" << "INV2/" << "INV2/";
         QTest::newRow("all customers") << "allcustomers" << "Customer List/" << "Customer List/";
         QTest::newRow("custom SQL uses the root") << "customsql" << "" << "";
-        QTest::newRow("unknown key uses the root") << "whatever" << "" << "";
         QTest::newRow("DeletedInv: picker exact, viewer ignoring case") << "DeletedInv" << "" << "INV2/";
         QTest::newRow("MASTERINV: picker exact, viewer ignoring case") << "MASTERINV" << "" << "Masterinv/";
     }
@@ -98,8 +97,7 @@ private slots:
     void parse()
     {
         QFETCH(QByteArray, data);
-        QFETCH(QStringList, captions);
-        QCOMPARE(lr::parseLayout(data), captions);
+        QTEST(lr::parseLayout(data), "captions");
     }
 };
 

@@ -18,17 +18,10 @@ QColor buttonFace() { return QApplication::palette().color(QPalette::Button); }
 // The table view settings in one line: "edit new lines -1/1 shaded auto" (absent words are off).
 QString formatState(const ReportGrid &grid)
 {
-    QStringList out;
-    if (grid.allowEdit())
-        out << QStringLiteral("edit");
-    if (grid.allowAddNew())
-        out << QStringLiteral("new");
-    out << QStringLiteral("lines %1/%2").arg(grid.gridLines()).arg(grid.gridLineStyle());
-    if (grid.groupHeadingBackColor() == buttonFace())
-        out << QStringLiteral("shaded");
-    if (grid.columnAutoResize())
-        out << QStringLiteral("auto");
-    return out.join(u' ');
+    const QString lines = QStringLiteral("lines %1/%2").arg(grid.gridLines()).arg(grid.gridLineStyle());
+    return QStringList{grid.allowEdit() ? "edit" : "", grid.allowAddNew() ? "new" : "", lines,
+                       grid.groupHeadingBackColor() == buttonFace() ? "shaded" : "", grid.columnAutoResize() ? "auto" : ""}
+        .join(u' ').simplified();
 }
 
 void setFormatState(ReportGrid &grid, const QString &state)
@@ -123,10 +116,9 @@ private slots:
     {
         QFETCH(QString, before);
         QFETCH(QStringList, steps);
-        QFETCH(QString, after);
         setFormatState(*grid, before);
         play<frmTableview>(steps, [this] { frmTableview::FormatGrid(*grid); });
-        QCOMPARE(formatState(*grid), after);
+        QTEST(formatState(*grid), "after");
     }
 
     void fonts_data()
@@ -154,8 +146,6 @@ private slots:
         QFETCH(double, size);
         QFETCH(QColor, colour);
         QFETCH(QString, button);
-        QFETCH(QString, shown);
-        QFETCH(QColor, colourAfter);
         grid->setHeadingFont([f = grid->headingFont()]() mutable { f.setItalic(true); f.setPointSizeF(8.5); return f; }());
         grid->setHeadingTextColor(Qt::black);
         const QString label = QStringLiteral("lblcurrfont(%1)").arg(which);
@@ -183,7 +173,7 @@ private slots:
             });
             step(dlg, QStringLiteral("cmdfont(%1)").arg(which));
             QVERIFY(*answered);
-            QCOMPARE(shownText(child<QLabel>(dlg, label)).section(u' ', 0, 0), shown);
+            QTEST(shownText(child<QLabel>(dlg, label)).section(u' ', 0, 0), "shown");
             step(dlg, button);
         };
         auto opened = whenOpen<QDialog>(act);
@@ -191,7 +181,7 @@ private slots:
         QVERIFY(*opened);
         const QFont font = which ? grid->bodyFont() : grid->headingFont();
         QCOMPARE(font.pointSizeF(), size ? size : 8.5);
-        QCOMPARE(which ? grid->bodyTextColor() : grid->headingTextColor(), colourAfter);
+        QTEST(which ? grid->bodyTextColor() : grid->headingTextColor(), "colourAfter");
         QCOMPARE(which ? grid->headingTextColor() : grid->bodyTextColor(), which ? QColor(Qt::black) : QColor(Qt::darkBlue));
     }
 
@@ -215,14 +205,12 @@ private slots:
     void cardWidth()
     {
         QFETCH(QStringList, steps);
-        QFETCH(int, twips);
-        QFETCH(bool, edit);
         grid->setViewMode(1);
         grid->setCardWidth(3000);
         grid->setAllowEdit(false);
         play<frmCardView>(steps, [this] { frmCardView::FormatGrid(*grid); });
-        QCOMPARE(grid->cardWidth(), twips);
-        QCOMPARE(grid->allowEdit(), edit);
+        QTEST(grid->cardWidth(), "twips");
+        QTEST(grid->allowEdit(), "edit");
     }
 
 private:

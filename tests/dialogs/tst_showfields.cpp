@@ -71,11 +71,10 @@ private slots:
     {
         QFETCH(QStringList, steps);
         QFETCH(bool, accepted);
-        QFETCH(QString, shown);
         bool result = !accepted;
         play<frmShowfields>(steps, [&] { result = frmShowfields::ShowFields(*grid); });
         QCOMPARE(result, accepted);
-        QCOMPARE(shownColumns(*grid), shown);
+        QTEST(shownColumns(*grid), "shown");
         QVERIFY(!grid->column(Totals)->visible());
     }
 private:

@@ -25,13 +25,7 @@ struct InvRow {
 
 inline ColumnInfo makeColumn(const char *name, ColumnType type, int code, int size, int scale = 0)
 {
-    ColumnInfo c;
-    c.name = QString::fromLatin1(name);
-    c.type = type;
-    c.typeCode = code;
-    c.definedSize = size;
-    c.scale = scale;
-    return c;
+    return {.name = QString::fromLatin1(name), .type = type, .typeCode = code, .scale = scale, .definedSize = size};
 }
 
 inline ColumnInfo textColumn(const char *name, int size = 30) { return makeColumn(name, ColumnType::Text, TypeCode::WideText, size); }

@@ -86,11 +86,9 @@ private slots:
             if (field == u"t")
                 QCOMPARE(m_grid->text(1, m_grid->columnByKey(field)->index()), typed);
         } else {
-            QCOMPARE(refused.count(), 1);
-            QVERIFY2(this->refusal(refused).contains(refusal), qPrintable(this->refusal(refused)));
+            QVERIFY2(refused.count() == 1 && this->refusal(refused).contains(refusal), qPrintable(this->refusal(refused)));
             // The typed text waits in the editor to be corrected.
-            QVERIFY(shownEditor());
-            QCOMPARE(shownEditor()->text(), typed);
+            QCOMPARE(shownEditor() ? shownEditor()->text() : QString(), typed);
         }
         QTEST(stored(QStringLiteral("SELECT %1 FROM amounts WHERE id = 1").arg(field)), "stored");
     }
@@ -102,15 +100,14 @@ private slots:
         const int pos = 3;
         const int id = m_grid->value(pos, 1).toInt();
         const QString before = m_grid->text(pos, 3);
-        auto other = open(AccessMode::ReadWrite);
-        QVERIFY(other);
-        QVERIFY(other->execute(QStringLiteral("UPDATE inventory SET description = 'changed at the counter' WHERE id = %1").arg(id)).ok());
+        auto other = open(AccessMode::ReadWrite);   // another user's change, committed before ours
+        QVERIFY(other && other->execute(QStringLiteral("UPDATE inventory SET description = 'changed at the counter' "
+                                                       "WHERE id = %1").arg(id)).ok());
         other.reset();
 
         QSignalSpy refused(m_grid.get(), &ReportGrid::writeRefused);
         QVERIFY(!m_grid->editCell(pos, 3, QStringLiteral("my change")));
-        QCOMPARE(refused.count(), 1);
-        QVERIFY(!refusal(refused).isEmpty());
+        QVERIFY(refused.count() == 1 && !refusal(refused).isEmpty());
         QCOMPARE(m_grid->text(pos, 3), before);
         QCOMPARE(stored(QStringLiteral("SELECT description FROM inventory WHERE id = %1").arg(id)),
                  QStringLiteral("changed at the counter"));
@@ -222,8 +219,7 @@ private slots:
         QCOMPARE(m_grid->rowFromPoint(view->viewport()->mapTo(m_grid.get(), view->cellRect(39, 0).center())), 40);
         // A click on it opens its editor in the clicked column; one row further down is nothing.
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, below.center());
-        QVERIFY2(shownEditor(), "a click on the new-item row opens its editor");
-        QVERIFY(shownEditor()->text().isEmpty());
+        QCOMPARE(shownEditor() ? shownEditor()->text() : QStringLiteral("(no editor)"), QString());
         QCOMPARE(m_grid->currentColumn(), m_grid->columnByKey(u"model")->index());
         const int before = m_grid->currentRow();
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellRect(41, 1).center());
