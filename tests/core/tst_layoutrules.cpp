@@ -38,7 +38,6 @@ private slots:
                  (QStringList{"Saved Report Layouts/", "Saved Report Layouts/Customer Search/",
                               "Saved Report Layouts/Customer List/", "Saved Report Layouts/Masterinv/"}));
         const QStringList picker = lr::pickerFolders();
-        QCOMPARE(picker.size(), 7);
         QCOMPARE(picker.first(), QStringLiteral("Saved Report Layouts/"));
         // Every folder a kind can use is made by the picker, parents first.
         for (const QString key : {"", "customersearch", "deletedinv", "allcustomers", "servicereport", "projreport",

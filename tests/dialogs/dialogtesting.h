@@ -13,34 +13,15 @@
 namespace velmora::test {
 
 // Columns of the customer table, 1-based as the grid numbers them; the totals column follows.
-enum CustomerColumn {
-    Account = 1,
-    Name,
-    City,
-    State,
-    Zip,
-    Phone,
-    Balance,
-    Email,
-    RecUpdate,
-    Ss1,
-    Totals
-};
+enum CustomerColumn { Account = 1, Name, City, State, Zip, Phone, Balance, Email, RecUpdate, Ss1, Totals };
 
 inline std::shared_ptr<RecordTable> customerTable()
 {
     RecordTable::Builder b;
-    for (const char *name : {"account", "name", "city", "state", "zip", "phone", "bbbalance", "email", "recupdate", "ss1"}) {
-        ColumnInfo c = name == std::string_view("bbbalance") ? integerColumn(name, 2)
-                       : name == std::string_view("recupdate")
-                           ? makeColumn(name, ColumnType::Timestamp, TypeCode::DbTimeStamp, 8)
-                           : textColumn(name, 40);
-        if (c.type == ColumnType::Text) {
-            c.relation = QStringLiteral("CUSTOMERS");
-            c.sourceField = c.name;
-        }
-        b.addColumn(c);
-    }
+    for (const char *name : {"account", "name", "city", "state", "zip", "phone", "bbbalance", "email", "recupdate", "ss1"})
+        b.addColumn(name == std::string_view("bbbalance")   ? integerColumn(name, 2)
+                    : name == std::string_view("recupdate") ? makeColumn(name, ColumnType::Timestamp, TypeCode::DbTimeStamp, 8)
+                                                            : textColumn(name, 40));
     const char *const rows[][7] = {
         {"A100", "Miller", "Springfield", "IL", "62701", "555-0100", "12050"},
         {"A101", "Zoller", "Shelbyville", "IL", "62565", "555-0101", "0"},
