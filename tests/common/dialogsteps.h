@@ -180,6 +180,9 @@ inline void step(QWidget *dlg, const QString &s)
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
 }
 
+// Clicks the control of that name.
+inline void click(QWidget *dlg, const char *name) { step(dlg, QString::fromLatin1(name)); }
+
 // Runs the steps in order, stopping at the first that fails.
 inline void steps(QWidget *dlg, const QStringList &list)
 {
