@@ -14,26 +14,6 @@ namespace {
 
 constexpr std::int64_t kMsecsPerDay = 86'400'000;
 
-constexpr std::int64_t kPow10[] = {1,
-                                   10,
-                                   100,
-                                   1'000,
-                                   10'000,
-                                   100'000,
-                                   1'000'000,
-                                   10'000'000,
-                                   100'000'000,
-                                   1'000'000'000,
-                                   10'000'000'000,
-                                   100'000'000'000,
-                                   1'000'000'000'000,
-                                   10'000'000'000'000,
-                                   100'000'000'000'000,
-                                   1'000'000'000'000'000,
-                                   10'000'000'000'000'000,
-                                   100'000'000'000'000'000,
-                                   1'000'000'000'000'000'000};
-
 // Longest ASCII text a number takes: 17 significant digits, a sign, a point, up to 18 digits of
 // a scale or four leading zeros, or an exponent.
 constexpr int kAsciiNumber = 48;
@@ -131,12 +111,13 @@ char *scaled::writeOther(char *out, std::int64_t value, int scale, const NumberS
 {
     constexpr std::int64_t exact = std::int64_t(1) << 53;
     if (scale < 0 || scale > 18 || value <= -exact || value >= exact)
-        return writeNumber(out, scale >= 0 && scale <= 18 ? double(value) / double(kPow10[scale]) : double(value), style);
+        return writeNumber(out, scale >= 0 && scale <= 18 ? double(value) / double(scaled::kPow10[scale]) : double(value),
+                           style);
     const std::uint64_t magnitude = std::uint64_t(value < 0 ? -value : value);
-    const std::uint64_t unit = std::uint64_t(kPow10[scale]);
+    const std::uint64_t unit = scaled::kPow10[scale];
     // Outside the plain-digit range the double's own text decides.
     if (magnitude != 0 && (magnitude / unit >= 1'000'000'000'000'000ull || magnitude < unit / 100'000ull))
-        return writeNumber(out, double(value) / double(kPow10[scale]), style);
+        return writeNumber(out, double(value) / double(scaled::kPow10[scale]), style);
     char buf[kAsciiNumber];
     char *p = buf;
     if (value < 0)

@@ -68,26 +68,29 @@ public:
             std::memcpy(&m_bytes[i * m_width], &kNone, sizeof kNone);
     }
     const char *slot(std::int64_t key) const { return m_bytes.data() + (std::size_t(key) & m_mask) * m_width; }
-    bool find(std::int64_t key, QByteArrayView &text) const
+    // The slot of a key kept, nullptr where it is not.
+    const char *kept(std::int64_t key) const
     {
         const char *s = slot(key);
         std::int32_t held;
         std::memcpy(&held, s, sizeof held);
-        if (held != key || held == kNone)
-            return false;
-        text = QByteArrayView(s + kHead, std::uint8_t(s[sizeof held]));
-        return true;
+        return held == key && held != kNone ? s : nullptr;
+    }
+    bool find(std::int64_t key, QByteArrayView &text) const
+    {
+        const char *s = kept(key);
+        if (s)
+            text = QByteArrayView(s + kHead, std::uint8_t(s[sizeof(std::int32_t)]));
+        return s != nullptr;
     }
     // Copies the text of a key kept to `to` and returns its end; nullptr where the key is not
     // kept. A text of the narrow slots is copied as one 16-byte move, which needs no call.
     char *copy(char *to, std::int64_t key) const
     {
-        const char *s = slot(key);
-        std::int32_t held;
-        std::memcpy(&held, s, sizeof held);
-        if (held != key || held == kNone)
+        const char *s = kept(key);
+        if (!s)
             return nullptr;
-        const std::size_t n = std::uint8_t(s[sizeof held]);
+        const std::size_t n = std::uint8_t(s[sizeof(std::int32_t)]);
         if (m_width == 16)
             std::memcpy(to, s + kHead, 16);
         else
