@@ -20,6 +20,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -278,19 +279,27 @@ Result<int> writeRecords(const ExportTable &table, FileFeeder &feeder, RecordFor
                          int *pieces)
 {
     constexpr int kBlock = 4096;
+    constexpr int kStep = 256;   // the most records formatted between looks at the buffer's size
     const int count = table.recordCount();
     const int blocks = (count + kBlock - 1) / kBlock;
     *pieces = blocks + 1;
     RecordFormatter formatter(table, form, QLocale::system());
     const std::unique_ptr<RecordFormatter> twin = formatter.twin();
     std::atomic<bool> stopped{false};
-    const auto work = [&](RecordFormatter &records, int first, int step) {
+    const auto work = [&](RecordFormatter &records, int first, int every) {
         ByteSink buf(kBufferBytes);
-        for (int b = first; b < blocks; b += step) {
-            for (int r = b * kBlock, end = std::min(count, r + kBlock); r < end; ++r) {
-                records.append(buf, r);
+        int step = 1;
+        for (int b = first; b < blocks; b += every) {
+            for (int r = b * kBlock, end = std::min(count, r + kBlock); r < end;) {
+                const std::size_t before = buf.size();
+                const int next = std::min(end, r + step);
+                records.append(buf, r, next);
+                // A few steps fill a buffer, however wide the records.
+                step = std::clamp(int(kBufferBytes / 8 / std::max<std::size_t>(1, (buf.size() - before) / std::size_t(next - r))),
+                                  1, kStep);
+                r = next;
                 // Wide records make a block large: it goes out in parts.
-                if (buf.size() >= kBufferBytes && r + 1 < end && !feeder.hand(1 + b, buf, false))
+                if (buf.size() >= kBufferBytes && r < end && !feeder.hand(1 + b, buf, false))
                     return;
             }
             if (!feeder.hand(1 + b, buf))

@@ -18,11 +18,10 @@ constexpr std::int64_t kMsecsPerDay = 86'400'000;
 // Texts up to this long are copied as a whole block of it, which needs no call and no branch on
 // the length.
 constexpr std::size_t kShortText = 32;
-// Room kept for a day's text in a record: the day cache's widest slot holds 59 bytes, and its
-// narrow slots are copied 16 bytes at a time.
+// Room kept for a day's text in a record: the day cache's widest slot holds 59 bytes.
 constexpr qsizetype kDayRoom = 64;
-// Dictionaries up to this size stay in the processor's cache while a file is written.
-constexpr std::size_t kCached = 256u << 10;
+// A gathered text's size that sends its cell to putCell() instead.
+constexpr std::uint64_t kNotGathered = 0xFFFF'FFFFull;
 constexpr std::int64_t kNoKey = std::numeric_limits<std::int64_t>::min();
 
 // Whether one of the four bytes of `bytes` is `byte`.
@@ -76,6 +75,15 @@ public:
         std::memcpy(&held, s, sizeof held);
         return held == key && held != kNone ? s : nullptr;
     }
+    const char *base() const { return m_bytes.data(); }
+    // A kept key's text as gathered bytes: its offset from base() and, above, its size.
+    bool gathered(std::int64_t key, std::uint64_t &value) const
+    {
+        const char *s = kept(key);
+        if (s)
+            value = std::uint64_t(s + kHead - m_bytes.data()) | std::uint64_t(std::uint8_t(s[sizeof(std::int32_t)])) << 32;
+        return s != nullptr;
+    }
     bool find(std::int64_t key, QByteArrayView &text) const
     {
         const char *s = kept(key);
@@ -83,26 +91,17 @@ public:
             text = QByteArrayView(s + kHead, std::uint8_t(s[sizeof(std::int32_t)]));
         return s != nullptr;
     }
-    // Copies the text of a key kept to `to` and returns its end; nullptr where the key is not
-    // kept. A text of the narrow slots is copied as one 16-byte move, which needs no call.
-    char *copy(char *to, std::int64_t key) const
-    {
-        const char *s = kept(key);
-        if (!s)
-            return nullptr;
-        const std::size_t n = std::uint8_t(s[sizeof(std::int32_t)]);
-        if (m_width == 16)
-            std::memcpy(to, s + kHead, 16);
-        else
-            std::memcpy(to, s + kHead, n);
-        return to + n;
-    }
-    QByteArrayView keep(std::int64_t key, const QByteArray &text)
+    // Keeps the text of a key in its slot; `replace`: even over another key's.
+    QByteArrayView keep(std::int64_t key, const QByteArray &text, bool replace = true)
     {
         if (text.size() > qsizetype(m_width) - kHead || key <= kNone || key > std::numeric_limits<std::int32_t>::max())
             return text;
         char *s = m_bytes.data() + (std::size_t(key) & m_mask) * m_width;
         const auto held = std::int32_t(key);
+        std::int32_t holder;
+        std::memcpy(&holder, s, sizeof holder);
+        if (!replace && holder != kNone)
+            return text;
         std::memcpy(s, &held, sizeof held);
         s[sizeof held] = char(std::uint8_t(text.size()));
         std::memcpy(s + kHead, text.constData(), std::size_t(text.size()));
@@ -112,7 +111,7 @@ public:
 private:
     static constexpr std::int32_t kNone = std::numeric_limits<std::int32_t>::min();
     static constexpr qsizetype kHead = 5;
-    static constexpr std::size_t kSlack = 16;   // the last slot's 16-byte copy reads past it
+    static constexpr std::size_t kSlack = 64;   // a text is copied as a block that reaches past the last slot
     std::size_t m_mask = 0;
     std::size_t m_width = 16;
     std::vector<char> m_bytes;
@@ -149,10 +148,17 @@ struct RecordFormatter::Times {
         return timeScratch;
     }
 
+    // A day's text while a batch is written: a slot the batch gathered stays as it is.
     QByteArrayView day(std::int64_t julianDay)
     {
         QByteArrayView text;
-        return days.find(julianDay, text) ? text : days.keep(julianDay, dayText(julianDay));
+        return days.find(julianDay, text) ? text : days.keep(julianDay, dayText(julianDay), false);
+    }
+    // Keeps a day's text before a batch is gathered, in place of another day of the same slot.
+    void keepDay(std::int64_t julianDay)
+    {
+        if (!days.kept(julianDay))
+            days.keep(julianDay, dayText(julianDay));
     }
     QByteArrayView time(int msecsOfDay)
     {
@@ -189,12 +195,7 @@ RecordFormatter::RecordFormatter(const ExportTable &table, Form form, const QLoc
     m_sources.reserve(std::size_t(table.fieldCount()));
     for (int f = 0; f < table.fieldCount(); ++f) {
         m_sources.push_back(table.source(f));
-        const ExportTable::Source::Kind kind = m_sources.back().kind;
-        m_encodedOf.push_back(kind == ExportTable::Source::Code ? encode(m_sources.back()) : nullptr);
-        if (kind == ExportTable::Source::Code && !m_encodedOf.back())
-            m_codeSources.push_back(m_sources.back());
-        else if (kind == ExportTable::Source::Day || kind == ExportTable::Source::Stamp)
-            m_timeSources.push_back(m_sources.back());
+        m_encodedOf.push_back(m_sources.back().kind == ExportTable::Source::Code ? encode(m_sources.back()) : nullptr);
     }
     // What append() writes through its own cursor: the literals, and every cell of a known
     // longest text. The others make their own room.
@@ -209,15 +210,16 @@ RecordFormatter::RecordFormatter(const ExportTable &table, Form form, const QLoc
         else if (m_sources[f].kind == ExportTable::Source::Day)
             m_recordRoom += std::size_t(kDayRoom);
     }
+    planColumns();
 }
 
 RecordFormatter::RecordFormatter(const RecordFormatter &model, const QLocale &locale)
     : m_table(model.m_table), m_data(model.m_data), m_order(model.m_order), m_records(model.m_records),
       m_sources(model.m_sources), m_encoded(model.m_encoded), m_encodedOf(model.m_encodedOf),
-      m_large(model.m_large), m_codeSources(model.m_codeSources), m_timeSources(model.m_timeSources), m_html(model.m_html), m_locale(locale),
-      m_number(model.m_number), m_recordRoom(model.m_recordRoom), m_lone(model.m_lone),
-      m_times(std::make_unique<Times>(locale, m_html))
+      m_html(model.m_html), m_locale(locale), m_number(model.m_number), m_recordRoom(model.m_recordRoom),
+      m_lone(model.m_lone), m_times(std::make_unique<Times>(locale, m_html))
 {
+    planColumns();
 }
 
 RecordFormatter::~RecordFormatter() = default;
@@ -252,41 +254,7 @@ const RecordFormatter::Encoded *RecordFormatter::encode(const ExportTable::Sourc
     // Room past the last text, so that a short one is copied in one fixed-size move.
     e->bytes.room(kShortText);
     m_encoded->push_back(std::move(e));
-    if (m_encoded->back()->bytes.size() + m_encoded->back()->offsets.size() * sizeof(std::uint32_t) > kCached)
-        m_large.push_back(m_encoded->back().get());
     return m_encoded->back().get();
-}
-
-void RecordFormatter::prefetch(int record)
-{
-    // A text is two loads from anywhere in memory (where it starts, then its bytes); asked for a
-    // few records ahead, both are in the cache by the time the record is written. Small
-    // dictionaries stay in the cache anyway and are not asked for.
-    constexpr int kString = 16;
-    constexpr int kCharacters = 8;
-    if (record + kString < m_records) {
-        const int row = m_order[record + kString];
-        for (const Encoded *e : m_large)
-            __builtin_prefetch(&e->offsets[e->source.codes[row]]);
-        for (const ExportTable::Source &s : m_codeSources)
-            __builtin_prefetch(&m_data->dictionaryText(s.column, s.codes[row]));
-    }
-    if (record + kCharacters >= m_records)
-        return;
-    const int row = m_order[record + kCharacters];
-    for (const Encoded *e : m_large)
-        __builtin_prefetch(e->bytes.data() + e->offsets[e->source.codes[row]]);
-    for (const ExportTable::Source &s : m_codeSources)
-        __builtin_prefetch(m_data->dictionaryText(s.column, s.codes[row]).constData());
-    for (const ExportTable::Source &s : m_timeSources) {
-        if (s.days) {
-            __builtin_prefetch(m_times->days.slot(s.days[row]));
-        } else {
-            const std::int64_t day = TimeValue::julianDay(s.integers[row]);
-            __builtin_prefetch(m_times->days.slot(day));
-            __builtin_prefetch(m_times->seconds.slot((s.integers[row] - day * kMsecsPerDay) / 1000));
-        }
-    }
 }
 
 inline void RecordFormatter::putCell(ByteSink &out, int record, int row, int f)
@@ -332,51 +300,206 @@ inline char *copyLiteral(char *p, const char (&text)[N])
     return p + N - 1;
 }
 
-void RecordFormatter::append(ByteSink &out, int record)
+void RecordFormatter::planColumns()
+{
+    m_columns.assign(m_sources.size(), Column{});
+    m_values.assign(m_sources.size() * kBatch, 0);
+    m_nullsOf.assign(m_sources.size(), 0);
+    for (std::size_t f = 0; f < m_sources.size(); ++f) {
+        const ExportTable::Source &s = m_sources[f];
+        Column &c = m_columns[f];
+        c.scale = s.scale;
+        switch (s.kind) {
+        case ExportTable::Source::Empty:
+            break;
+        case ExportTable::Source::Code:
+            c.lane = m_encodedOf[f] ? Lane::Bytes : Lane::Slow;
+            c.base = m_encodedOf[f] ? m_encodedOf[f]->bytes.data() : nullptr;
+            break;
+        case ExportTable::Source::Day:
+            c.lane = Lane::Bytes;
+            c.base = m_times->days.base();
+            c.days = true;
+            break;
+        case ExportTable::Source::Scaled:
+            c.lane = !m_number.simple || s.scale < 0 || s.scale > 4 ? Lane::Scaled
+                                                                     : Lane(int(Lane::Scaled0) + s.scale);
+            break;
+        case ExportTable::Source::Real:
+            c.lane = Lane::Real;
+            break;
+        case ExportTable::Source::Stamp:
+        case ExportTable::Source::Other:
+            c.lane = Lane::Slow;
+            break;
+        }
+    }
+}
+
+void RecordFormatter::gather(int first, int n)
+{
+    // Field by field, each a tight loop over the batch: the loads of a column follow each other
+    // and the processor has many of them under way at once, where a record at a time it would
+    // wait for each in turn between the formatting of its neighbours. What a loop cannot use
+    // at once (a dictionary's text, a cache slot) it asks for, to be there when the batch is
+    // written.
+    for (int i = 0; i < n; ++i)
+        m_rows[i] = m_order[first + i];
+    // Every day of the batch is kept before any is gathered: a day kept later could push out
+    // one of the same slot gathered before it.
+    for (const ExportTable::Source &s : m_sources) {
+        if (s.kind == ExportTable::Source::Day) {
+            for (int i = 0; i < n; ++i)
+                m_times->keepDay(s.days[m_rows[i]]);
+        } else if (s.kind == ExportTable::Source::Stamp) {
+            for (int i = 0; i < n; ++i)
+                m_times->keepDay(TimeValue::julianDay(s.integers[m_rows[i]]));
+        }
+    }
+    for (std::size_t f = 0; f < m_sources.size(); ++f) {
+        const ExportTable::Source &s = m_sources[f];
+        const Column &c = m_columns[f];
+        std::uint64_t *value = m_values.data() + f * kBatch;
+        std::uint64_t nulls = 0;
+        if (s.nulls) {
+            for (int i = 0; i < n; ++i)
+                nulls |= ((s.nulls[m_rows[i] >> 6] >> (m_rows[i] & 63)) & 1u) << i;
+        }
+        m_nullsOf[f] = nulls;
+        switch (c.lane) {
+        case Lane::Skip:
+            break;
+        case Lane::Bytes:
+            if (c.days) {
+                for (int i = 0; i < n; ++i) {
+                    // Pushed out by a later day of the batch: made by the locale when written.
+                    if (!m_times->days.gathered(s.days[m_rows[i]], value[i]))
+                        value[i] = kNotGathered << 32;
+                    if ((nulls >> i) & 1u)
+                        value[i] = 0;
+                }
+            } else {
+                const std::uint32_t *offsets = m_encodedOf[f]->offsets.data();
+                for (int i = 0; i < n; ++i) {
+                    const std::uint32_t code = s.codes[m_rows[i]];
+                    const std::uint32_t at = offsets[code];
+                    const std::uint64_t size = (nulls >> i) & 1u ? 0 : offsets[code + 1] - at;
+                    value[i] = at | size << 32;
+                    __builtin_prefetch(c.base + at);
+                }
+            }
+            break;
+        case Lane::Scaled0:
+        case Lane::Scaled1:
+        case Lane::Scaled2:
+        case Lane::Scaled3:
+        case Lane::Scaled4:
+        case Lane::Scaled:
+            for (int i = 0; i < n; ++i)
+                value[i] = std::uint64_t(s.integers[m_rows[i]]);
+            break;
+        case Lane::Real:
+            for (int i = 0; i < n; ++i)
+                value[i] = std::bit_cast<std::uint64_t>(s.reals[m_rows[i]]);
+            break;
+        case Lane::Slow:
+            if (s.kind == ExportTable::Source::Code) {
+                for (int i = 0; i < n; ++i)
+                    __builtin_prefetch(m_data->dictionaryText(s.column, s.codes[m_rows[i]]).constData());
+            } else if (s.kind == ExportTable::Source::Stamp) {
+                for (int i = 0; i < n; ++i) {
+                    const std::int64_t msecs = s.integers[m_rows[i]];
+                    const std::int64_t day = TimeValue::julianDay(msecs);
+                    __builtin_prefetch(m_times->days.slot(day));
+                    __builtin_prefetch(m_times->seconds.slot((msecs - day * kMsecsPerDay) / 1000));
+                }
+            }
+            break;
+        }
+    }
+}
+
+namespace {
+
+template <int Scale>
+[[gnu::always_inline]] inline char *writeScale(char *p, std::uint64_t value, const exf::NumberStyle &style)
+{
+    char *end = exf::scaled::writeSimple<Scale>(p, std::int64_t(value), style);
+    return end ? end : exf::scaled::writeOther(p, std::int64_t(value), Scale, style);
+}
+
+} // namespace
+
+template <bool Html>
+void RecordFormatter::writeBatch(ByteSink &out, int first, int n)
 {
     // The cells whose longest text is known are written through a cursor of this function's own,
     // which the compiler keeps in a register: through the sink, every byte stored would make it
     // read the sink's size and capacity again. Room for all of them is made once per record.
-    const int fields = int(m_sources.size());
-    prefetch(record);
-    const int row = m_order[record];
-    char *p = out.room(m_recordRoom);
-    if (m_html)
-        p = copyLiteral(p, exf::kHtmlRowOpen);
-    for (int f = 0; f < fields; ++f) {
-        if (m_html)
-            p = copyLiteral(p, exf::kHtmlCellOpen);
-        else if (f)
-            *p++ = '|';
-        const ExportTable::Source &s = m_sources[std::size_t(f)];
-        if (!s.nulls || !((s.nulls[row >> 6] >> (row & 63)) & 1u)) {
-            const Encoded *e = m_encodedOf[std::size_t(f)];
-            if (e) {
-                const std::uint32_t code = s.codes[row];
-                const std::uint32_t at = e->offsets[code];
-                // Every text of the dictionary has this much readable after its start.
-                std::memcpy(p, e->bytes.data() + at, kShortText);
-                const std::size_t n = e->offsets[code + 1] - at;
-                if (n > kShortText)
-                    std::memcpy(p + kShortText, e->bytes.data() + at + kShortText, n - kShortText);
-                p += n;
-            } else if (s.kind == ExportTable::Source::Scaled) {
-                p = exf::writeScaled(p, s.integers[row], s.scale, m_number);
-            } else if (s.kind == ExportTable::Source::Real) {
-                p = exf::writeNumber(p, s.reals[row], m_number);
-            } else if (char *end = s.kind == ExportTable::Source::Day ? m_times->days.copy(p, s.days[row]) : nullptr) {
-                p = end;
-            } else {
-                out.done(p);
-                putCell(out, record, row, f);
-                p = out.room(m_recordRoom);
+    const std::size_t fields = m_columns.size();
+    for (int i = 0; i < n; ++i) {
+        char *p = out.room(m_recordRoom);
+        if constexpr (Html)
+            p = copyLiteral(p, exf::kHtmlRowOpen);
+        const std::uint64_t *value = m_values.data() + i;
+        for (std::size_t f = 0; f < fields; ++f, value += kBatch) {
+            if constexpr (Html)
+                p = copyLiteral(p, exf::kHtmlCellOpen);
+            else if (f)
+                *p++ = '|';
+            const Column &c = m_columns[f];
+            if (c.lane == Lane::Bytes) {
+                const char *text = c.base + std::uint32_t(*value);
+                const std::size_t size = *value >> 32;
+                // Every gathered text has this much readable after its start: one move, no call.
+                std::memcpy(p, text, kShortText);
+                if (size <= kShortText) {
+                    p += size;
+                } else if (size != kNotGathered) {
+                    std::memcpy(p + kShortText, text + kShortText, size - kShortText);
+                    p += size;
+                } else {
+                    out.done(p);
+                    putCell(out, first + i, m_rows[i], int(f));
+                    p = out.room(m_recordRoom);
+                }
+            } else if (!((m_nullsOf[f] >> i) & 1u)) {
+                switch (c.lane) {
+                case Lane::Scaled0: p = writeScale<0>(p, *value, m_number); break;
+                case Lane::Scaled1: p = writeScale<1>(p, *value, m_number); break;
+                case Lane::Scaled2: p = writeScale<2>(p, *value, m_number); break;
+                case Lane::Scaled3: p = writeScale<3>(p, *value, m_number); break;
+                case Lane::Scaled4: p = writeScale<4>(p, *value, m_number); break;
+                case Lane::Scaled: p = exf::writeScaled(p, std::int64_t(*value), c.scale, m_number); break;
+                case Lane::Real: p = exf::writeNumber(p, std::bit_cast<double>(*value), m_number); break;
+                case Lane::Slow:
+                    out.done(p);
+                    putCell(out, first + i, m_rows[i], int(f));
+                    p = out.room(m_recordRoom);
+                    break;
+                case Lane::Skip:
+                case Lane::Bytes:
+                    break;
+                }
             }
+            if constexpr (Html)
+                p = copyLiteral(p, exf::kHtmlCellClose);
         }
-        if (m_html)
-            p = copyLiteral(p, exf::kHtmlCellClose);
+        p = Html ? copyLiteral(p, exf::kHtmlRowClose) : copyLiteral(p, "\r\n");
+        out.done(p);
     }
-    p = m_html ? copyLiteral(p, exf::kHtmlRowClose) : copyLiteral(p, "\r\n");
-    out.done(p);
+}
+
+void RecordFormatter::append(ByteSink &out, int first, int end)
+{
+    for (; first < end; first += kBatch) {
+        const int n = std::min(kBatch, end - first);
+        gather(first, n);
+        if (m_html)
+            writeBatch<true>(out, first, n);
+        else
+            writeBatch<false>(out, first, n);
+    }
 }
 
 void RecordFormatter::putOther(ByteSink &out, int record, int f)

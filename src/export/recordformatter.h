@@ -13,6 +13,7 @@
 #include <QLocale>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -69,8 +70,8 @@ public:
     RecordFormatter(const RecordFormatter &) = delete;
     RecordFormatter &operator=(const RecordFormatter &) = delete;
 
-    // Record r (in export order) as one text line or one table row, CR LF included.
-    void append(ByteSink &out, int record);
+    // Records first to end - 1 (in export order) as text lines or table rows, CR LF included.
+    void append(ByteSink &out, int first, int end);
 
     // A formatter for another thread: it shares the texts converted already and has caches of
     // its own.
@@ -80,8 +81,21 @@ private:
     RecordFormatter(const RecordFormatter &model, const QLocale &locale);
     struct Times;
     struct Encoded;
+    // How the loop over a batch writes a field: Bytes copies a text found while gathering (a
+    // dictionary's, a day's), ScaledN writes a number of N decimals, Slow asks putCell().
+    enum class Lane : std::uint8_t { Skip, Bytes, Scaled0, Scaled1, Scaled2, Scaled3, Scaled4, Scaled, Real, Slow };
+    struct Column {
+        Lane lane = Lane::Skip;
+        int scale = 0;
+        const char *base = nullptr;   // Bytes: where the gathered offsets start from
+        bool days = false;            // Bytes: the texts are the day cache's
+    };
+    static constexpr int kBatch = 64;   // one bit of a word per record for its nulls
     const Encoded *encode(const ExportTable::Source &source);
-    void prefetch(int record);
+    void planColumns();
+    void gather(int first, int n);
+    template <bool Html>
+    void writeBatch(ByteSink &out, int first, int n);
     void putCell(ByteSink &out, int record, int row, int f);
     void putText(ByteSink &out, QStringView text);
     void putTime(ByteSink &out, std::int64_t msecs);
@@ -94,9 +108,6 @@ private:
     std::vector<ExportTable::Source> m_sources;
     std::shared_ptr<std::vector<std::unique_ptr<Encoded>>> m_encoded;   // read-only once made
     std::vector<const Encoded *> m_encodedOf;   // by field; nullptr where texts are converted per cell
-    std::vector<const Encoded *> m_large;   // those too large to stay in the cache
-    std::vector<ExportTable::Source> m_codeSources;
-    std::vector<ExportTable::Source> m_timeSources;
     bool m_html;
     QLocale m_locale;
     exportformat::NumberStyle m_number;
@@ -104,6 +115,10 @@ private:
     QByteArray m_lone;   // what a surrogate without its partner becomes, as QString::toUtf8() has it
     std::unique_ptr<Times> m_times;
     ExportTable::Cell m_cell;
+    std::vector<Column> m_columns;        // by field
+    std::vector<std::uint64_t> m_values;  // gathered: field f, record i of the batch at f * kBatch + i
+    std::vector<std::uint64_t> m_nullsOf; // by field: bit i set where record i of the batch is null
+    std::int32_t m_rows[kBatch] = {};     // the table rows of the batch
 };
 
 } // namespace velmora

@@ -127,8 +127,9 @@ void tst_RecordFormatter::sameBytesAsTheRules()
     const ExportTable table = sampleTable(3000);
     RecordFormatter records(table, html ? RecordFormatter::Form::Html : RecordFormatter::Form::Text, QLocale(locale));
     ByteSink out;
-    for (int r = 0; r < table.recordCount(); ++r)
-        records.append(out, r);
+    // Pieces of every size, so that batches start and end anywhere.
+    for (int r = 0, n = 1; r < table.recordCount(); r += n, n = n * 3 % 97)
+        records.append(out, r, std::min(table.recordCount(), r + n));
     const QByteArray expected = expectedRecords(table, QLocale(locale), html);
     const QByteArray got(out.data(), qsizetype(out.size()));
     // The first difference in its context (none at all: both empty).
