@@ -53,27 +53,23 @@ Failure cancelled()
     return Failure{ExportError::Cancelled, QStringLiteral("The export was cancelled; no file was written."), {}, 0};
 }
 
-// Writes a file's pieces in order on a thread of its own, while the pieces after them are being
-// formatted. A piece handed too far ahead waits, so a few buffers exist at any row count.
+// Writes a file's pieces in order from the threads that format them: the thread whose block is
+// next writes it itself while the other formats the block after it, and a thread whose block is
+// not next yet waits its turn. The bytes are still in the writing thread's own cache, and no
+// thread of its own is needed to pass pieces along, so two cores go to formatting and copying.
 //
 // The disk is put to work while the records are still being formatted: every few megabytes
-// written, their write-back is started, and every few tens of megabytes a thread of its own
-// syncs what was written so far. Left to the sync at the end, the whole file would reach the disk
-// only after the last record: most of that sync is the disk emptying its own cache, which takes
-// as long as what is in it, and the user would wait for it after the formatting instead of
-// during it.
+// written, their write-back is started, and a thread of its own syncs what was written so far.
+// Left to the sync at the end, the whole file would reach the disk only after the last record:
+// that sync takes as long as what is left to write, and the user would wait for it after the
+// formatting instead of during it. Small steps keep the disk busy and leave little for the end.
 class FileFeeder {
 public:
     explicit FileFeeder(QIODevice &out) : m_out(out)
     {
         if (auto *file = qobject_cast<QFileDevice *>(&out))
             m_fd = file->handle();
-        try {
-            m_thread = std::thread([this] { run(); });
-        } catch (const std::system_error &) {
-            m_inline = true;   // no thread to be had: each piece is written as it is handed over
-        }
-        if (m_fd >= 0 && !m_inline) {
+        if (m_fd >= 0) {
             try {
                 m_syncer = std::thread([this] { syncEarly(); });
             } catch (const std::system_error &) {
@@ -85,36 +81,26 @@ public:
     FileFeeder(const FileFeeder &) = delete;
     FileFeeder &operator=(const FileFeeder &) = delete;
 
-    bool threaded() const { return !m_inline; }
-
-    // Takes a part of block `block` (blocks numbered from 0, none left out; parts in order, the
-    // last one saying so) to write and leaves an empty buffer in its place; false once a write
-    // failed or the export stopped.
+    // Writes a part of block `block` (blocks numbered from 0, none left out; parts in order, the
+    // last one saying so) once every block before it is written, and empties `sink`; false once
+    // a write failed or the export stopped.
     bool hand(int block, ByteSink &sink, bool last = true)
     {
-        if (m_inline) {
-            const bool ok = !m_stopped && write(sink);
-            sink.clear();
-            return ok;
+        {
+            std::unique_lock lock(m_mutex);
+            m_turn.wait(lock, [&] { return m_next == block || m_failed || m_stopped; });
+            if (m_failed || m_stopped)
+                return false;
         }
-        std::unique_lock lock(m_mutex);
-        // The block the writer waits for is always taken, so the writer never waits on a full queue.
-        m_changed.wait(lock, [&] {
-            return (block - m_next < kAhead && (block == m_next || int(m_pending.size()) < kMaxPending)) || m_failed ||
-                   m_stopped;
-        });
-        if (m_failed || m_stopped)
-            return false;
-        int &parts = m_parts[block];
-        m_pending.emplace(std::pair(block, parts++), Piece{std::move(sink), last});
-        if (!m_free.empty()) {
-            sink = std::move(m_free.back());
-            m_free.pop_back();
-        } else {
-            sink = ByteSink(kBufferBytes);
+        // Only the thread whose turn it is writes, and the turn passes under the lock.
+        const bool written = write(sink);
+        sink.clear();
+        if (written && last) {
+            std::lock_guard lock(m_mutex);
+            ++m_next;
+            m_turn.notify_all();
         }
-        m_changed.notify_all();
-        return true;
+        return written;
     }
 
     // Makes every hand() return false: pieces still missing will not come.
@@ -122,19 +108,12 @@ public:
     {
         std::lock_guard lock(m_mutex);
         m_stopped = true;
-        m_changed.notify_all();
+        m_turn.notify_all();
     }
 
-    // Waits until every piece handed over is written; false when a write failed.
+    // Waits for the syncs under way; false when a write or a sync failed.
     bool finish()
     {
-        {
-            std::lock_guard lock(m_mutex);
-            m_closing = true;
-        }
-        m_changed.notify_all();
-        if (m_thread.joinable())
-            m_thread.join();
         {
             std::lock_guard lock(m_syncMutex);
             m_syncClosing = true;
@@ -142,21 +121,19 @@ public:
         m_syncWanted.notify_all();
         if (m_syncer.joinable())
             m_syncer.join();
+        std::lock_guard lock(m_mutex);
         return !m_failed;
     }
 
-    QString error() const { return m_error; }
+    QString error() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_error;
+    }
 
 private:
-    static constexpr int kAhead = 4;
-    static constexpr int kMaxPending = 8;
-    static constexpr qint64 kWriteBackBytes = 8 << 20;
-    static constexpr qint64 kSyncBytes = 24 << 20;
-
-    struct Piece {
-        ByteSink bytes;
-        bool last = true;
-    };
+    static constexpr qint64 kWriteBackBytes = 4 << 20;
+    static constexpr qint64 kSyncBytes = 4 << 20;
 
     // The first failure is the one reported.
     void fail(const QString &why)
@@ -165,13 +142,11 @@ private:
         if (!m_failed)
             m_error = why;
         m_failed = true;
-        m_changed.notify_all();
+        m_turn.notify_all();
     }
 
     bool write(const ByteSink &bytes)
     {
-        if (m_failed)
-            return false;
         // A full disk first takes part of a piece; the write of the rest says why it failed.
         for (std::size_t done = 0; done < bytes.size();) {
             const qint64 n = m_out.write(bytes.data() + done, qint64(bytes.size() - done));
@@ -197,8 +172,8 @@ private:
         return true;
     }
 
-    // Syncs whenever the writer asks and the last sync is over: a request made meanwhile is
-    // served by the next one, so the writer never waits for the disk.
+    // Syncs whenever a writer asks and the last sync is over: a request made meanwhile is served
+    // by the next one, so a writer never waits for the disk.
     void syncEarly()
     {
         std::unique_lock lock(m_syncMutex);
@@ -219,57 +194,21 @@ private:
         }
     }
 
-    void run()
-    {
-        std::unique_lock lock(m_mutex);
-        for (;;) {
-            const auto next = [this] { return m_pending.find(std::pair(m_next, m_nextPart)); };
-            m_changed.wait(lock, [&] { return next() != m_pending.end() || m_closing || m_stopped; });
-            const auto it = next();
-            // A stopped export is thrown away: what is queued need not be written.
-            if (it == m_pending.end() || m_stopped)
-                return;
-            Piece piece = std::move(it->second);
-            m_pending.erase(it);
-            lock.unlock();
-            // Only this thread writes and sets the failure while it runs.
-            write(piece.bytes);
-            piece.bytes.clear();
-            lock.lock();
-            if (piece.last) {
-                m_parts.erase(m_next);
-                ++m_next;
-                m_nextPart = 0;
-            } else {
-                ++m_nextPart;
-            }
-            m_free.push_back(std::move(piece.bytes));
-            m_changed.notify_all();
-        }
-    }
-
     QIODevice &m_out;
     int m_fd = -1;
-    qint64 m_written = 0;   // by the writing thread only, as is m_flushed
+    qint64 m_written = 0;   // by the thread whose turn it is, as is m_flushed
     qint64 m_flushed = 0;
     qint64 m_syncAsked = 0;   // guarded by m_syncMutex, as is m_syncClosing
     bool m_syncClosing = false;
     std::mutex m_syncMutex;
     std::condition_variable m_syncWanted;
     std::thread m_syncer;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::map<std::pair<int, int>, Piece> m_pending;   // by block and part
-    std::map<int, int> m_parts;                         // parts handed so far, by block
-    std::vector<ByteSink> m_free;
+    mutable std::mutex m_mutex;   // guards what follows
+    std::condition_variable m_turn;
     int m_next = 0;
-    int m_nextPart = 0;
-    std::atomic<bool> m_failed{false};
+    bool m_failed = false;
     bool m_stopped = false;
-    bool m_closing = false;
-    bool m_inline = false;
     QString m_error;
-    std::thread m_thread;
 };
 
 // The records as lines or table rows, pieces 1 to the returned count - 1 (piece 0 is the head of
@@ -315,7 +254,7 @@ Result<int> writeRecords(const ExportTable &table, FileFeeder &feeder, RecordFor
         }
     };
     std::thread second;
-    if (feeder.threaded() && blocks > 1) {
+    if (blocks > 1) {
         try {
             second = std::thread(work, std::ref(*twin), 1, 2);
         } catch (const std::system_error &) {
