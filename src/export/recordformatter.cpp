@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <bit>
 #include <limits>
+#include <new>
+
+#include <sys/mman.h>
 
 namespace velmora {
 
@@ -41,15 +44,61 @@ void encodeText(QByteArray &to, const QString &text, bool html)
 
 } // namespace
 
+namespace {
+
+constexpr std::size_t kLarge = 1u << 20;
+constexpr std::size_t kHugePage = 2u << 20;
+
+} // namespace
+
+std::size_t largeCapacity(std::size_t bytes)
+{
+    return bytes < kLarge ? bytes : (bytes + kHugePage - 1) & ~(kHugePage - 1);
+}
+
+void *allocateLarge(std::size_t bytes)
+{
+    if (bytes < kLarge)
+        return ::operator new(bytes);
+    // Mapped one page larger, then trimmed to start on a 2 MB boundary.
+    const std::size_t size = largeCapacity(bytes);
+    void *mapped = ::mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED)
+        throw std::bad_alloc();
+    char *const start = static_cast<char *>(mapped);
+    char *const aligned =
+        reinterpret_cast<char *>((reinterpret_cast<std::uintptr_t>(start) + kHugePage - 1) & ~std::uintptr_t(kHugePage - 1));
+    if (aligned > start)
+        ::munmap(start, std::size_t(aligned - start));
+    if (start + kHugePage > aligned)
+        ::munmap(aligned + size, std::size_t(start + kHugePage - aligned));
+#ifdef MADV_HUGEPAGE
+    // Only a wish: where the system says no, 4 KB pages serve.
+    ::madvise(aligned, size, MADV_HUGEPAGE);
+#endif
+    return aligned;
+}
+
+void releaseLarge(void *memory, std::size_t bytes)
+{
+    if (!memory)
+        return;
+    if (bytes < kLarge)
+        ::operator delete(memory);
+    else
+        ::munmap(memory, largeCapacity(bytes));
+}
+
 void ByteSink::reserve(std::size_t capacity)
 {
     if (capacity <= m_capacity)
         return;
-    capacity = std::max(capacity, m_capacity + m_capacity / 2);
-    std::unique_ptr<char[]> bytes(new char[capacity]);
+    capacity = largeCapacity(std::max(capacity, m_capacity + m_capacity / 2));
+    char *bytes = static_cast<char *>(allocateLarge(capacity));
     if (m_size)
-        std::memcpy(bytes.get(), m_bytes.get(), m_size);
-    m_bytes = std::move(bytes);
+        std::memcpy(bytes, m_bytes, m_size);
+    releaseLarge(m_bytes, m_capacity);
+    m_bytes = bytes;
     m_capacity = capacity;
 }
 
@@ -114,7 +163,7 @@ private:
     static constexpr std::size_t kSlack = 64;   // a text is copied as a block that reaches past the last slot
     std::size_t m_mask = 0;
     std::size_t m_width = 16;
-    std::vector<char> m_bytes;
+    std::vector<char, LargeAllocator<char>> m_bytes;
 };
 
 // The texts of days and of times of day, made by the locale once per value and kept: a report's
@@ -182,7 +231,7 @@ struct RecordFormatter::Times {
 struct RecordFormatter::Encoded {
     ExportTable::Source source;
     std::size_t longest = 0;   // bytes of the longest text
-    std::vector<std::uint32_t> offsets;   // by code, and one past the last
+    std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> offsets;   // by code, and one past the last
     ByteSink bytes;
 };
 
@@ -243,6 +292,11 @@ const RecordFormatter::Encoded *RecordFormatter::encode(const ExportTable::Sourc
     auto e = std::make_unique<Encoded>();
     e->source = source;
     e->offsets.reserve(std::size_t(distinct) + 1);
+    // Room for texts of one byte a unit, as most are: the bytes are not moved while they grow.
+    std::size_t units = kShortText;
+    for (int code = 0; code < distinct; ++code)
+        units += std::size_t(m_data->dictionaryText(source.column, std::uint32_t(code)).size());
+    e->bytes.reserve(units);
     for (int code = 0; code < distinct; ++code) {
         e->offsets.push_back(std::uint32_t(e->bytes.size()));
         putText(e->bytes, m_data->dictionaryText(source.column, std::uint32_t(code)));
