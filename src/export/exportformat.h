@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -114,26 +115,35 @@ inline constexpr char kPairs[] = "0001020304050607080910111213141516171819202122
                                  "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
                                  "8081828384858687888990919293949596979899";
 
-// The decimal digits of n. Below 10^8 (money, counts and ids) all eight digits are made at once
-// in one word and the leading zeros shifted out: a loop or a branch on the number of digits
-// costs a misprediction on every other value of a column whose lengths vary. The length comes
-// from the bit width (log10 2 is about 1233 / 4096) and one compare. Writes up to 8 bytes past
-// the end it returns.
-[[gnu::always_inline]] inline char *writeDigits(char *out, std::uint64_t n)
+// How many decimal digits n has (0 has one). From the bit width (log10 2 is about 1233 / 4096)
+// and one compare: every power from 10 up is even, so n | 1 compares with it as n does.
+[[gnu::always_inline]] inline int digitCount(std::uint64_t n)
 {
     const int guess = ((64 - std::countl_zero(n | 1)) * 1233) >> 12;
-    // Every power from 10 up is even, so n | 1 compares with it as n does, and 0 gets one digit.
-    const int length = guess + int((n | 1) >= kPow10[guess]);
+    return guess + int((n | 1) >= kPow10[guess]);
+}
+
+// The eight decimal digits of n < 10^8, leading zeros included, as the bytes of a little-endian
+// word: the first digit in the lowest byte. Lanes of 32, then 16, then 8 bits, each split by a
+// multiply and a shift that divide exactly in its range: a loop or a branch on the number of
+// digits costs a misprediction on every other value of a column whose lengths vary.
+[[gnu::always_inline]] inline std::uint64_t eightDigits(std::uint64_t n)
+{
+    std::uint64_t v = (n / 10'000) | ((n % 10'000) << 32);
+    std::uint64_t high = ((v * 10'486) >> 20) & 0x0000'007F'0000'007Full;
+    v = high | ((v - 100 * high) << 16);
+    high = ((v * 103) >> 10) & 0x000F'000F'000F'000Full;
+    return (high | ((v - 10 * high) << 8)) | 0x3030'3030'3030'3030ull;
+}
+
+// The decimal digits of n. Below 10^8 (money, counts and ids) all eight are made at once and the
+// leading zeros shifted out. Writes up to 8 bytes past the end it returns.
+[[gnu::always_inline]] inline char *writeDigits(char *out, std::uint64_t n)
+{
+    const int length = digitCount(n);
     if constexpr (std::endian::native == std::endian::little) {
         if (n < kPow10[8]) {
-            // Lanes of 32, then 16, then 8 bits, each split by a multiply and a shift that
-            // divide exactly in its range; the first digit ends in the lowest byte.
-            std::uint64_t v = (n / 10'000) | ((n % 10'000) << 32);
-            std::uint64_t high = ((v * 10'486) >> 20) & 0x0000'007F'0000'007Full;
-            v = high | ((v - 100 * high) << 16);
-            high = ((v * 103) >> 10) & 0x000F'000F'000F'000Full;
-            v = (high | ((v - 10 * high) << 8)) | 0x3030'3030'3030'3030ull;
-            v >>= 8 * (8 - length);
+            const std::uint64_t v = eightDigits(n) >> (8 * (8 - length));
             std::memcpy(out, &v, sizeof v);
             return out + length;
         }
@@ -165,6 +175,26 @@ template <int Scale>
         return nullptr;
     if (value < 0)
         *out++ = style.minusSign;
+    if constexpr (Scale > 0 && std::endian::native == std::endian::little) {
+        if (magnitude < kPow10[8]) {
+            // The whole amount's digits at once, at least one before the point, then the point
+            // put in before the last Scale of them; the fraction's trailing zeros are the top
+            // bytes of its field that hold '0'.
+            const int length = std::max(digitCount(magnitude), Scale + 1);
+            const std::uint64_t digits = eightDigits(magnitude) >> (8 * (8 - length));
+            const int wholeDigits = length - Scale;
+            std::memcpy(out, &digits, sizeof digits);
+            const std::uint64_t fraction = digits >> (8 * wholeDigits);
+            constexpr std::uint64_t field = (std::uint64_t(1) << (8 * Scale)) - 1;
+            const std::uint64_t nonZero = (fraction ^ 0x3030'3030'3030'3030ull) & field;
+            if (nonZero == 0)
+                return out + wholeDigits;
+            out[wholeDigits] = style.point;
+            std::memcpy(out + wholeDigits + 1, &fraction, sizeof fraction);
+            const int zeros = (std::countl_zero(nonZero) - (64 - 8 * Scale)) / 8;
+            return out + wholeDigits + 1 + Scale - zeros;
+        }
+    }
     out = writeDigits(out, whole);
     if constexpr (Scale > 0) {
         const std::uint64_t fraction = magnitude % unit;
