@@ -53,10 +53,11 @@ Failure cancelled()
     return Failure{ExportError::Cancelled, QStringLiteral("The export was cancelled; no file was written."), {}, 0};
 }
 
-// Writes a file's pieces in order from the threads that format them: the thread whose block is
-// next writes it itself while the other formats the block after it, and a thread whose block is
-// not next yet waits its turn. The bytes are still in the writing thread's own cache, and no
-// thread of its own is needed to pass pieces along, so two cores go to formatting and copying.
+// Writes a file's pieces in order from the threads that format them. The thread whose piece is
+// next writes it itself, from its own cache, and then any pieces parked behind it; a thread whose
+// piece is not next parks it and goes on formatting, so neither waits for the other. No thread of
+// its own passes pieces along: two cores go to formatting and copying. A piece handed too far
+// ahead waits, so a few buffers exist at any row count.
 //
 // The disk is put to work while the records are still being formatted: every few megabytes
 // written, their write-back is started, and a thread of its own syncs what was written so far.
@@ -81,26 +82,59 @@ public:
     FileFeeder(const FileFeeder &) = delete;
     FileFeeder &operator=(const FileFeeder &) = delete;
 
-    // Writes a part of block `block` (blocks numbered from 0, none left out; parts in order, the
-    // last one saying so) once every block before it is written, and empties `sink`; false once
-    // a write failed or the export stopped.
+    // Takes a part of block `block` (blocks numbered from 0, none left out; parts in order, the
+    // last one saying so) to be written after every piece before it, and leaves an empty buffer
+    // in `sink`; false once a write failed or the export stopped.
     bool hand(int block, ByteSink &sink, bool last = true)
     {
-        {
-            std::unique_lock lock(m_mutex);
-            m_turn.wait(lock, [&] { return m_next == block || m_failed || m_stopped; });
-            if (m_failed || m_stopped)
+        std::unique_lock lock(m_mutex);
+        const std::pair<int, int> piece(block, m_parts[block]++);
+        if (last)
+            m_parts.erase(block);
+        const auto next = [&] { return !m_writing && piece == std::pair(m_next, m_nextPart); };
+        m_turn.wait(lock, [&] { return next() || int(m_pending.size()) < kMaxPending || m_failed || m_stopped; });
+        if (m_failed || m_stopped)
+            return false;
+        if (!next()) {
+            m_pending.emplace(piece, Piece{std::move(sink), last});
+            sink = takeBuffer();
+            return true;
+        }
+        // This thread's turn: its own piece, then those parked behind it.
+        m_writing = true;
+        bool own = true;
+        Piece current{std::move(sink), last};
+        for (;;) {
+            lock.unlock();
+            const bool written = write(current.bytes);
+            current.bytes.clear();
+            lock.lock();
+            if (own)
+                sink = std::move(current.bytes);
+            else
+                m_free.push_back(std::move(current.bytes));
+            if (!written) {
+                m_writing = false;
+                m_turn.notify_all();
                 return false;
+            }
+            if (current.last) {
+                ++m_next;
+                m_nextPart = 0;
+            } else {
+                ++m_nextPart;
+            }
+            const auto parked = m_pending.find(std::pair(m_next, m_nextPart));
+            if (parked == m_pending.end() || m_stopped)
+                break;
+            current = std::move(parked->second);
+            m_pending.erase(parked);
+            own = false;
+            m_turn.notify_all();   // a slot is free
         }
-        // Only the thread whose turn it is writes, and the turn passes under the lock.
-        const bool written = write(sink);
-        sink.clear();
-        if (written && last) {
-            std::lock_guard lock(m_mutex);
-            ++m_next;
-            m_turn.notify_all();
-        }
-        return written;
+        m_writing = false;
+        m_turn.notify_all();
+        return true;
     }
 
     // Makes every hand() return false: pieces still missing will not come.
@@ -132,8 +166,24 @@ public:
     }
 
 private:
+    static constexpr int kMaxPending = 8;
     static constexpr qint64 kWriteBackBytes = 4 << 20;
     static constexpr qint64 kSyncBytes = 4 << 20;
+
+    struct Piece {
+        ByteSink bytes;
+        bool last = true;
+    };
+
+    // An empty buffer, from those written already where there is one; under the lock.
+    ByteSink takeBuffer()
+    {
+        if (m_free.empty())
+            return ByteSink(kBufferBytes);
+        ByteSink buffer = std::move(m_free.back());
+        m_free.pop_back();
+        return buffer;
+    }
 
     // The first failure is the one reported.
     void fail(const QString &why)
@@ -205,7 +255,12 @@ private:
     std::thread m_syncer;
     mutable std::mutex m_mutex;   // guards what follows
     std::condition_variable m_turn;
+    std::map<std::pair<int, int>, Piece> m_pending;   // parked, by block and part
+    std::map<int, int> m_parts;                         // parts handed so far, by block
+    std::vector<ByteSink> m_free;
     int m_next = 0;
+    int m_nextPart = 0;
+    bool m_writing = false;
     bool m_failed = false;
     bool m_stopped = false;
     QString m_error;
