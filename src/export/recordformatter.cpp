@@ -262,6 +262,8 @@ RecordFormatter::RecordFormatter(const ExportTable &table, Form form, const QLoc
             m_recordRoom += std::size_t(m_number.room);
         else if (m_sources[f].kind == ExportTable::Source::Day)
             m_recordRoom += std::size_t(kDayRoom);
+        else if (m_sources[f].kind == ExportTable::Source::Code)
+            m_recordRoom += kShortText;
     }
     planColumns();
 }
@@ -371,8 +373,9 @@ void RecordFormatter::planColumns()
         case ExportTable::Source::Empty:
             break;
         case ExportTable::Source::Code:
-            c.lane = m_encodedOf[f] ? Lane::Bytes : Lane::Slow;
+            c.lane = Lane::Bytes;
             c.base = m_encodedOf[f] ? m_encodedOf[f]->bytes.data() : nullptr;
+            c.texts = !m_encodedOf[f];
             break;
         case ExportTable::Source::Day:
             c.lane = Lane::Bytes;
@@ -414,6 +417,7 @@ void RecordFormatter::gather(int first, int n)
                 m_times->keepDay(TimeValue::julianDay(s.integers[m_rows[i]]));
         }
     }
+    m_texts.clear();
     for (std::size_t f = 0; f < m_sources.size(); ++f) {
         const ExportTable::Source &s = m_sources[f];
         const Column &c = m_columns[f];
@@ -435,6 +439,15 @@ void RecordFormatter::gather(int first, int n)
                         value[i] = kNotGathered << 32;
                     if ((nulls >> i) & 1u)
                         value[i] = 0;
+                }
+            } else if (c.texts) {
+                // Each text used about once: converted here, one after another, where a cell
+                // at a time would cost a call and a fresh cursor each.
+                for (int i = 0; i < n; ++i) {
+                    const std::size_t at = m_texts.size();
+                    if (!((nulls >> i) & 1u))
+                        putText(m_texts, m_data->dictionaryText(s.column, s.codes[m_rows[i]]));
+                    value[i] = at | std::uint64_t(m_texts.size() - at) << 32;
                 }
             } else {
                 const std::uint32_t *offsets = m_encodedOf[f]->offsets.data();
@@ -461,10 +474,7 @@ void RecordFormatter::gather(int first, int n)
                 value[i] = std::bit_cast<std::uint64_t>(s.reals[m_rows[i]]);
             break;
         case Lane::Slow:
-            if (s.kind == ExportTable::Source::Code) {
-                for (int i = 0; i < n; ++i)
-                    __builtin_prefetch(m_data->dictionaryText(s.column, s.codes[m_rows[i]]).constData());
-            } else if (s.kind == ExportTable::Source::Stamp) {
+            if (s.kind == ExportTable::Source::Stamp) {
                 for (int i = 0; i < n; ++i) {
                     const std::int64_t msecs = s.integers[m_rows[i]];
                     const std::int64_t day = TimeValue::julianDay(msecs);
@@ -474,6 +484,12 @@ void RecordFormatter::gather(int first, int n)
             }
             break;
         }
+    }
+    // Every gathered text has a short block readable after its start; the texts may have moved.
+    m_texts.room(kShortText);
+    for (Column &c : m_columns) {
+        if (c.texts)
+            c.base = m_texts.data();
     }
 }
 
@@ -513,9 +529,14 @@ void RecordFormatter::writeBatch(ByteSink &out, int first, int n)
                 std::memcpy(p, text, kShortText);
                 if (size <= kShortText) {
                     p += size;
-                } else if (size != kNotGathered) {
+                } else if (size != kNotGathered && !c.texts) {
                     std::memcpy(p + kShortText, text + kShortText, size - kShortText);
                     p += size;
+                } else if (size != kNotGathered) {
+                    // Of any length: room made for it alone.
+                    out.done(p);
+                    out.append(text, size);
+                    p = out.room(m_recordRoom);
                 } else {
                     out.done(p);
                     putCell(out, first + i, m_rows[i], int(f));

@@ -114,6 +114,7 @@ private:
         int scale = 0;
         const char *base = nullptr;   // Bytes: where the gathered offsets start from
         bool days = false;            // Bytes: the texts are the day cache's
+        bool texts = false;           // Bytes: converted while gathering, of any length
     };
     static constexpr int kBatch = 64;   // one bit of a word per record for its nulls
     const Encoded *encode(const ExportTable::Source &source);
@@ -144,6 +145,7 @@ private:
     std::vector<std::uint64_t> m_values;  // gathered: field f, record i of the batch at f * kBatch + i
     std::vector<std::uint64_t> m_nullsOf; // by field: bit i set where record i of the batch is null
     std::int32_t m_rows[kBatch] = {};     // the table rows of the batch
+    ByteSink m_texts;                     // the batch's texts of dictionaries not converted whole
 };
 
 } // namespace velmora
