@@ -166,7 +166,7 @@ public:
     }
 
 private:
-    static constexpr int kMaxPending = 8;
+    static constexpr int kMaxPending = 4;
     static constexpr qint64 kWriteBackBytes = 4 << 20;
     static constexpr qint64 kSyncBytes = 4 << 20;
 
