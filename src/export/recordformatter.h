@@ -1,10 +1,11 @@
 #pragma once
 
 // The records of an export table as the bytes of text lines or HTML table rows, in a regional
-// format. Built to keep up with the disk over a million rows: each field's array is read directly,
-// numbers are written by hand, dates and times come from caches the locale fills once per distinct
-// value, and plain ASCII texts are copied without a conversion object. The bytes are those of
-// exportformat's textRecord() and htmlRecord() for the same values.
+// format. Built to keep up with the disk over a million rows: records are gathered a batch at a
+// time, field by field, straight from each field's array; numbers are written by hand, dates and
+// times come from caches the locale fills once per distinct value, and plain ASCII texts are copied
+// without a conversion object. The bytes are those of exportformat's textRecord() and htmlRecord()
+// for the same values.
 
 #include "export/exportformat.h"
 #include "export/exporttable.h"
@@ -106,8 +107,9 @@ private:
     RecordFormatter(const RecordFormatter &model, const QLocale &locale);
     struct Times;
     struct Encoded;
-    // How the loop over a batch writes a field: Bytes copies a text found while gathering (a
-    // dictionary's, a day's), ScaledN writes a number of N decimals, Slow asks putCell().
+    // How the loop over a batch writes a field: Bytes copies a text found or converted while
+    // gathering (a dictionary's, a day's, a text used about once), ScaledN writes a number of N
+    // decimals, Slow asks putCell().
     enum class Lane : std::uint8_t { Skip, Bytes, Scaled0, Scaled1, Scaled2, Scaled3, Scaled4, Scaled, Real, Slow };
     struct Column {
         Lane lane = Lane::Skip;
@@ -133,7 +135,7 @@ private:
     int m_records;
     std::vector<ExportTable::Source> m_sources;
     std::shared_ptr<std::vector<std::unique_ptr<Encoded>>> m_encoded;   // read-only once made
-    std::vector<const Encoded *> m_encodedOf;   // by field; nullptr where texts are converted per cell
+    std::vector<const Encoded *> m_encodedOf;   // by field; nullptr where texts are converted per batch
     bool m_html;
     QLocale m_locale;
     exportformat::NumberStyle m_number;
