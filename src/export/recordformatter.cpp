@@ -170,13 +170,125 @@ private:
     std::vector<char, LargeAllocator<char>> m_bytes;
 };
 
+// A day's text written by hand where the pattern holds only days, months and years, as numbers in
+// ASCII digits or as the locale's names, and literal text, as regional short dates do: the locale
+// takes some 5,000 instructions a day, and each formatting thread meets every distinct day of a
+// report once. Anything else (other digits, other fields, years outside 1 to 9999) is left to
+// the locale.
+class DayPattern {
+public:
+    DayPattern(const QString &pattern, const QLocale &locale, bool html)
+    {
+        if (locale.zeroDigit() != QLatin1String("0"))
+            return;
+        QString literal;
+        const auto flush = [&] {
+            if (literal.isEmpty())
+                return;
+            Piece piece;
+            encodeText(piece.text, literal, html);
+            m_pieces.push_back(std::move(piece));
+            literal.clear();
+        };
+        for (qsizetype i = 0; i < pattern.size();) {
+            const QChar c = pattern.at(i);
+            if (c == QLatin1Char('\'')) {
+                // Quoted text; two quotes stand for one.
+                const qsizetype end = pattern.indexOf(QLatin1Char('\''), i + 1);
+                if (end == i + 1)
+                    literal += QLatin1Char('\'');
+                else
+                    literal += pattern.mid(i + 1, (end < 0 ? pattern.size() : end) - i - 1);
+                i = end < 0 ? pattern.size() : end + 1;
+                continue;
+            }
+            if (!c.isLetter()) {
+                literal += c;
+                ++i;
+                continue;
+            }
+            qsizetype n = 1;
+            while (i + n < pattern.size() && pattern.at(i + n) == c)
+                ++n;
+            const bool day = c == QLatin1Char('d'), month = c == QLatin1Char('M'), year = c == QLatin1Char('y');
+            const Kind kind = (day || month) && n <= 4 ? Kind((day ? Day : Month) + n - 1)
+                              : year && n == 2         ? Year2
+                              : year && n == 4         ? Year4
+                                                       : Unknown;
+            if (kind == Unknown) {
+                m_pieces.clear();
+                return;
+            }
+            flush();
+            Piece piece{kind, {}, {}};
+            // Names as the locale writes them in a date, one per month or day of the week.
+            if (kind == ShortMonth || kind == LongMonth || kind == ShortDay || kind == LongDay) {
+                const QLocale::FormatType form = kind == ShortMonth || kind == ShortDay ? QLocale::ShortFormat : QLocale::LongFormat;
+                for (int k = 1; k <= (month ? 12 : 7); ++k) {
+                    piece.names.emplace_back();
+                    encodeText(piece.names.back(), month ? locale.monthName(k, form) : locale.dayName(k, form), html);
+                }
+            }
+            m_pieces.push_back(std::move(piece));
+            i += n;
+        }
+        flush();
+        m_usable = true;
+    }
+
+    // The day's text, false where the locale has to make it.
+    bool write(QByteArray &out, QDate date) const
+    {
+        const int year = date.year();
+        if (!m_usable || year < 1 || year > 9999)
+            return false;
+        char digits[4];
+        const auto number = [&](int value, int width) {
+            int n = 0;
+            for (int v = value; n < width || v > 0; v /= 10)
+                digits[n++] = char('0' + v % 10);
+            for (int k = n - 1; k >= 0; --k)
+                out += digits[k];
+        };
+        for (const Piece &piece : m_pieces) {
+            switch (piece.kind) {
+            case Literal: out += piece.text; break;
+            case Day: number(date.day(), 1); break;
+            case Day2: number(date.day(), 2); break;
+            case ShortDay:
+            case LongDay: out += piece.names[std::size_t(date.dayOfWeek() - 1)]; break;
+            case Month: number(date.month(), 1); break;
+            case Month2: number(date.month(), 2); break;
+            case ShortMonth:
+            case LongMonth: out += piece.names[std::size_t(date.month() - 1)]; break;
+            case Year2: number(year % 100, 2); break;
+            case Year4: number(year, 4); break;
+            case Unknown: break;
+            }
+        }
+        return true;
+    }
+
+private:
+    // d, dd, ddd, dddd and M, MM, MMM, MMMM in this order.
+    enum Kind : std::uint8_t { Literal, Day, Day2, ShortDay, LongDay, Month, Month2, ShortMonth, LongMonth, Year2, Year4, Unknown };
+    struct Piece {
+        Kind kind = Literal;
+        QByteArray text;
+        std::vector<QByteArray> names;   // by month or by day of the week from Monday
+    };
+    std::vector<Piece> m_pieces;
+    bool m_usable = false;
+};
+
 // The texts of days and of times of day, made by the locale once per value and kept: a report's
 // dates repeat across its rows, and a time's text (without milliseconds) depends only on its second.
 struct RecordFormatter::Times {
     static constexpr std::size_t kDaySlots = 1 << 14;   // every day of 44 years without a collision
 
     Times(const QLocale &locale, bool html)
-        : style(exf::DateStyle::of(locale)), html(html), bySecond(!style.timePattern.contains(QLatin1Char('z')))
+        : style(exf::DateStyle::of(locale)), html(html), bySecond(!style.timePattern.contains(QLatin1Char('z'))),
+          dayPattern(style.datePattern, style.locale, html)
     {
         qsizetype longest = 0;
         for (int month = 1; month <= 12; ++month)
@@ -191,7 +303,9 @@ struct RecordFormatter::Times {
     const QByteArray &dayText(std::int64_t julianDay)
     {
         dayScratch.clear();
-        encodeText(dayScratch, style.locale.toString(QDate::fromJulianDay(julianDay), style.datePattern), html);
+        const QDate date = QDate::fromJulianDay(julianDay);
+        if (!dayPattern.write(dayScratch, date))
+            encodeText(dayScratch, style.locale.toString(date, style.datePattern), html);
         return dayScratch;
     }
     const QByteArray &timeText(int msecsOfDay)
@@ -225,6 +339,7 @@ struct RecordFormatter::Times {
     exf::DateStyle style;
     bool html;
     bool bySecond;
+    DayPattern dayPattern;
     SlotCache days;
     SlotCache seconds;
     QByteArray dayScratch;
