@@ -50,7 +50,8 @@ void encodeText(QByteArray &to, const QString &text, bool html)
 
 namespace {
 
-constexpr std::size_t kLarge = 1u << 20;
+// From this size on, one 2 MB page is cheaper here than faulting in 64 small ones.
+constexpr std::size_t kLarge = 256u << 10;
 constexpr std::size_t kHugePage = 2u << 20;
 
 } // namespace
@@ -297,7 +298,15 @@ struct RecordFormatter::Times {
         longest = 0;
         for (int hour : {0, 1, 11, 12, 13, 23})
             longest = std::max(longest, timeText(hour * 3'600'000 + 3'599'000).size());
-        seconds = SlotCache(bySecond ? 1 << 17 : 1, longest);
+        secondsLongest = longest;
+        seconds = SlotCache(1, longest);
+    }
+
+    // A cache for every second of a day, for a report with times: 2 MB not made for the others.
+    void keepSeconds()
+    {
+        if (bySecond)
+            seconds = SlotCache(1 << 17, secondsLongest);
     }
 
     const QByteArray &dayText(std::int64_t julianDay)
@@ -342,6 +351,7 @@ struct RecordFormatter::Times {
     DayPattern dayPattern;
     SlotCache days;
     SlotCache seconds;
+    qsizetype secondsLongest = 0;
     QByteArray dayScratch;
     QByteArray timeScratch;
 };
@@ -507,6 +517,7 @@ void RecordFormatter::planColumns()
         case ExportTable::Source::Stamp:
         case ExportTable::Source::Other:
             c.lane = Lane::Slow;
+            m_times->keepSeconds();
             break;
         }
     }

@@ -22,7 +22,7 @@
 
 namespace velmora {
 
-// Memory for the large arrays of an export. From a megabyte up it is mapped in 2 MB pages where
+// Memory for the large arrays of an export. From 256 KB up it is mapped in 2 MB pages where
 // the system allows: the first touch of each 4 KB page is a fault, and on a virtual machine a
 // fault can cost 15 us, a quarter of a second for 64 MB that 2 MB pages fill in 4 ms.
 void *allocateLarge(std::size_t bytes);
