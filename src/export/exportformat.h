@@ -163,9 +163,10 @@ inline constexpr char kPairs[] = "0001020304050607080910111213141516171819202122
 
 // value / 10^Scale with a scale the compiler knows, so it divides by a constant. Up to 10^4 every
 // exact value whose whole part is below 10^15 is in appendNumber's plain-digit range, where the
-// value's own digits are written; nullptr when the value is outside it.
+// value's own digits are written; nullptr when the value is outside it. The style's minus sign and
+// point come as values, which a caller's loop keeps in registers.
 template <int Scale>
-[[gnu::always_inline]] inline char *writeSimple(char *out, std::int64_t value, const NumberStyle &style)
+[[gnu::always_inline]] inline char *writeSimple(char *out, std::int64_t value, char minusSign, char point)
 {
     constexpr std::uint64_t unit = kPow10[Scale];
     constexpr std::uint64_t exact = std::uint64_t(1) << 53;
@@ -174,7 +175,7 @@ template <int Scale>
     if (magnitude >= exact || whole >= kPow10[15])
         return nullptr;
     if (value < 0)
-        *out++ = style.minusSign;
+        *out++ = minusSign;
     if constexpr (Scale > 0 && std::endian::native == std::endian::little) {
         if (magnitude < kPow10[8]) {
             // The whole amount's digits at once, at least one before the point, then the point
@@ -189,7 +190,7 @@ template <int Scale>
             const std::uint64_t nonZero = (fraction ^ 0x3030'3030'3030'3030ull) & field;
             if (nonZero == 0)
                 return out + wholeDigits;
-            out[wholeDigits] = style.point;
+            out[wholeDigits] = point;
             std::memcpy(out + wholeDigits + 1, &fraction, sizeof fraction);
             const int zeros = (std::countl_zero(nonZero) - (64 - 8 * Scale)) / 8;
             return out + wholeDigits + 1 + Scale - zeros;
@@ -199,7 +200,7 @@ template <int Scale>
     if constexpr (Scale > 0) {
         const std::uint64_t fraction = magnitude % unit;
         if (fraction != 0) {
-            *out++ = style.point;
+            *out++ = point;
             std::uint64_t rest = fraction;
             char *p = out + Scale;
             for (int i = 0; i < Scale / 2; ++i) {
@@ -228,11 +229,11 @@ char *writeOther(char *out, std::int64_t value, int scale, const NumberStyle &st
     char *end = nullptr;
     if (style.simple) {
         switch (scale) {
-        case 0: end = scaled::writeSimple<0>(out, value, style); break;
-        case 1: end = scaled::writeSimple<1>(out, value, style); break;
-        case 2: end = scaled::writeSimple<2>(out, value, style); break;
-        case 3: end = scaled::writeSimple<3>(out, value, style); break;
-        case 4: end = scaled::writeSimple<4>(out, value, style); break;
+        case 0: end = scaled::writeSimple<0>(out, value, style.minusSign, style.point); break;
+        case 1: end = scaled::writeSimple<1>(out, value, style.minusSign, style.point); break;
+        case 2: end = scaled::writeSimple<2>(out, value, style.minusSign, style.point); break;
+        case 3: end = scaled::writeSimple<3>(out, value, style.minusSign, style.point); break;
+        case 4: end = scaled::writeSimple<4>(out, value, style.minusSign, style.point); break;
         default: break;
         }
     }

@@ -622,9 +622,10 @@ void RecordFormatter::gather(int first, int n)
 namespace {
 
 template <int Scale>
-[[gnu::always_inline]] inline char *writeScale(char *p, std::uint64_t value, const exf::NumberStyle &style)
+[[gnu::always_inline]] inline char *writeScale(char *p, std::uint64_t value, char minus, char point,
+                                               const exf::NumberStyle &style)
 {
-    char *end = exf::scaled::writeSimple<Scale>(p, std::int64_t(value), style);
+    char *end = exf::scaled::writeSimple<Scale>(p, std::int64_t(value), minus, point);
     return end ? end : exf::scaled::writeOther(p, std::int64_t(value), Scale, style);
 }
 
@@ -636,18 +637,25 @@ void RecordFormatter::writeBatch(ByteSink &out, int first, int n)
     // The cells whose longest text is known are written through a cursor of this function's own,
     // which the compiler keeps in a register: through the sink, every byte stored would make it
     // read the sink's size and capacity again. Room for all of them is made once per record.
+    // Held in locals: a store through the cursor may alias any member, which the compiler would
+    // then read again after every byte written.
     const std::size_t fields = m_columns.size();
+    const Column *const columns = m_columns.data();
+    const std::uint64_t *const values = m_values.data();
+    const std::uint64_t *const nullsOf = m_nullsOf.data();
+    const std::size_t recordRoom = m_recordRoom;
+    const char minus = m_number.minusSign, point = m_number.point;
     for (int i = 0; i < n; ++i) {
-        char *p = out.room(m_recordRoom);
+        char *p = out.room(recordRoom);
         if constexpr (Html)
             p = copyLiteral(p, exf::kHtmlRowOpen);
-        const std::uint64_t *value = m_values.data() + i;
+        const std::uint64_t *value = values + i;
         for (std::size_t f = 0; f < fields; ++f, value += kBatch) {
             if constexpr (Html)
                 p = copyLiteral(p, exf::kHtmlCellOpen);
             else if (f)
                 *p++ = '|';
-            const Column &c = m_columns[f];
+            const Column &c = columns[f];
             if (c.lane == Lane::Bytes) {
                 const char *text = c.base + std::uint32_t(*value);
                 const std::size_t size = *value >> 32;
@@ -662,25 +670,25 @@ void RecordFormatter::writeBatch(ByteSink &out, int first, int n)
                     // Of any length: room made for it alone.
                     out.done(p);
                     out.append(text, size);
-                    p = out.room(m_recordRoom);
+                    p = out.room(recordRoom);
                 } else {
                     out.done(p);
                     putCell(out, first + i, m_rows[i], int(f));
-                    p = out.room(m_recordRoom);
+                    p = out.room(recordRoom);
                 }
-            } else if (!((m_nullsOf[f] >> i) & 1u)) {
+            } else if (!((nullsOf[f] >> i) & 1u)) {
                 switch (c.lane) {
-                case Lane::Scaled0: p = writeScale<0>(p, *value, m_number); break;
-                case Lane::Scaled1: p = writeScale<1>(p, *value, m_number); break;
-                case Lane::Scaled2: p = writeScale<2>(p, *value, m_number); break;
-                case Lane::Scaled3: p = writeScale<3>(p, *value, m_number); break;
-                case Lane::Scaled4: p = writeScale<4>(p, *value, m_number); break;
+                case Lane::Scaled0: p = writeScale<0>(p, *value, minus, point, m_number); break;
+                case Lane::Scaled1: p = writeScale<1>(p, *value, minus, point, m_number); break;
+                case Lane::Scaled2: p = writeScale<2>(p, *value, minus, point, m_number); break;
+                case Lane::Scaled3: p = writeScale<3>(p, *value, minus, point, m_number); break;
+                case Lane::Scaled4: p = writeScale<4>(p, *value, minus, point, m_number); break;
                 case Lane::Scaled: p = exf::writeScaled(p, std::int64_t(*value), c.scale, m_number); break;
                 case Lane::Real: p = exf::writeNumber(p, std::bit_cast<double>(*value), m_number); break;
                 case Lane::Slow:
                     out.done(p);
                     putCell(out, first + i, m_rows[i], int(f));
-                    p = out.room(m_recordRoom);
+                    p = out.room(recordRoom);
                     break;
                 case Lane::Skip:
                 case Lane::Bytes:
