@@ -267,8 +267,8 @@ private:
 };
 
 // The records as lines or table rows, pieces 1 to the returned count - 1 (piece 0 is the head of
-// the file). Blocks of records are formatted by this thread and a second one in turn, so on two
-// cores formatting keeps up with the disk; each has its own formatter and caches.
+// the file). Blocks of records are formatted by this thread and a second one, so on two cores
+// formatting keeps up with the disk; each has its own formatter and caches.
 Result<int> writeRecords(const ExportTable &table, FileFeeder &feeder, RecordFormatter::Form form, ExportProgress *progress,
                          int *pieces)
 {
@@ -277,17 +277,32 @@ Result<int> writeRecords(const ExportTable &table, FileFeeder &feeder, RecordFor
     const int count = table.recordCount();
     const int blocks = (count + kBlock - 1) / kBlock;
     *pieces = blocks + 1;
-    RecordFormatter formatter(table, form, QLocale::system());
-    const std::unique_ptr<RecordFormatter> twin = formatter.twin();
+    // The second thread starts at once with a formatter that converts each text where it is
+    // used, while this one converts the repeating dictionaries; it goes over to a twin of this
+    // one's formatter at its next block once they are ready. The disk gets its first bytes
+    // without waiting for the dictionaries.
+    const QLocale locale = QLocale::system();
+    RecordFormatter asUsed(table, form, locale, RecordFormatter::Dictionaries::AsUsed);
+    std::unique_ptr<RecordFormatter> twin;
+    std::atomic<RecordFormatter *> converted{nullptr};
     std::atomic<bool> stopped{false};
-    const auto work = [&](RecordFormatter &records, int first, int every) {
+    // Each thread takes the next block not yet taken: one slowed down (by the disk's threads,
+    // say) holds up no fixed share of the blocks.
+    std::atomic<int> untaken{0};
+    const auto work = [&](RecordFormatter *records, bool upgrade) {
         ByteSink buf(kBufferBytes);
         int step = 1;
-        for (int b = first; b < blocks; b += every) {
+        for (int b; (b = untaken.fetch_add(1, std::memory_order_relaxed)) < blocks;) {
+            if (upgrade) {
+                if (RecordFormatter *ready = converted.load(std::memory_order_acquire)) {
+                    records = ready;
+                    upgrade = false;
+                }
+            }
             for (int r = b * kBlock, end = std::min(count, r + kBlock); r < end;) {
                 const std::size_t before = buf.size();
                 const int next = std::min(end, r + step);
-                records.append(buf, r, next);
+                records->append(buf, r, next);
                 // A few steps fill a buffer, however wide the records.
                 step = std::clamp(int(kBufferBytes / 8 / std::max<std::size_t>(1, (buf.size() - before) / std::size_t(next - r))),
                                   1, kStep);
@@ -311,11 +326,14 @@ Result<int> writeRecords(const ExportTable &table, FileFeeder &feeder, RecordFor
     std::thread second;
     if (blocks > 1) {
         try {
-            second = std::thread(work, std::ref(*twin), 1, 2);
+            second = std::thread(work, &asUsed, true);
         } catch (const std::system_error &) {
         }
     }
-    work(formatter, 0, second.joinable() ? 2 : 1);
+    RecordFormatter formatter(table, form, locale);
+    twin = formatter.twin();
+    converted.store(twin.get(), std::memory_order_release);
+    work(&formatter, false);
     if (second.joinable())
         second.join();
     if (stopped)

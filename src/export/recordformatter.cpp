@@ -364,7 +364,7 @@ struct RecordFormatter::Encoded {
     ByteSink bytes;
 };
 
-RecordFormatter::RecordFormatter(const ExportTable &table, Form form, const QLocale &locale)
+RecordFormatter::RecordFormatter(const ExportTable &table, Form form, const QLocale &locale, Dictionaries dictionaries)
     : m_table(table), m_data(table.table()), m_order(table.order()), m_records(table.recordCount()),
       m_encoded(std::make_shared<std::vector<std::unique_ptr<Encoded>>>()), m_html(form == Form::Html),
       m_locale(locale), m_number(exf::NumberStyle::of(locale)), m_lone(QString(QChar(0xD800)).toUtf8()),
@@ -373,7 +373,8 @@ RecordFormatter::RecordFormatter(const ExportTable &table, Form form, const QLoc
     m_sources.reserve(std::size_t(table.fieldCount()));
     for (int f = 0; f < table.fieldCount(); ++f) {
         m_sources.push_back(table.source(f));
-        m_encodedOf.push_back(m_sources.back().kind == ExportTable::Source::Code ? encode(m_sources.back()) : nullptr);
+        const bool convert = dictionaries == Dictionaries::Converted && m_sources.back().kind == ExportTable::Source::Code;
+        m_encodedOf.push_back(convert ? encode(m_sources.back()) : nullptr);
     }
     // What append() writes through its own cursor: the literals, and every cell of a known
     // longest text. The others make their own room.

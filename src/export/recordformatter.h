@@ -91,7 +91,11 @@ private:
 class RecordFormatter {
 public:
     enum class Form { Text, Html };
-    RecordFormatter(const ExportTable &table, Form form, const QLocale &locale);
+    // `dictionaries`: whether the texts of repeating dictionaries are converted once, up front
+    // (which pays over many records), or each where it is used (which starts at once).
+    enum class Dictionaries { Converted, AsUsed };
+    RecordFormatter(const ExportTable &table, Form form, const QLocale &locale,
+                    Dictionaries dictionaries = Dictionaries::Converted);
     ~RecordFormatter();
     RecordFormatter(const RecordFormatter &) = delete;
     RecordFormatter &operator=(const RecordFormatter &) = delete;

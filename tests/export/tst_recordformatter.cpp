@@ -114,18 +114,23 @@ void tst_RecordFormatter::sameBytesAsTheRules_data()
 {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<bool>("html");
+    QTest::addColumn<bool>("asUsed");   // no dictionary converted up front
     for (const char *name : {"C", "en_US", "de_DE", "ar_EG", "fa_IR", "ja_JP"}) {
-        QTest::addRow("%s text", name) << QString::fromLatin1(name) << false;
-        QTest::addRow("%s HTML", name) << QString::fromLatin1(name) << true;
+        QTest::addRow("%s text", name) << QString::fromLatin1(name) << false << false;
+        QTest::addRow("%s HTML", name) << QString::fromLatin1(name) << true << false;
     }
+    QTest::addRow("de_DE text, texts as used") << QStringLiteral("de_DE") << false << true;
+    QTest::addRow("en_US HTML, texts as used") << QStringLiteral("en_US") << true << true;
 }
 
 void tst_RecordFormatter::sameBytesAsTheRules()
 {
     QFETCH(QString, locale);
     QFETCH(bool, html);
+    QFETCH(bool, asUsed);
     const ExportTable table = sampleTable(3000);
-    RecordFormatter records(table, html ? RecordFormatter::Form::Html : RecordFormatter::Form::Text, QLocale(locale));
+    RecordFormatter records(table, html ? RecordFormatter::Form::Html : RecordFormatter::Form::Text, QLocale(locale),
+                            asUsed ? RecordFormatter::Dictionaries::AsUsed : RecordFormatter::Dictionaries::Converted);
     ByteSink out;
     // Pieces of every size, so that batches start and end anywhere.
     for (int r = 0, n = 1; r < table.recordCount(); r += n, n = n * 3 % 97)
