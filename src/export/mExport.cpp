@@ -330,6 +330,19 @@ Result<int> writeRecords(const ExportTable &table, FileFeeder &feeder, RecordFor
         } catch (const std::system_error &) {
         }
     }
+    // Should converting the dictionaries throw (memory), the second thread is stopped and joined
+    // before the exception leaves: a running thread's destructor would end the process.
+    struct Joined {
+        std::thread &thread;
+        FileFeeder &feeder;
+        ~Joined()
+        {
+            if (thread.joinable()) {
+                feeder.stop();
+                thread.join();
+            }
+        }
+    } joined{second, feeder};
     RecordFormatter formatter(table, form, locale);
     twin = formatter.twin();
     converted.store(twin.get(), std::memory_order_release);
