@@ -180,7 +180,9 @@ class DayPattern {
 public:
     DayPattern(const QString &pattern, const QLocale &locale, bool html)
     {
-        if (locale.zeroDigit() != QLatin1String("0"))
+        // Two quotes in a row are a quote, inside quoted text or outside: rare enough to leave to
+        // the locale.
+        if (locale.zeroDigit() != QLatin1String("0") || pattern.contains(QLatin1String("''")))
             return;
         QString literal;
         const auto flush = [&] {
@@ -194,12 +196,9 @@ public:
         for (qsizetype i = 0; i < pattern.size();) {
             const QChar c = pattern.at(i);
             if (c == QLatin1Char('\'')) {
-                // Quoted text; two quotes stand for one.
+                // Quoted text, as it stands.
                 const qsizetype end = pattern.indexOf(QLatin1Char('\''), i + 1);
-                if (end == i + 1)
-                    literal += QLatin1Char('\'');
-                else
-                    literal += pattern.mid(i + 1, (end < 0 ? pattern.size() : end) - i - 1);
+                literal += pattern.mid(i + 1, (end < 0 ? pattern.size() : end) - i - 1);
                 i = end < 0 ? pattern.size() : end + 1;
                 continue;
             }

@@ -115,7 +115,7 @@ void tst_RecordFormatter::sameBytesAsTheRules_data()
     QTest::addColumn<QString>("locale");
     QTest::addColumn<bool>("html");
     QTest::addColumn<bool>("asUsed");   // no dictionary converted up front
-    for (const char *name : {"C", "en_US", "de_DE", "ar_EG", "fa_IR", "ja_JP"}) {
+    for (const char *name : {"C", "en_US", "de_DE", "bg_BG", "ar_EG", "fa_IR", "ja_JP"}) {
         QTest::addRow("%s text", name) << QString::fromLatin1(name) << false << false;
         QTest::addRow("%s HTML", name) << QString::fromLatin1(name) << true << false;
     }
