@@ -136,18 +136,30 @@ inline constexpr char kPairs[] = "0001020304050607080910111213141516171819202122
     return (high | ((v - 10 * high) << 8)) | 0x3030'3030'3030'3030ull;
 }
 
+// How many of the eight digits of a word of eightDigits() count, leaving out its leading zeros
+// but keeping at least `least`: the zeros are the low bytes that hold '0', found in one count of
+// trailing zero bits (the top bit set, so a word of all zeros counts as one digit).
+template <int least>
+[[gnu::always_inline]] inline int significantDigits(std::uint64_t word)
+{
+    const int leading = std::countr_zero((word ^ 0x3030'3030'3030'3030ull) | (std::uint64_t(1) << 63)) / 8;
+    return std::max(8 - leading, least);
+}
+
 // The decimal digits of n. Below 10^8 (money, counts and ids) all eight are made at once and the
 // leading zeros shifted out. Writes up to 8 bytes past the end it returns.
 [[gnu::always_inline]] inline char *writeDigits(char *out, std::uint64_t n)
 {
-    const int length = digitCount(n);
     if constexpr (std::endian::native == std::endian::little) {
         if (n < kPow10[8]) {
-            const std::uint64_t v = eightDigits(n) >> (8 * (8 - length));
+            const std::uint64_t word = eightDigits(n);
+            const int length = significantDigits<1>(word);
+            const std::uint64_t v = word >> (8 * (8 - length));
             std::memcpy(out, &v, sizeof v);
             return out + length;
         }
     }
+    const int length = digitCount(n);
     char *p = out + length;
     while (n >= 100) {
         p -= 2;
@@ -171,18 +183,16 @@ template <int Scale>
     constexpr std::uint64_t unit = kPow10[Scale];
     constexpr std::uint64_t exact = std::uint64_t(1) << 53;
     const std::uint64_t magnitude = value < 0 ? 0 - std::uint64_t(value) : std::uint64_t(value);
-    const std::uint64_t whole = magnitude / unit;
-    if (magnitude >= exact || whole >= kPow10[15])
-        return nullptr;
-    if (value < 0)
-        *out++ = minusSign;
     if constexpr (Scale > 0 && std::endian::native == std::endian::little) {
         if (magnitude < kPow10[8]) {
             // The whole amount's digits at once, at least one before the point, then the point
             // put in before the last Scale of them; the fraction's trailing zeros are the top
             // bytes of its field that hold '0'.
-            const int length = std::max(digitCount(magnitude), Scale + 1);
-            const std::uint64_t digits = eightDigits(magnitude) >> (8 * (8 - length));
+            *out = minusSign;
+            out += value < 0;
+            const std::uint64_t word = eightDigits(magnitude);
+            const int length = significantDigits<Scale + 1>(word);
+            const std::uint64_t digits = word >> (8 * (8 - length));
             const int wholeDigits = length - Scale;
             std::memcpy(out, &digits, sizeof digits);
             const std::uint64_t fraction = digits >> (8 * wholeDigits);
@@ -196,6 +206,11 @@ template <int Scale>
             return out + wholeDigits + 1 + Scale - zeros;
         }
     }
+    const std::uint64_t whole = magnitude / unit;
+    if (magnitude >= exact || whole >= kPow10[15])
+        return nullptr;
+    if (value < 0)
+        *out++ = minusSign;
     out = writeDigits(out, whole);
     if constexpr (Scale > 0) {
         const std::uint64_t fraction = magnitude % unit;
