@@ -764,22 +764,29 @@ void RecordFormatter::putText(ByteSink &out, QStringView text)
     qsizetype i = 0;
 #ifdef __SSE2__
     // Eight units at a time while they are plain ASCII needing no entity, packed to bytes in one
-    // step: descriptions and names are, and converting each distinct one is most of the time
-    // before the first record.
-    for (; i + 8 <= n; i += 8) {
-        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(c + i));
+    // step: descriptions, names and serials are, and converting each distinct one is most of the
+    // time before the first record.
+    const auto plain = [this](const char16_t *at, char *to) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
         const __m128i high = _mm_and_si128(units, _mm_set1_epi16(short(0xFF80)));
         if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) != 0xFFFF)
-            break;
+            return false;
         if (m_html) {
             const __m128i special =
                 _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16('&')), _mm_cmpeq_epi16(units, _mm_set1_epi16('<'))),
                              _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16('>')), _mm_cmpeq_epi16(units, _mm_set1_epi16('"'))));
             if (_mm_movemask_epi8(special) != 0)
-                break;
+                return false;
         }
-        _mm_storel_epi64(reinterpret_cast<__m128i *>(p), _mm_packus_epi16(units, units));
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(to), _mm_packus_epi16(units, units));
+        return true;
+    };
+    for (; i + 8 <= n && plain(c + i, p); i += 8)
         p += 8;
+    // The last few units as the last eight, again over some already written: the same bytes.
+    if (n >= 8 && i < n && i + 8 > n && plain(c + n - 8, p - (i + 8 - n))) {
+        p += n - i;
+        i = n;
     }
 #endif
     // Four units at a time while they are plain ASCII needing no entity: ids, serials and codes
