@@ -27,6 +27,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -46,6 +47,12 @@ constexpr std::size_t kBufferBytes = 1 << 20;
 Failure writeFailure(const QString &reason)
 {
     return Failure{ExportError::Write, reason, {}, 0};
+}
+
+// Running out of memory ends an export with this message, not the host.
+Failure outOfMemory()
+{
+    return writeFailure(QStringLiteral("the computer ran out of memory."));
 }
 
 Failure cancelled()
@@ -289,7 +296,8 @@ Result<int> writeRecords(const ExportTable &table, FileFeeder &feeder, RecordFor
     // Each thread takes the next block not yet taken: one slowed down (by the disk's threads,
     // say) holds up no fixed share of the blocks.
     std::atomic<int> untaken{0};
-    const auto work = [&](RecordFormatter *records, bool upgrade) {
+    std::atomic<bool> exhausted{false};   // memory ran out
+    const auto formatBlocks = [&](RecordFormatter *records, bool upgrade) {
         ByteSink buf(kBufferBytes);
         int step = 1;
         for (int b; (b = untaken.fetch_add(1, std::memory_order_relaxed)) < blocks;) {
@@ -323,6 +331,15 @@ Result<int> writeRecords(const ExportTable &table, FileFeeder &feeder, RecordFor
             }
         }
     };
+    // An exception leaving a thread would end the process.
+    const auto work = [&](RecordFormatter *records, bool upgrade) {
+        try {
+            formatBlocks(records, upgrade);
+        } catch (const std::bad_alloc &) {
+            exhausted = true;
+            feeder.stop();
+        }
+    };
     std::thread second;
     if (blocks > 1) {
         try {
@@ -330,25 +347,19 @@ Result<int> writeRecords(const ExportTable &table, FileFeeder &feeder, RecordFor
         } catch (const std::system_error &) {
         }
     }
-    // Should converting the dictionaries throw (memory), the second thread is stopped and joined
-    // before the exception leaves: a running thread's destructor would end the process.
-    struct Joined {
-        std::thread &thread;
-        FileFeeder &feeder;
-        ~Joined()
-        {
-            if (thread.joinable()) {
-                feeder.stop();
-                thread.join();
-            }
-        }
-    } joined{second, feeder};
-    RecordFormatter formatter(table, form, locale);
-    twin = formatter.twin();
-    converted.store(twin.get(), std::memory_order_release);
-    work(&formatter, false);
+    try {
+        RecordFormatter formatter(table, form, locale);
+        twin = formatter.twin();
+        converted.store(twin.get(), std::memory_order_release);
+        work(&formatter, false);
+    } catch (const std::bad_alloc &) {
+        exhausted = true;
+        feeder.stop();
+    }
     if (second.joinable())
         second.join();
+    if (exhausted)
+        return outOfMemory();
     if (stopped)
         return cancelled();
     return count;
@@ -450,7 +461,11 @@ Result<int> writeExportFile(const ExportTable &table, const QString &fileName, c
     const bool xlsx = fileName.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive);
     const exf::Writer kind = exf::writerFor(fileName);
     if (xlsx || kind == exf::Writer::Spreadsheet) {
-        Result<int> n = xlsx ? WriteXlsx(table, fileName, progress) : WriteSpreadsheet(table, fileName, progress);
+        Result<int> n = outOfMemory();
+        try {
+            n = xlsx ? WriteXlsx(table, fileName, progress) : WriteSpreadsheet(table, fileName, progress);
+        } catch (const std::bad_alloc &) {
+        }
         if (!n.ok() && n.failure().number == ExportError::Write)
             return failed(n.failure().description);
         return n;
@@ -461,7 +476,11 @@ Result<int> writeExportFile(const ExportTable &table, const QString &fileName, c
     // there, not in the flush inside commit(), which would still rename a cut file into place.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return failed(file.errorString());
-    Result<int> n = kind == exf::Writer::Text ? WriteText(table, file, progress) : WriteHtml(table, file, page, progress);
+    Result<int> n = outOfMemory();
+    try {
+        n = kind == exf::Writer::Text ? WriteText(table, file, progress) : WriteHtml(table, file, page, progress);
+    } catch (const std::bad_alloc &) {
+    }
     if (!n.ok()) {
         file.cancelWriting();
         return n.failure().number == ExportError::Write ? failed(n.failure().description) : n;
