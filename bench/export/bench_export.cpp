@@ -195,7 +195,7 @@ struct Measured {
     }
 };
 
-// The bytes of `from` written from memory in 1 MB pieces to `to`: through a temporary file that
+// `bytes` written from memory in 1 MB pieces to `to`: through a temporary file that
 // replaces the target, synced, as every export file is written, or plainly.
 void writeRaw(const QByteArray &bytes, const QString &to, bool committed)
 {
