@@ -28,6 +28,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -289,7 +290,7 @@ Result<int> writeRecords(const ExportTable &table, FileFeeder &feeder, RecordFor
     // one's formatter at its next block once they are ready. The disk gets its first bytes
     // without waiting for the dictionaries.
     const QLocale locale = QLocale::system();
-    RecordFormatter asUsed(table, form, locale, RecordFormatter::Dictionaries::AsUsed);
+    std::optional<RecordFormatter> asUsed;
     std::unique_ptr<RecordFormatter> twin;
     std::atomic<RecordFormatter *> converted{nullptr};
     std::atomic<bool> stopped{false};
@@ -341,13 +342,14 @@ Result<int> writeRecords(const ExportTable &table, FileFeeder &feeder, RecordFor
         }
     };
     std::thread second;
-    if (blocks > 1) {
-        try {
-            second = std::thread(work, &asUsed, true);
-        } catch (const std::system_error &) {
-        }
-    }
     try {
+        if (blocks > 1) {
+            asUsed.emplace(table, form, locale, RecordFormatter::Dictionaries::AsUsed);
+            try {
+                second = std::thread(work, &*asUsed, true);
+            } catch (const std::system_error &) {
+            }
+        }
         RecordFormatter formatter(table, form, locale);
         twin = formatter.twin();
         converted.store(twin.get(), std::memory_order_release);

@@ -29,7 +29,6 @@ constexpr std::size_t kShortText = 32;
 constexpr qsizetype kDayRoom = 64;
 // A gathered text's size that sends its cell to putCell() instead.
 constexpr std::uint64_t kNotGathered = 0xFFFF'FFFFull;
-constexpr std::int64_t kNoKey = std::numeric_limits<std::int64_t>::min();
 
 // Whether one of the four bytes of `bytes` is `byte`.
 constexpr bool hasByte(std::uint32_t bytes, char byte)
@@ -442,28 +441,14 @@ const RecordFormatter::Encoded *RecordFormatter::encode(const ExportTable::Sourc
     return m_encoded->back().get();
 }
 
+// The cells the batch loop does not write itself: a day pushed out of its cache slot, a time
+// stamp, and a cell only ExportTable::read() converts.
 inline void RecordFormatter::putCell(ByteSink &out, int record, int row, int f)
 {
     const ExportTable::Source &s = m_sources[std::size_t(f)];
     if (s.nulls && (s.nulls[row >> 6] >> (row & 63)) & 1u)
         return;
     switch (s.kind) {
-    case ExportTable::Source::Empty:
-        return;
-    case ExportTable::Source::Code:
-        if (const Encoded *e = m_encodedOf[std::size_t(f)]) {
-            const std::uint32_t code = s.codes[row];
-            out.append(e->bytes.data() + e->offsets[code], e->offsets[code + 1] - e->offsets[code]);
-        } else {
-            putText(out, m_data->dictionaryText(s.column, s.codes[row]));
-        }
-        return;
-    case ExportTable::Source::Scaled:
-        out.done(exf::writeScaled(out.room(std::size_t(m_number.room)), s.integers[row], s.scale, m_number));
-        return;
-    case ExportTable::Source::Real:
-        out.done(exf::writeNumber(out.room(std::size_t(m_number.room)), s.reals[row], m_number));
-        return;
     case ExportTable::Source::Day: {
         const QByteArrayView day = m_times->day(s.days[row]);
         out.append(day.data(), std::size_t(day.size()));
@@ -472,7 +457,7 @@ inline void RecordFormatter::putCell(ByteSink &out, int record, int row, int f)
     case ExportTable::Source::Stamp:
         putTime(out, s.integers[row]);
         return;
-    case ExportTable::Source::Other:
+    default:
         putOther(out, record, f);
         return;
     }
